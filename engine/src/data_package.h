@@ -1,0 +1,97 @@
+// The data package: an archive of named entries, each stored or raw-deflated.
+//
+// File layout (little-endian): an 8-byte header (magic F0 01, header flag,
+// name encoding, 32-bit index size), the index (records of n + 12 bytes:
+// 16-bit name length n, name, method, flag, 32-bit offset from the data
+// start, 32-bit stored size), then the data area at 8 + index size.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "kavrel/platform/files.h"
+
+namespace kavrel {
+
+// One entry of the package directory. Owns its data; move-only.
+class CDataPackageFile {
+public:
+  enum State : std::int32_t { kBlank = 0, kListed = 1, kLoaded = 2 };
+
+  CDataPackageFile() = default;
+  CDataPackageFile(CDataPackageFile&&) noexcept = default;
+  CDataPackageFile& operator=(CDataPackageFile&&) noexcept = default;
+  CDataPackageFile(const CDataPackageFile&) = delete;
+  CDataPackageFile& operator=(const CDataPackageFile&) = delete;
+
+  // Drops the data in memory: no data, size 0, state listed.
+  void ReleaseData();
+
+  std::int32_t m_nState = kBlank;
+  std::u16string m_strName;
+  std::uint32_t m_nStoredSize = 0;
+  std::uint32_t m_nOffset = 0;       // relative to the data start
+  std::uint8_t m_nMethod = 0;        // 0 stored, 1 raw deflate
+  std::uint8_t m_nFlag = 0;
+  std::int32_t m_nSize = 0;          // bytes in m_pData; 0 while not loaded
+  std::unique_ptr<std::uint8_t[]> m_pData;
+};
+
+// The open package: its directory, file and entries.
+class CDataPackage {
+public:
+  CDataPackage() = default;
+  CDataPackage(const CDataPackage&) = delete;
+  CDataPackage& operator=(const CDataPackage&) = delete;
+
+  // Opens the package at `path` (UTF-16; converted to the native path
+  // encoding) and reads its directory. Returns 0; -1000 when a package is
+  // open already (nothing changes); -1003 when the file cannot be opened;
+  // -1004 for a wrong magic or an inconsistent index (no entries are added).
+  // A successful open starts from an empty directory.
+  std::int32_t Open(const std::u16string& path);
+
+  // Closes the file and empties the path and header bytes. The directory and
+  // the data in memory stay.
+  void Close();
+
+  bool IsOpen() const { return m_file.IsOpen(); }
+
+  // Index of the first entry whose name equals `name` exactly, or -1.
+  std::int32_t FindFile(std::u16string_view name) const;
+
+  // Brings the entry into memory (inflating a method-1 entry). Returns 0 when
+  // it is in memory afterwards (or has stored size 0); -1005 for an unknown
+  // name; -1003 while the file is closed; -1006 when the inflater cannot
+  // start; -1007 when the stream does not inflate to its end (also for a
+  // read error or memory exhaustion). On failure the entry stays listed.
+  std::int32_t LoadFile(std::u16string_view name);
+
+  // Drops the entry's data. Returns 0; -1005 for an unknown name; -1002 when
+  // the entry is not loaded.
+  std::int32_t UnloadFile(std::u16string_view name);
+
+  // LoadFile for every entry, in directory order; always 0.
+  std::int32_t LoadAll();
+
+  std::int32_t FileCount() const { return static_cast<std::int32_t>(m_files.size()); }
+  CDataPackageFile& File(std::int32_t index) { return m_files[static_cast<std::size_t>(index)]; }
+  const CDataPackageFile& File(std::int32_t index) const { return m_files[static_cast<std::size_t>(index)]; }
+
+  std::vector<CDataPackageFile> m_files;
+  std::u16string m_strPath;
+  platform::ReadOnlyFile m_file;
+  std::uint32_t m_nDataStart = 0;
+  std::uint8_t m_nHeaderFlag = 0;
+  std::uint8_t m_nNameEncoding = 0;
+
+private:
+  // Name to index of its first entry; follows m_files.
+  std::unordered_map<std::u16string, std::int32_t> m_index;
+};
+
+}  // namespace kavrel

@@ -1,0 +1,44 @@
+#include "geodesy.h"
+
+#include <cmath>
+
+namespace kavrel {
+
+std::int32_t IsInJapanBox(double latitude, double longitude) {
+  // Lower bounds inside, upper bounds outside. Written as rejections so that
+  // a NaN, which fails every comparison, is not rejected.
+  if (latitude < 24.0 || latitude >= 46.0 || longitude < 122.0 || longitude >= 149.0) return 0;
+  return 1;
+}
+
+double HubenyDistance(double latitude1, double longitude1, double latitude2, double longitude2) {
+  constexpr double kPi = 3.141592653589793;
+  // Degrees to radians with the division first, as the reference values were
+  // computed.
+  const double phi1 = latitude1 / 180.0 * kPi;
+  const double lambda1 = longitude1 / 180.0 * kPi;
+  const double phi2 = latitude2 / 180.0 * kPi;
+  const double lambda2 = longitude2 / 180.0 * kPi;
+
+  const double mu = (phi1 + phi2) * 0.5;
+  const double sinMu = std::sin(mu);
+  // W^2 = 1 - e^2 sin^2(mu); e^2 = 0.00669438 is the squared first
+  // eccentricity of GRS 80.
+  const double w2 = 1.0 - 0.00669438 * sinMu * sinMu;
+  // Prime vertical radius N = a / W with a = 6378137 m.
+  const double n = 6378137.0 / std::sqrt(w2);
+  // Meridian radius M = a (1 - e^2) / W^3; a (1 - e^2) is 6335439 m.
+  const double m = 6335439.0 / std::sqrt(w2 * w2 * w2);
+  const double dy = m * (phi1 - phi2);
+  const double dx = n * std::cos(mu) * (lambda1 - lambda2);
+  return std::sqrt(dy * dy + dx * dx);
+}
+
+void TokyoToWgs84(double latitude, double longitude, double& wgsLatitude, double& wgsLongitude) {
+  // A fixed linear fit of the Tokyo datum to WGS 84 around Japan; accurate to
+  // a few metres there, and meaningless far from it.
+  wgsLatitude = latitude - 0.00010695 * latitude + 0.000017464 * longitude + 0.0046017;
+  wgsLongitude = longitude - 0.000046038 * latitude - 0.000083043 * longitude + 0.01004;
+}
+
+}  // namespace kavrel

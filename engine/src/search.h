@@ -1,0 +1,17 @@
+// Coordinate keys and the binary search over the point list.
+#pragma once
+
+#include <cstdint>
+
+namespace kavrel {
+
+// Degrees to a microdegree key: degrees * 1e6 truncated toward zero to 64
+// bits, low 32 bits kept. NaN or a product beyond the 64-bit range gives 0.
+std::uint32_t CoordinateKey(double degrees);
+
+// Index in the ascending latitudes[0..n) of an exact match of key, or of the
+// last point probed by the binary search (just below or above the key);
+// 0 when n <= 1.
+std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t key);
+
+}  // namespace kavrel

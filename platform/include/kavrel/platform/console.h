@@ -1,0 +1,19 @@
+// Standard output and standard error as byte sinks.
+#pragma once
+
+#include <string_view>
+
+namespace kavrel::platform {
+
+// Makes writes to a closed pipe fail with an error instead of killing the
+// process (SIGPIPE ignored). Call once at program start.
+void IgnoreBrokenPipe();
+
+// Writes all of `bytes` to the file descriptor, retrying short and
+// interrupted writes. False when a write fails; what was written stays.
+bool WriteAll(int fd, std::string_view bytes);
+
+// File descriptor of standard output.
+inline constexpr int kStandardOutput = 1;
+
+}  // namespace kavrel::platform

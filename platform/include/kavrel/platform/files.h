@@ -1,0 +1,58 @@
+// Files, folders and the paths of the running program. Paths are native byte
+// strings (UTF-8 here); no length limits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace kavrel::platform {
+
+// True when `path` names something that exists and is not a directory.
+bool FileExists(const std::string& path);
+
+// Size in bytes of the file at `path`, or nothing when it cannot be stat'ed.
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+// The current working directory, or an empty string when it cannot be had.
+std::string CurrentDirectory();
+
+// Full path of the running program's executable (/proc/self/exe), or an empty
+// string when it cannot be had. Inside a shared library this is still the
+// program that loaded it.
+std::string ExecutablePath();
+
+// The path separator between a folder and a name.
+inline constexpr char kPathSeparator = '/';
+
+// A file opened read-only, for positioned reads. Other readers are not
+// refused. Closes itself when destroyed; move-only.
+class ReadOnlyFile {
+public:
+  ReadOnlyFile() = default;
+  ~ReadOnlyFile();
+  ReadOnlyFile(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile& operator=(ReadOnlyFile&& other) noexcept;
+  ReadOnlyFile(const ReadOnlyFile&) = delete;
+  ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
+
+  // Opens an existing file for reading. False (and closed) when it cannot be
+  // opened or is a directory. Closes any file held before.
+  bool Open(const std::string& path);
+  void Close();
+  bool IsOpen() const { return m_fd >= 0; }
+
+  // Reads up to `count` bytes at `offset`, retrying short reads; returns the
+  // number of bytes read (less than `count` only at the end of the file), or
+  // nothing on a read error.
+  std::optional<std::size_t> ReadAt(std::uint64_t offset, void* buffer, std::size_t count) const;
+
+  // Size of the open file in bytes, or nothing when closed or on error.
+  std::optional<std::uint64_t> Size() const;
+
+private:
+  int m_fd = -1;
+};
+
+}  // namespace kavrel::platform

@@ -1,0 +1,41 @@
+// Run-time loading of a shared library and lookup of its functions.
+#pragma once
+
+#include <string>
+
+namespace kavrel::platform {
+
+// A shared library loaded with dlopen(RTLD_NOW); released when destroyed.
+// Move-only.
+class SharedLibrary {
+public:
+  SharedLibrary() = default;
+  ~SharedLibrary();
+  SharedLibrary(SharedLibrary&& other) noexcept;
+  SharedLibrary& operator=(SharedLibrary&& other) noexcept;
+  SharedLibrary(const SharedLibrary&) = delete;
+  SharedLibrary& operator=(const SharedLibrary&) = delete;
+
+  // Loads the library by file name, with the system's search order (the
+  // program's RUNPATH first). Releases any library held before. False when
+  // it cannot be loaded.
+  bool Load(const std::string& fileName);
+  // Releases the library; nothing happens when none is loaded.
+  void Release();
+  bool IsLoaded() const { return m_handle != nullptr; }
+
+  // Address of the exported symbol `name`, or null when the library is not
+  // loaded or has no such symbol.
+  void* Symbol(const char* name) const;
+
+  // Typed form of Symbol for function pointers.
+  template <typename Function>
+  Function Bind(const char* name) const {
+    return reinterpret_cast<Function>(Symbol(name));
+  }
+
+private:
+  void* m_handle = nullptr;
+};
+
+}  // namespace kavrel::platform

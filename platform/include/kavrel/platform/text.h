@@ -1,0 +1,59 @@
+// Text conversion between UTF-16 and the byte encodings the system meets:
+// code page 932 (data package texts), UTF-8 (entry names, file paths) and the
+// codeset of the user's locale (console arguments and output).
+#pragma once
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace kavrel::platform {
+
+// A one-way converter between two iconv encodings, kept open so that repeated
+// conversions (one per looked-up name, one per batch line) do not reopen it.
+// Converts whole strings; no fixed-size buffers. Not thread-safe: one owner.
+class TextCodec {
+public:
+  // `from` and `to` are iconv encoding names ("CP932", "UTF-8", "UTF-16LE").
+  // Throws std::runtime_error when iconv does not know one of them.
+  TextCodec(const char* from, const char* to);
+  ~TextCodec();
+  TextCodec(TextCodec&&) noexcept;
+  TextCodec& operator=(TextCodec&&) noexcept;
+
+  // Converts `input`. A byte sequence that is invalid in the source encoding
+  // becomes `invalidInput` in the output (U+FFFD for UTF-16 targets); a
+  // character that the target cannot hold becomes `unmappable` ("?").
+  // Conversion never stops early.
+  std::string Convert(std::string_view input) const;
+
+private:
+  struct State;
+  std::unique_ptr<State> m_state;
+};
+
+// Code page 932 (Windows-31J) bytes to UTF-16; invalid bytes give U+FFFD.
+std::u16string Cp932ToUtf16(std::string_view bytes);
+// UTF-16 to code page 932; characters it cannot hold become '?'.
+std::string Utf16ToCp932(std::u16string_view text);
+
+// UTF-8 bytes to UTF-16; invalid bytes give U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view bytes);
+// UTF-16 to UTF-8; unpaired surrogates become '?'.
+std::string Utf16ToUtf8(std::u16string_view text);
+
+// The iconv name of the console's codeset: the codeset of the LC_CTYPE locale
+// set by the program (setlocale(LC_CTYPE, "")), or "UTF-8" where that is plain
+// ASCII (the C and POSIX locales).
+std::string ConsoleCodeset();
+// Console bytes (arguments) to UTF-16, in ConsoleCodeset().
+std::u16string ConsoleToUtf16(std::string_view bytes);
+// UTF-16 to console bytes, in ConsoleCodeset(); unmappable characters give '?'.
+std::string Utf16ToConsole(std::u16string_view text);
+
+// Bytes of a UTF-16 string in the native byte order, and back; used where
+// iconv works on UTF-16 as bytes.
+std::string Utf16Bytes(std::u16string_view text);
+std::u16string Utf16FromBytes(std::string_view bytes);
+
+}  // namespace kavrel::platform

@@ -1,0 +1,96 @@
+#include "kavrel/platform/files.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <utility>
+#include <vector>
+
+namespace kavrel::platform {
+
+bool FileExists(const std::string& path) {
+  struct stat info {};
+  return ::stat(path.c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(256);
+  while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+std::string ExecutablePath() {
+  std::vector<char> buffer(256);
+  for (;;) {
+    ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+    if (length < 0) return {};
+    if (static_cast<std::size_t>(length) < buffer.size()) return std::string(buffer.data(), length);
+    buffer.resize(buffer.size() * 2);  // possibly cut: try again with more room
+  }
+}
+
+ReadOnlyFile::~ReadOnlyFile() { Close(); }
+
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+
+ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
+  if (this != &other) {
+    Close();
+    m_fd = std::exchange(other.m_fd, -1);
+  }
+  return *this;
+}
+
+bool ReadOnlyFile::Open(const std::string& path) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return false;
+  }
+  m_fd = fd;
+  return true;
+}
+
+void ReadOnlyFile::Close() {
+  if (m_fd >= 0) ::close(m_fd);
+  m_fd = -1;
+}
+
+std::optional<std::size_t> ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer,
+                                                std::size_t count) const {
+  if (m_fd < 0) return std::nullopt;
+  auto* bytes = static_cast<char*>(buffer);
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t got = ::pread(m_fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (got == 0) break;  // end of file
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
+}
+
+std::optional<std::uint64_t> ReadOnlyFile::Size() const {
+  struct stat info {};
+  if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return std::nullopt;
+  return static_cast<std::uint64_t>(info.st_size);
+}
+
+}  // namespace kavrel::platform

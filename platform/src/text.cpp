@@ -1,0 +1,168 @@
+#include "kavrel/platform/text.h"
+
+#include <iconv.h>
+#include <langinfo.h>
+
+#include <cerrno>
+#include <cstring>
+#include <stdexcept>
+
+namespace kavrel::platform {
+
+namespace {
+
+// Replacement texts, in the target encoding, for what cannot be converted.
+struct Replacements {
+  std::string invalidInput;
+  std::string unmappable;
+};
+
+bool IsUtf16(const char* encoding) { return std::strncmp(encoding, "UTF-16", 6) == 0; }
+
+Replacements ReplacementsFor(const char* to) {
+  if (IsUtf16(to)) {
+    // U+FFFD and '?' in UTF-16LE.
+    return {std::string("\xFD\xFF", 2), std::string("?\0", 2)};
+  }
+  if (std::strcmp(to, "UTF-8") == 0) return {"\xEF\xBF\xBD", "?"};
+  return {"?", "?"};
+}
+
+// Length of one source character to skip after an invalid sequence.
+std::size_t InvalidStep(const char* from) { return IsUtf16(from) ? 2 : 1; }
+
+}  // namespace
+
+struct TextCodec::State {
+  iconv_t cd = reinterpret_cast<iconv_t>(-1);
+  Replacements replacements;
+  std::size_t invalidStep = 1;
+};
+
+TextCodec::TextCodec(const char* from, const char* to) : m_state(std::make_unique<State>()) {
+  m_state->cd = iconv_open(to, from);
+  if (m_state->cd == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error(std::string("text conversion not available: ") + from + " to " + to);
+  }
+  m_state->replacements = ReplacementsFor(to);
+  m_state->invalidStep = InvalidStep(from);
+}
+
+TextCodec::~TextCodec() {
+  if (m_state && m_state->cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_state->cd);
+}
+
+TextCodec::TextCodec(TextCodec&&) noexcept = default;
+TextCodec& TextCodec::operator=(TextCodec&& other) noexcept {
+  if (this != &other) {
+    if (m_state && m_state->cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_state->cd);
+    m_state = std::move(other.m_state);
+  }
+  return *this;
+}
+
+std::string TextCodec::Convert(std::string_view input) const {
+  std::string output;
+  if (input.empty()) return output;
+  iconv(m_state->cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+
+  char* in = const_cast<char*>(input.data());
+  std::size_t inLeft = input.size();
+  // Four output bytes per input byte covers every conversion used here
+  // (one CP932 byte can become a 3-byte UTF-8 character); the loop grows it
+  // anyway when a conversion needs more.
+  output.resize(input.size() * 4 + 8);
+  std::size_t used = 0;
+  while (inLeft > 0) {
+    char* out = output.data() + used;
+    std::size_t outLeft = output.size() - used;
+    std::size_t result = iconv(m_state->cd, &in, &inLeft, &out, &outLeft);
+    used = output.size() - outLeft;
+    if (result != static_cast<std::size_t>(-1)) break;
+    const std::string* replacement = nullptr;
+    std::size_t skip = 0;
+    if (errno == E2BIG) {
+      output.resize(output.size() * 2);
+      continue;
+    } else if (errno == EILSEQ) {
+      // Invalid in the source, or valid but not representable in the target:
+      // glibc reports both as EILSEQ. A UTF-16 source only fails on
+      // unmappable characters (or lone surrogates); a byte source is treated
+      // as invalid input.
+      replacement = &m_state->replacements.invalidInput;
+      skip = m_state->invalidStep;
+      if (m_state->invalidStep == 2) {
+        replacement = &m_state->replacements.unmappable;
+        // A surrogate pair stands for one character: skip both halves.
+        unsigned char lo = static_cast<unsigned char>(in[1]);
+        if (inLeft >= 4 && lo >= 0xD8 && lo <= 0xDB) skip = 4;
+      }
+    } else {  // EINVAL: an incomplete sequence at the end of the input
+      replacement = &m_state->replacements.invalidInput;
+      skip = inLeft;
+    }
+    if (output.size() - used < replacement->size()) output.resize(output.size() * 2 + replacement->size());
+    std::memcpy(output.data() + used, replacement->data(), replacement->size());
+    used += replacement->size();
+    skip = std::min(skip, inLeft);
+    in += skip;
+    inLeft -= skip;
+  }
+  output.resize(used);
+  return output;
+}
+
+std::string Utf16Bytes(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t c : text) {
+    bytes.push_back(static_cast<char>(c & 0xFF));
+    bytes.push_back(static_cast<char>(c >> 8));
+  }
+  return bytes;
+}
+
+std::u16string Utf16FromBytes(std::string_view bytes) {
+  std::u16string text;
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         (static_cast<unsigned char>(bytes[i + 1]) << 8)));
+  }
+  return text;
+}
+
+std::u16string Cp932ToUtf16(std::string_view bytes) {
+  return Utf16FromBytes(TextCodec("CP932", "UTF-16LE").Convert(bytes));
+}
+
+std::string Utf16ToCp932(std::u16string_view text) {
+  return TextCodec("UTF-16LE", "CP932").Convert(Utf16Bytes(text));
+}
+
+std::u16string Utf8ToUtf16(std::string_view bytes) {
+  return Utf16FromBytes(TextCodec("UTF-8", "UTF-16LE").Convert(bytes));
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  return TextCodec("UTF-16LE", "UTF-8").Convert(Utf16Bytes(text));
+}
+
+std::string ConsoleCodeset() {
+  const char* codeset = nl_langinfo(CODESET);
+  if (codeset == nullptr || *codeset == '\0' || std::strcmp(codeset, "ANSI_X3.4-1968") == 0 ||
+      std::strcmp(codeset, "ASCII") == 0) {
+    return "UTF-8";
+  }
+  return codeset;
+}
+
+std::u16string ConsoleToUtf16(std::string_view bytes) {
+  return Utf16FromBytes(TextCodec(ConsoleCodeset().c_str(), "UTF-16LE").Convert(bytes));
+}
+
+std::string Utf16ToConsole(std::u16string_view text) {
+  return TextCodec("UTF-16LE", ConsoleCodeset().c_str()).Convert(Utf16Bytes(text));
+}
+
+}  // namespace kavrel::platform

@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "kavrel/platform/files.h"
+#include "test_support.h"
+
+namespace kavrel::platform {
+namespace {
+
+TEST(Files, ExistenceMeansAnExistingNonDirectory) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "a.bin", "abc");
+  EXPECT_TRUE(FileExists(dir / "a.bin"));
+  EXPECT_FALSE(FileExists(dir / "missing.bin"));
+  EXPECT_FALSE(FileExists(dir.Path()));
+  EXPECT_EQ(FileSize(dir / "a.bin"), 3u);
+  EXPECT_FALSE(FileSize(dir / "missing.bin").has_value());
+}
+
+TEST(Files, CurrentDirectoryHasNoLengthLimit) {
+  test::TempDir dir;
+  // A folder path well past 260 characters.
+  std::string deep = dir.Path();
+  for (int i = 0; i < 12; ++i) {
+    deep += "/" + std::string(40, static_cast<char>('a' + i));
+    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+  }
+  const std::string before = CurrentDirectory();
+  ASSERT_EQ(::chdir(deep.c_str()), 0);
+  const std::string seen = CurrentDirectory();
+  ASSERT_EQ(::chdir(before.c_str()), 0);
+  EXPECT_GT(seen.size(), 500u);
+  EXPECT_EQ(seen.substr(seen.size() - 40), std::string(40, 'l'));
+}
+
+TEST(Files, ExecutablePathIsThisTestProgram) {
+  const std::string path = ExecutablePath();
+  ASSERT_FALSE(path.empty());
+  EXPECT_EQ(path.substr(path.rfind('/') + 1), "platform_tests");
+}
+
+TEST(ReadOnlyFile, PositionedReadsStopAtTheEnd) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "f", "0123456789");
+  ReadOnlyFile file;
+  ASSERT_TRUE(file.Open(dir / "f"));
+  char buffer[8] = {};
+  EXPECT_EQ(file.ReadAt(3, buffer, 4), 4u);
+  EXPECT_EQ(std::string(buffer, 4), "3456");
+  EXPECT_EQ(file.ReadAt(8, buffer, 8), 2u);
+  EXPECT_EQ(file.ReadAt(20, buffer, 8), 0u);
+  EXPECT_EQ(file.Size(), 10u);
+
+  // Another reader is not refused while the first holds the file.
+  ReadOnlyFile second;
+  EXPECT_TRUE(second.Open(dir / "f"));
+}
+
+TEST(ReadOnlyFile, RefusesMissingFilesAndDirectories) {
+  test::TempDir dir;
+  ReadOnlyFile file;
+  EXPECT_FALSE(file.Open(dir / "missing"));
+  EXPECT_FALSE(file.Open(dir.Path()));
+  EXPECT_FALSE(file.IsOpen());
+  char byte = 0;
+  EXPECT_FALSE(file.ReadAt(0, &byte, 1).has_value());
+}
+
+}  // namespace
+}  // namespace kavrel::platform

@@ -1,0 +1,53 @@
+#include <gtest/gtest.h>
+
+#include "kavrel/platform/text.h"
+
+namespace kavrel::platform {
+namespace {
+
+TEST(Cp932, RoundTripsJapaneseText) {
+  const std::u16string text = u"東京都千代田区丸の内一丁目";
+  const std::string bytes = Utf16ToCp932(text);
+  EXPECT_EQ(bytes.substr(0, 4), "\x93\x8C\x8B\x9E");  // 東京
+  EXPECT_EQ(Cp932ToUtf16(bytes), text);
+}
+
+TEST(Cp932, HoldsTheMicrosoftExtensions) {
+  // NEC special characters and IBM extensions are what separate code page
+  // 932 from plain Shift_JIS; place names use some of them (髙, ①).
+  const std::u16string text = u"髙①";
+  EXPECT_EQ(Cp932ToUtf16(Utf16ToCp932(text)), text);
+}
+
+TEST(Cp932, InvalidBytesBecomeReplacementCharactersAndDecodingGoesOn) {
+  // 0x81 is a lead byte; 0x20 cannot follow it. A lone lead byte at the end
+  // is an incomplete character.
+  EXPECT_EQ(Cp932ToUtf16("A\x81\x20" "B"), u"A\uFFFD B");
+  EXPECT_EQ(Cp932ToUtf16("AB\x81"), u"AB\uFFFD");
+}
+
+TEST(Cp932, CharactersItCannotHoldBecomeQuestionMarks) {
+  EXPECT_EQ(Utf16ToCp932(u"a\u00E9b\U0001F600c"), "a?b?c");
+}
+
+TEST(Utf8, RoundTripsAndReplacesInvalidBytes) {
+  EXPECT_EQ(Utf8ToUtf16("\xE6\x9D\xB1\xE4\xBA\xAC"), u"東京");
+  EXPECT_EQ(Utf16ToUtf8(u"東京\U0001F600"), "\xE6\x9D\xB1\xE4\xBA\xAC\xF0\x9F\x98\x80");
+  EXPECT_EQ(Utf8ToUtf16("a\xFF" "b"), u"a\uFFFDb");
+}
+
+TEST(Text, EmptyAndLongStringsConvertWhole) {
+  EXPECT_EQ(Cp932ToUtf16(""), u"");
+  std::u16string longText(100000, u'亜');
+  EXPECT_EQ(Cp932ToUtf16(Utf16ToCp932(longText)), longText);
+}
+
+TEST(Console, PlainAsciiLocaleMeansUtf8) {
+  // Tests run in the C locale unless the program sets another.
+  EXPECT_EQ(ConsoleCodeset(), "UTF-8");
+  EXPECT_EQ(Utf16ToConsole(u"東"), "\xE6\x9D\xB1");
+  EXPECT_EQ(ConsoleToUtf16("\xE6\x9D\xB1"), u"東");
+}
+
+}  // namespace
+}  // namespace kavrel::platform

@@ -1,0 +1,107 @@
+#include "package_writer.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
+
+namespace kavrel::pack {
+
+namespace {
+
+void PutU16(std::string& out, std::uint32_t value) {
+  out.push_back(static_cast<char>(value & 0xFF));
+  out.push_back(static_cast<char>((value >> 8) & 0xFF));
+}
+
+void PutU32(std::string& out, std::uint32_t value) {
+  PutU16(out, value & 0xFFFF);
+  PutU16(out, value >> 16);
+}
+
+}  // namespace
+
+std::string RawDeflate(std::string_view data, int level) {
+  z_stream stream{};
+  // Window bits -15: a raw deflate stream with a 32 KiB window.
+  if (deflateInit2(&stream, level, Z_DEFLATED, -15, 9, Z_DEFAULT_STRATEGY) != Z_OK) {
+    throw std::runtime_error("deflate could not start");
+  }
+  std::string out(deflateBound(&stream, static_cast<uLong>(data.size())), '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  const std::size_t produced = out.size() - stream.avail_out;
+  deflateEnd(&stream);
+  if (result != Z_STREAM_END) throw std::runtime_error("deflate did not finish");
+  out.resize(produced);
+  return out;
+}
+
+void PackageWriter::Add(std::string name, std::string_view content, std::uint8_t method, int level) {
+  std::string stored = method == kMethodDeflate ? RawDeflate(content, level) : std::string(content);
+  AddStored(std::move(name), std::move(stored), method);
+}
+
+void PackageWriter::AddStored(std::string name, std::string stored, std::uint8_t method,
+                              std::uint8_t flag) {
+  m_entries.push_back(PackageEntry{std::move(name), method, flag, std::move(stored)});
+}
+
+std::string PackageWriter::Serialize() const {
+  constexpr std::uint64_t kLimit = std::numeric_limits<std::uint32_t>::max();
+  std::string index;
+  std::uint64_t offset = 0;
+  for (const PackageEntry& entry : m_entries) {
+    if (entry.name.size() > 0xFFFF) throw std::length_error("entry name longer than 65535 bytes");
+    PutU16(index, static_cast<std::uint32_t>(entry.name.size()));
+    index += entry.name;
+    index.push_back(static_cast<char>(entry.method));
+    index.push_back(static_cast<char>(entry.flag));
+    PutU32(index, static_cast<std::uint32_t>(offset));
+    PutU32(index, static_cast<std::uint32_t>(entry.stored.size()));
+    offset += entry.stored.size();
+  }
+  if (8 + index.size() + offset > kLimit) throw std::length_error("package larger than 4 GiB");
+
+  std::string file;
+  file.reserve(8 + index.size() + offset);
+  file.push_back(static_cast<char>(0xF0));  // magic 0x01F0, little-endian
+  file.push_back(static_cast<char>(0x01));
+  file.push_back(static_cast<char>(m_headerFlag));
+  file.push_back(static_cast<char>(m_nameEncoding));
+  PutU32(file, static_cast<std::uint32_t>(index.size()));
+  file += index;
+  for (const PackageEntry& entry : m_entries) file += entry.stored;
+  return file;
+}
+
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
+  const std::string temporary = path + ".tmp";
+  std::FILE* file = std::fopen(temporary.c_str(), "wb");
+  if (file == nullptr) {
+    error = temporary + ": " + std::strerror(errno);
+    return false;
+  }
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  const int writeErrno = errno;
+  const bool closed = std::fclose(file) == 0;
+  if (!written || !closed) {
+    error = temporary + ": " + std::strerror(written ? errno : writeErrno);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
+    error = path + ": " + std::strerror(errno);
+    std::remove(temporary.c_str());
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kavrel::pack
