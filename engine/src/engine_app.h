@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data_package.h"
+#include "kavrel/platform/text.h"
 
 namespace kavrel {
 
@@ -79,6 +81,11 @@ public:
   std::vector<std::uint32_t> m_pLatitudes;
   std::vector<std::uint32_t> m_pLongitudes;
   std::vector<AddressKey> m_pAddressKeys;
+
+private:
+  // Name texts are code page 932. The converter is opened at the first
+  // lookup and kept, so that a search does not reopen it for every name.
+  std::optional<platform::TextCodec> m_nameCodec;
 };
 
 }  // namespace kavrel
