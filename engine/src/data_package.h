@@ -50,9 +50,13 @@ public:
 
   // Opens the package at `path` (UTF-16; converted to the native path
   // encoding) and reads its directory. Returns 0; -1000 when a package is
-  // open already (nothing changes); -1003 when the file cannot be opened;
-  // -1004 for a wrong magic or an inconsistent index (no entries are added).
-  // A successful open starts from an empty directory.
+  // open already (nothing changes); -1003 when the file cannot be opened
+  // (also when memory for the index runs out; the file is then closed);
+  // -1004 for a file shorter than its header, a wrong magic, or an index that
+  // runs past the end of the file or holds a record that runs past the end of
+  // the index (the file stays open, the directory empty). Every open past the
+  // -1000 test starts from an empty directory, dropping earlier entries and
+  // their data. Other readers of the file are not refused.
   std::int32_t Open(const std::u16string& path);
 
   // Closes the file and empties the path and header bytes. The directory and
@@ -61,7 +65,9 @@ public:
 
   bool IsOpen() const { return m_file.IsOpen(); }
 
-  // Index of the first entry whose name equals `name` exactly, or -1.
+  // Index of the first entry whose name equals `name` exactly (code unit by
+  // code unit), or -1. Only Open changes which names the directory holds.
+  // Throws std::bad_alloc when the key cannot be copied.
   std::int32_t FindFile(std::u16string_view name) const;
 
   // Brings the entry into memory (inflating a method-1 entry). Returns 0 when

@@ -1,1 +1,108 @@
-// (being written)
+// The engine's interface state: finding and opening the package, closing it,
+// the search parameters, the separator and preloading.
+#include "engine_app.h"
+
+#include <optional>
+#include <string>
+
+#include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
+#include "kavrelcore.h"
+
+namespace kavrel {
+
+namespace {
+
+constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
+constexpr char16_t kSeparator = u'/';
+
+bool Exists(const std::u16string& path) { return platform::FileExists(platform::Utf16ToUtf8(path)); }
+
+// The folder of the running program, without a trailing separator ("" for a
+// program in the root folder); nothing when its path cannot be had.
+std::optional<std::u16string> ProgramDirectory() {
+  const std::u16string program = platform::Utf8ToUtf16(platform::ExecutablePath());
+  const std::size_t slash = program.rfind(kSeparator);
+  if (slash == std::u16string::npos) return std::nullopt;
+  return program.substr(0, slash);
+}
+
+// The candidate that exists, in search order: the name as given, then (for a
+// bare name only) the current folder and the program's folder. Nothing when
+// none exists.
+std::optional<std::u16string> FindDataFile(const std::u16string& name) {
+  if (Exists(name)) return name;
+  // A name that says where it is, is not looked for anywhere else.
+  if (name.find(kSeparator) != std::u16string::npos) return std::nullopt;
+
+  const std::string current = platform::CurrentDirectory();
+  if (!current.empty()) {
+    const std::u16string candidate = platform::Utf8ToUtf16(current) + kSeparator + name;
+    if (Exists(candidate)) return candidate;
+  }
+  if (const std::optional<std::u16string> folder = ProgramDirectory()) {
+    const std::u16string candidate = *folder + kSeparator + name;
+    if (Exists(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::int32_t CkavrelcoreApp::Initialize(const char16_t* dataFile) {
+  m_strDataFile = dataFile != nullptr ? dataFile : kDefaultDataFile;
+  const std::optional<std::u16string> found = FindDataFile(m_strDataFile);
+  if (!found) {
+    // The engine keeps any package it has open; only the path is forgotten.
+    m_strDataFile.clear();
+    return KAVREL_E_NO_FILE;
+  }
+  m_strDataFile = *found;
+  const std::int32_t result = m_package.Open(m_strDataFile);
+  // Initialised even when the open failed, so that Cleanup closes whatever
+  // the open left behind.
+  m_bInitialized = 1;
+  return result;
+}
+
+std::int32_t CkavrelcoreApp::Cleanup() {
+  if (!m_bInitialized) return KAVREL_E_NOT_READY;
+  // Step, width, separator and the entries in memory are kept on purpose: a
+  // host may clean up and initialise again without setting them anew.
+  m_package.Close();
+  m_bInitialized = 0;
+  m_strDataFile.clear();
+  m_nPreload = 0;
+  return KAVREL_OK;
+}
+
+std::int32_t CkavrelcoreApp::SetStep(std::int32_t step, std::int32_t width) {
+  m_nStep = step > 0 ? step : 100;
+  m_nWidth = width > 0 ? width : 300;
+  // The band range comes from the arguments as passed, their product wrapping
+  // at 32 bits (done unsigned, where wrapping is defined), then divided with
+  // truncation toward zero. A range below 1 is replaced when a search starts.
+  const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(step) *
+                                                 static_cast<std::uint32_t>(width));
+  m_nBandRange = product / 30000;
+  return KAVREL_OK;
+}
+
+std::int32_t CkavrelcoreApp::SetSeparator(const char16_t* separator) {
+  if (separator == nullptr) {
+    m_strSeparator.clear();
+  } else {
+    m_strSeparator = separator;
+  }
+  return KAVREL_OK;
+}
+
+std::int32_t CkavrelcoreApp::PreloadData() {
+  if (!m_bInitialized) return KAVREL_E_NOT_READY;
+  // Entries that fail to load are skipped here and read on demand later.
+  m_package.LoadAll();
+  m_nPreload |= 1;
+  return KAVREL_OK;
+}
+
+}  // namespace kavrel
