@@ -1,0 +1,243 @@
+// Opening packages: header and index parsing, its failures, name lookup.
+#include <gtest/gtest.h>
+
+#include "data_package.h"
+#include "kavrelcore.h"
+#include "package_bytes.h"
+#include "package_writer.h"
+#include "test_support.h"
+
+namespace kavrel {
+namespace {
+
+using test::IndexRecord;
+using test::PackageBytes;
+using test::PackageHeader;
+
+std::u16string Path16(const std::string& path) { return std::u16string(path.begin(), path.end()); }
+
+TEST(DataPackageOpen, AcceptsWellFormedAndRefusesInconsistentIndexes) {
+  const std::string twoRecords = IndexRecord("a", 0, 0, 0, 3) + IndexRecord("bc", 1, 0, 3, 4);
+  struct Case {
+    const char* what;
+    std::string bytes;
+    std::int32_t result;
+    std::int32_t entries;
+  };
+  const Case cases[] = {
+      {"empty file", "", KAVREL_E_FORMAT, 0},
+      {"shorter than the header", std::string("\xF0\x01\x00\x01", 4), KAVREL_E_FORMAT, 0},
+      {"magic bytes swapped", std::string("\x01\xF0\x00\x01\x00\x00\x00\x00", 8), KAVREL_E_FORMAT, 0},
+      {"empty index", PackageHeader(0), KAVREL_OK, 0},
+      {"empty index, data after it", PackageHeader(0) + "xyz", KAVREL_OK, 0},
+      {"index past the end of the file", PackageHeader(100) + twoRecords, KAVREL_E_FORMAT, 0},
+      {"index size near 4 GiB", PackageHeader(0xFFFFFFF8u) + twoRecords, KAVREL_E_FORMAT, 0},
+      {"two records", PackageBytes(twoRecords, "1234567"), KAVREL_OK, 2},
+      {"two records, no data area", PackageBytes(twoRecords, ""), KAVREL_OK, 2},
+      {"record runs past the index",
+       PackageHeader(static_cast<std::uint32_t>(twoRecords.size() - 1)) + twoRecords,
+       KAVREL_E_FORMAT, 0},
+      {"one stray byte after the records", PackageBytes(twoRecords + "\x01", ""), KAVREL_E_FORMAT, 0},
+      {"name length larger than the index", PackageBytes(std::string("\xFF\x00", 2) + "abc", ""),
+       KAVREL_E_FORMAT, 0},
+      {"record with an empty name", PackageBytes(IndexRecord("", 0, 0, 0, 0), ""), KAVREL_OK, 1},
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    test::WriteBytes(dir / "p.bin", c.bytes);
+    CDataPackage package;
+    EXPECT_EQ(package.Open(Path16(dir / "p.bin")), c.result) << c.what;
+    EXPECT_EQ(package.FileCount(), c.entries) << c.what;
+    // Only a file that could not be opened at all is left closed.
+    EXPECT_TRUE(package.IsOpen()) << c.what;
+    EXPECT_EQ(package.m_strPath, Path16(dir / "p.bin")) << c.what;
+  }
+}
+
+TEST(DataPackageOpen, ReadsEveryFieldOfHeaderAndRecords) {
+  const std::string index = IndexRecord("first", 1, 0x7F, 0, 0x01020304) +
+                            IndexRecord("second", 0, 0x80, 0xA0B0C0D0, 9);
+  std::string bytes = PackageHeader(static_cast<std::uint32_t>(index.size()), 1, 0xAB) + index;
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", bytes);
+
+  CDataPackage package;
+  ASSERT_EQ(package.Open(Path16(dir / "p.bin")), KAVREL_OK);
+  EXPECT_EQ(package.m_nHeaderFlag, 0xAB);
+  EXPECT_EQ(package.m_nNameEncoding, 1);
+  EXPECT_EQ(package.m_nDataStart, 8 + index.size());
+  ASSERT_EQ(package.FileCount(), 2);
+
+  const CDataPackageFile& first = package.File(0);
+  EXPECT_EQ(first.m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(first.m_strName, u"first");
+  EXPECT_EQ(first.m_nMethod, 1);
+  EXPECT_EQ(first.m_nFlag, 0x7F);
+  EXPECT_EQ(first.m_nOffset, 0u);
+  EXPECT_EQ(first.m_nStoredSize, 0x01020304u);
+  EXPECT_EQ(first.m_nSize, 0);
+  EXPECT_EQ(first.m_pData, nullptr);
+
+  const CDataPackageFile& second = package.File(1);
+  EXPECT_EQ(second.m_strName, u"second");
+  EXPECT_EQ(second.m_nMethod, 0);
+  EXPECT_EQ(second.m_nFlag, 0x80);
+  EXPECT_EQ(second.m_nOffset, 0xA0B0C0D0u);
+  EXPECT_EQ(second.m_nStoredSize, 9u);
+
+  package.Close();
+  EXPECT_FALSE(package.IsOpen());
+  EXPECT_TRUE(package.m_strPath.empty());
+  EXPECT_EQ(package.m_nHeaderFlag, 0);
+  EXPECT_EQ(package.m_nNameEncoding, 0);
+  // Closing keeps the directory.
+  EXPECT_EQ(package.FileCount(), 2);
+  EXPECT_EQ(package.FindFile(u"second"), 1);
+}
+
+TEST(DataPackageOpen, MissingFilesAndFoldersCannotBeOpened) {
+  test::TempDir dir;
+  CDataPackage package;
+  EXPECT_EQ(package.Open(Path16(dir / "missing.bin")), KAVREL_E_NO_FILE);
+  EXPECT_FALSE(package.IsOpen());
+  EXPECT_EQ(package.Open(Path16(dir.Path())), KAVREL_E_NO_FILE);
+  EXPECT_FALSE(package.IsOpen());
+}
+
+TEST(DataPackageOpen, NamesFollowTheHeaderEncoding) {
+  const std::u16string tokyo = u"\u6771\u4EAC";
+  const std::string utf8 = "\xE6\x9D\xB1\xE4\xBA\xAC";
+  const std::string cp932 = "\x93\x8C\x8B\x9E";
+  struct Case {
+    const char* what;
+    std::uint8_t encoding;
+    std::string name;
+    bool isTokyo;
+  };
+  const Case cases[] = {
+      {"UTF-8 names", 1, utf8, true},
+      {"code page 932 names", 0, cp932, true},
+      {"unknown encodings read as code page 932", 7, cp932, true},
+      {"UTF-8 bytes read as code page 932", 0, utf8, false},
+      {"code page 932 bytes read as UTF-8", 1, cp932, false},
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    test::WriteBytes(dir / "p.bin", PackageBytes(IndexRecord(c.name, 0, 0, 0, 0), "", c.encoding));
+    CDataPackage package;
+    ASSERT_EQ(package.Open(Path16(dir / "p.bin")), KAVREL_OK) << c.what;
+    ASSERT_EQ(package.FileCount(), 1) << c.what;
+    EXPECT_EQ(package.File(0).m_strName == tokyo, c.isTokyo) << c.what;
+    EXPECT_EQ(package.FindFile(tokyo) == 0, c.isTokyo) << c.what;
+  }
+}
+
+TEST(DataPackageOpen, ANameEndsAtAZeroByte) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin",
+                   PackageBytes(IndexRecord(std::string("ab\0cd", 5), 0, 0, 0, 0) +
+                                    IndexRecord("next", 0, 0, 0, 0),
+                                ""));
+  CDataPackage package;
+  ASSERT_EQ(package.Open(Path16(dir / "p.bin")), KAVREL_OK);
+  ASSERT_EQ(package.FileCount(), 2);
+  EXPECT_EQ(package.File(0).m_strName, u"ab");
+  EXPECT_EQ(package.FindFile(u"next"), 1);
+}
+
+TEST(DataPackageFind, FirstOfDuplicateNamesWinsAndCaseMatters) {
+  pack::PackageWriter writer;
+  writer.Add("/P/000000.gzbin", "one", pack::kMethodStored);
+  writer.Add("/C/000000.gzbin", "two", pack::kMethodStored);
+  writer.Add("/P/000000.gzbin", "three", pack::kMethodStored);
+  writer.Add("", "four", pack::kMethodStored);
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", writer.Serialize());
+
+  CDataPackage package;
+  ASSERT_EQ(package.Open(Path16(dir / "p.bin")), KAVREL_OK);
+  ASSERT_EQ(package.FileCount(), 4);
+  struct Case {
+    std::u16string name;
+    std::int32_t index;
+  };
+  const Case cases[] = {
+      {u"/P/000000.gzbin", 0}, {u"/C/000000.gzbin", 1}, {u"", 3},
+      {u"/p/000000.gzbin", -1}, {u"/P/000000.GZBIN", -1},
+      {u"/P/000000.gzbin ", -1}, {u"/P/000000.gzbi", -1},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(package.FindFile(c.name), c.index) << std::string(c.name.begin(), c.name.end());
+  }
+}
+
+TEST(DataPackageOpen, SecondOpenWithoutCloseChangesNothing) {
+  pack::PackageWriter first;
+  first.Add("a", "first", pack::kMethodStored);
+  pack::PackageWriter second;
+  second.Add("b", "second", pack::kMethodStored);
+  test::TempDir dir;
+  test::WriteBytes(dir / "1.bin", first.Serialize());
+  test::WriteBytes(dir / "2.bin", second.Serialize());
+
+  CDataPackage package;
+  ASSERT_EQ(package.Open(Path16(dir / "1.bin")), KAVREL_OK);
+  EXPECT_EQ(package.Open(Path16(dir / "2.bin")), KAVREL_E_ALREADY_OPEN);
+  EXPECT_EQ(package.m_strPath, Path16(dir / "1.bin"));
+  EXPECT_EQ(package.FindFile(u"a"), 0);
+  EXPECT_EQ(package.FindFile(u"b"), -1);
+  ASSERT_EQ(package.LoadFile(u"a"), KAVREL_OK);
+  const CDataPackageFile& entry = package.File(0);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.m_pData.get()), entry.m_nSize), "first");
+}
+
+TEST(DataPackageOpen, OpenAfterCloseStartsFromAnEmptyDirectory) {
+  // Same names, different layouts: an old entry left in the directory would
+  // be read at its old offset from the new file.
+  pack::PackageWriter first;
+  first.Add("shared", "old-old-old", pack::kMethodStored);
+  first.Add("only-old", "x", pack::kMethodStored);
+  pack::PackageWriter second;
+  second.Add("padding", "0123456789", pack::kMethodStored);
+  second.Add("shared", "new", pack::kMethodDeflate);
+  test::TempDir dir;
+  test::WriteBytes(dir / "1.bin", first.Serialize());
+  test::WriteBytes(dir / "2.bin", second.Serialize());
+  test::WriteBytes(dir / "bad.bin", "not a package");
+
+  CDataPackage package;
+  ASSERT_EQ(package.Open(Path16(dir / "1.bin")), KAVREL_OK);
+  ASSERT_EQ(package.LoadFile(u"shared"), KAVREL_OK);
+  package.Close();
+
+  ASSERT_EQ(package.Open(Path16(dir / "2.bin")), KAVREL_OK);
+  EXPECT_EQ(package.FileCount(), 2);
+  EXPECT_EQ(package.FindFile(u"only-old"), -1);
+  ASSERT_EQ(package.FindFile(u"shared"), 1);
+  ASSERT_EQ(package.LoadFile(u"shared"), KAVREL_OK);
+  const CDataPackageFile& entry = package.File(1);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.m_pData.get()), entry.m_nSize), "new");
+
+  // A file that fails to open as a package leaves nothing of the old one.
+  package.Close();
+  EXPECT_EQ(package.Open(Path16(dir / "bad.bin")), KAVREL_E_FORMAT);
+  EXPECT_EQ(package.FileCount(), 0);
+  EXPECT_EQ(package.FindFile(u"shared"), -1);
+}
+
+TEST(DataPackageOpen, SeveralReadersShareOneFile) {
+  pack::PackageWriter writer;
+  writer.Add("a", "shared bytes");
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", writer.Serialize());
+  CDataPackage one;
+  CDataPackage two;
+  ASSERT_EQ(one.Open(Path16(dir / "p.bin")), KAVREL_OK);
+  ASSERT_EQ(two.Open(Path16(dir / "p.bin")), KAVREL_OK);
+  EXPECT_EQ(one.LoadFile(u"a"), KAVREL_OK);
+  EXPECT_EQ(two.LoadFile(u"a"), KAVREL_OK);
+  EXPECT_EQ(two.File(0).m_nSize, 12);
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,295 @@
+// The engine state: where the package is found, initialise and clean up,
+// search parameters, separator and preloading.
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <string>
+
+#include "engine_app.h"
+#include "kavrel/platform/files.h"
+#include "kavrelcore.h"
+#include "package_writer.h"
+#include "test_support.h"
+
+namespace kavrel {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+// Runs the test from another current folder and comes back.
+class CurrentFolder {
+public:
+  explicit CurrentFolder(const std::string& path) : m_before(fs::current_path()) { fs::current_path(path); }
+  ~CurrentFolder() { fs::current_path(m_before); }
+
+private:
+  fs::path m_before;
+};
+
+// A path beside this test program, removed (with all below it) at the end.
+class BesideProgram {
+public:
+  explicit BesideProgram(const std::string& relative) {
+    const std::string program = platform::ExecutablePath();
+    m_folder = program.substr(0, program.rfind('/'));
+    m_path = m_folder + "/" + relative;
+    m_top = m_folder + "/" + relative.substr(0, relative.find('/'));
+  }
+  ~BesideProgram() {
+    std::error_code ignored;
+    fs::remove_all(m_top, ignored);
+  }
+  const std::string& Folder() const { return m_folder; }
+  const std::string& Path() const { return m_path; }
+
+private:
+  std::string m_folder;
+  std::string m_path;
+  std::string m_top;
+};
+
+// A name no other test or run uses: the stem with the temporary folder's own
+// unique name.
+std::string UniqueName(const char* stem, const test::TempDir& dir) {
+  return std::string(stem) + "-" + fs::path(dir.Path()).filename().string() + ".bin";
+}
+
+std::string SmallPackage(const char* entry = "entry", const char* content = "content") {
+  pack::PackageWriter writer;
+  writer.Add(entry, content);
+  return writer.Serialize();
+}
+
+TEST(EngineSetStep, StepWidthAndBandRange) {
+  struct Case {
+    std::int32_t step, width;
+    std::int32_t wantStep, wantWidth, wantBands;
+  };
+  const Case cases[] = {
+      {100, 300, 100, 300, 1},
+      {50, 3000, 50, 3000, 5},
+      {0, 300, 100, 300, 0},
+      {10, 100, 10, 100, 0},
+      {-5, 300, 100, 300, 0},      // -1500 / 30000 truncates toward zero
+      {-300, -100, 100, 300, 1},   // the product of the raw arguments counts
+      {100, -900, 100, 300, -3},
+      {-100, 1200, 100, 1200, -4},
+      // Products past 32 bits wrap: 65536 * 65536 is 2^32, which wraps to 0.
+      {65536, 65536, 65536, 65536, 0},
+      // 46341^2 = 2147488281 wraps to -2147479015.
+      {46341, 46341, 46341, 46341, -71582},
+      // 50000^2 = 2500000000 wraps to -1794967296.
+      {50000, 50000, 50000, 50000, -59832},
+      {INT_MIN, -1, 100, 300, -71582},
+      {INT_MAX, INT_MAX, INT_MAX, INT_MAX, 0},  // wraps to 1
+  };
+  for (const Case& c : cases) {
+    CkavrelcoreApp engine;
+    EXPECT_EQ(engine.SetStep(c.step, c.width), KAVREL_OK);
+    EXPECT_EQ(engine.m_nStep, c.wantStep) << c.step << " x " << c.width;
+    EXPECT_EQ(engine.m_nWidth, c.wantWidth) << c.step << " x " << c.width;
+    EXPECT_EQ(engine.m_nBandRange, c.wantBands) << c.step << " x " << c.width;
+  }
+}
+
+TEST(EngineSetSeparator, CopiesTheTextAndNullEmptiesIt) {
+  CkavrelcoreApp engine;
+  std::u16string text = u" / ";
+  EXPECT_EQ(engine.SetSeparator(text.c_str()), KAVREL_OK);
+  text[1] = u'x';
+  EXPECT_EQ(engine.m_strSeparator, u" / ");
+  EXPECT_EQ(engine.SetSeparator(nullptr), KAVREL_OK);
+  EXPECT_TRUE(engine.m_strSeparator.empty());
+}
+
+TEST(EngineState, FreshEngineIsNotInitialised) {
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.m_bInitialized, 0);
+  EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
+  EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
+  EXPECT_FALSE(engine.IsPreloaded());
+  EXPECT_EQ(engine.m_nStep, 0);
+  EXPECT_EQ(engine.m_nWidth, 0);
+  EXPECT_EQ(engine.m_nBandRange, 0);
+}
+
+TEST(EngineInitialize, NullMeansTheDefaultNameAndAFoundNameIsKeptAsGiven) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "kavreldata.bin", SmallPackage());
+  CurrentFolder here(dir.Path());
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(nullptr), KAVREL_OK);
+  EXPECT_EQ(engine.m_bInitialized, 1);
+  EXPECT_EQ(engine.m_strDataFile, u"kavreldata.bin");
+  EXPECT_EQ(engine.m_package.FindFile(u"entry"), 0);
+}
+
+TEST(EngineInitialize, AbsolutePathIsUsedAsGiven) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "any name.pkg", SmallPackage());
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(dir / "any name.pkg").c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.m_strDataFile, Wide(dir / "any name.pkg"));
+}
+
+TEST(EngineInitialize, ABareNameIsFoundBesideTheProgram) {
+  test::TempDir elsewhere;
+  const std::string name = UniqueName("beside", elsewhere);
+  BesideProgram beside(name);
+  test::WriteBytes(beside.Path(), SmallPackage());
+  CurrentFolder here(elsewhere.Path());
+
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.m_strDataFile, Wide(beside.Folder() + "/" + name));
+  EXPECT_EQ(engine.m_package.FindFile(u"entry"), 0);
+}
+
+TEST(EngineInitialize, TheCurrentFolderComesBeforeTheProgramFolder) {
+  test::TempDir dir;
+  const std::string name = UniqueName("both", dir);
+  BesideProgram beside(name);
+  test::WriteBytes(beside.Path(), SmallPackage("beside"));
+  test::WriteBytes(dir / name, SmallPackage("current"));
+  CurrentFolder here(dir.Path());
+
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.m_strDataFile, Wide(name));
+  EXPECT_EQ(engine.m_package.FindFile(u"current"), 0);
+}
+
+TEST(EngineInitialize, ANameWithAFolderIsNotSearchedFurther) {
+  test::TempDir elsewhere;
+  const std::string name = "sub-" + UniqueName("folder", elsewhere) + "/data.bin";
+  BesideProgram beside(name);
+  fs::create_directories(fs::path(beside.Path()).parent_path());
+  test::WriteBytes(beside.Path(), SmallPackage());
+  CurrentFolder here(elsewhere.Path());
+
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_E_NO_FILE);
+  EXPECT_EQ(engine.m_bInitialized, 0);
+  EXPECT_TRUE(engine.m_strDataFile.empty());
+  EXPECT_FALSE(engine.m_package.IsOpen());
+}
+
+TEST(EngineInitialize, AFolderOfThatNameDoesNotCount) {
+  test::TempDir dir;
+  const std::string name = UniqueName("folder-named", dir);
+  BesideProgram beside(name);
+  test::WriteBytes(beside.Path(), SmallPackage());
+  fs::create_directory(dir / name);
+  CurrentFolder here(dir.Path());
+
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.m_strDataFile, Wide(beside.Folder() + "/" + name));
+}
+
+TEST(EngineInitialize, AMissingFileLeavesTheEngineAsItWas) {
+  test::TempDir dir;
+  CurrentFolder here(dir.Path());
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(UniqueName("nowhere", dir)).c_str()), KAVREL_E_NO_FILE);
+  EXPECT_EQ(engine.m_bInitialized, 0);
+  EXPECT_TRUE(engine.m_strDataFile.empty());
+  EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
+}
+
+TEST(EngineInitialize, AFailedSecondInitializeKeepsTheOpenPackage) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", SmallPackage());
+  CkavrelcoreApp engine;
+  ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.Initialize(Wide(dir / "missing.bin").c_str()), KAVREL_E_NO_FILE);
+  EXPECT_EQ(engine.m_bInitialized, 1);
+  EXPECT_TRUE(engine.m_strDataFile.empty());
+  EXPECT_TRUE(engine.m_package.IsOpen());
+  EXPECT_EQ(engine.m_package.LoadFile(u"entry"), KAVREL_OK);
+}
+
+TEST(EngineInitialize, ASecondPackageWithoutCleanupIsRefused) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "1.bin", SmallPackage("one"));
+  test::WriteBytes(dir / "2.bin", SmallPackage("two"));
+  CkavrelcoreApp engine;
+  ASSERT_EQ(engine.Initialize(Wide(dir / "1.bin").c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.Initialize(Wide(dir / "2.bin").c_str()), KAVREL_E_ALREADY_OPEN);
+  // The path names the new file; the package is still the first.
+  EXPECT_EQ(engine.m_strDataFile, Wide(dir / "2.bin"));
+  EXPECT_EQ(engine.m_package.m_strPath, Wide(dir / "1.bin"));
+  EXPECT_EQ(engine.m_package.FindFile(u"one"), 0);
+}
+
+TEST(EngineInitialize, ABadPackageStillInitialisesSoCleanupClosesIt) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "bad.bin", "PK\x03\x04 not ours");
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(Wide(dir / "bad.bin").c_str()), KAVREL_E_FORMAT);
+  EXPECT_EQ(engine.m_bInitialized, 1);
+  EXPECT_TRUE(engine.m_package.IsOpen());
+  EXPECT_EQ(engine.Cleanup(), KAVREL_OK);
+  EXPECT_FALSE(engine.m_package.IsOpen());
+}
+
+TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", SmallPackage());
+  CkavrelcoreApp engine;
+  engine.SetStep(50, 3000);
+  engine.SetSeparator(u"-");
+  ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
+  ASSERT_EQ(engine.PreloadData(), KAVREL_OK);
+  EXPECT_TRUE(engine.IsPreloaded());
+  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+
+  EXPECT_EQ(engine.Cleanup(), KAVREL_OK);
+  EXPECT_EQ(engine.m_bInitialized, 0);
+  EXPECT_FALSE(engine.IsPreloaded());
+  EXPECT_TRUE(engine.m_strDataFile.empty());
+  EXPECT_FALSE(engine.m_package.IsOpen());
+  EXPECT_EQ(engine.m_nStep, 50);
+  EXPECT_EQ(engine.m_nWidth, 3000);
+  EXPECT_EQ(engine.m_nBandRange, 5);
+  EXPECT_EQ(engine.m_strSeparator, u"-");
+  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+
+  EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
+  EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
+}
+
+TEST(EngineCleanup, InitialiseAgainReadsOnlyTheNewPackage) {
+  test::TempDir dir;
+  test::WriteBytes(dir / "1.bin", SmallPackage("old", "old data"));
+  test::WriteBytes(dir / "2.bin", SmallPackage("new", "new data"));
+  CkavrelcoreApp engine;
+  ASSERT_EQ(engine.Initialize(Wide(dir / "1.bin").c_str()), KAVREL_OK);
+  ASSERT_EQ(engine.PreloadData(), KAVREL_OK);
+  ASSERT_EQ(engine.Cleanup(), KAVREL_OK);
+  ASSERT_EQ(engine.Initialize(Wide(dir / "2.bin").c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.m_package.FindFile(u"old"), -1);
+  EXPECT_EQ(engine.m_package.FindFile(u"new"), 0);
+}
+
+TEST(EnginePreload, LoadsEveryEntryAndIgnoresDamagedOnes) {
+  pack::PackageWriter writer;
+  writer.Add("a", "first");
+  writer.AddStored("broken", "\xFF\xFF\xFF", pack::kMethodDeflate);
+  writer.Add("b", "second", pack::kMethodStored);
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", writer.Serialize());
+  CkavrelcoreApp engine;
+  ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
+  EXPECT_EQ(engine.PreloadData(), KAVREL_OK);
+  EXPECT_TRUE(engine.IsPreloaded());
+  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(engine.m_package.File(1).m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(engine.m_package.File(2).m_nState, CDataPackageFile::kLoaded);
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,231 @@
+// Loading entries: stored and raw-deflated data, damaged streams, the cache,
+// unloading and loading everything.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <string>
+
+#include "data_package.h"
+#include "kavrelcore.h"
+#include "package_bytes.h"
+#include "package_writer.h"
+#include "test_support.h"
+
+namespace kavrel {
+namespace {
+
+std::u16string Path16(const std::string& path) { return std::u16string(path.begin(), path.end()); }
+
+std::string DataOf(const CDataPackageFile& entry) {
+  if (entry.m_pData == nullptr) return {};
+  return std::string(reinterpret_cast<const char*>(entry.m_pData.get()),
+                     static_cast<std::size_t>(entry.m_nSize));
+}
+
+// Bytes that deflate poorly, so that long entries take several output steps
+// of the inflater from a short input.
+std::string Noise(std::size_t length, std::uint32_t seed) {
+  std::string out(length, '\0');
+  for (char& c : out) {
+    seed = seed * 1103515245u + 12345u;
+    c = static_cast<char>(seed >> 24);
+  }
+  return out;
+}
+
+// A deflate stream with a zlib or gzip wrapper (windowBits 15 or 31).
+std::string WrappedDeflate(const std::string& data, int windowBits) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
+class EntryLoader : public ::testing::Test {
+protected:
+  // Writes the package and opens it.
+  void OpenPackage(const std::string& bytes) {
+    test::WriteBytes(m_dir / "p.bin", bytes);
+    ASSERT_EQ(m_package.Open(Path16(m_dir / "p.bin")), KAVREL_OK);
+  }
+  const CDataPackageFile& Entry(const std::u16string& name) {
+    const std::int32_t index = m_package.FindFile(name);
+    EXPECT_GE(index, 0);
+    return m_package.File(index < 0 ? 0 : index);
+  }
+
+  test::TempDir m_dir;
+  CDataPackage m_package;
+};
+
+TEST_F(EntryLoader, InflatesToTheExactLength) {
+  // 65536 fills the first output step exactly; 65537 needs a second one.
+  const std::size_t lengths[] = {0, 1, 65535, 65536, 65537, 3 * 65536 + 17};
+  pack::PackageWriter writer;
+  for (std::size_t length : lengths) writer.Add(std::to_string(length), Noise(length, 7u + length));
+  for (std::size_t length : lengths) writer.Add("z" + std::to_string(length), std::string(length, 'z'));
+  OpenPackage(writer.Serialize());
+
+  for (const std::string prefix : {"", "z"}) {
+    for (std::size_t length : lengths) {
+      const std::string name = prefix + std::to_string(length);
+      const std::u16string wide(name.begin(), name.end());
+      ASSERT_EQ(m_package.LoadFile(wide), KAVREL_OK) << name;
+      const CDataPackageFile& entry = Entry(wide);
+      EXPECT_EQ(entry.m_nState, CDataPackageFile::kLoaded) << name;
+      EXPECT_EQ(entry.m_nSize, static_cast<std::int32_t>(length)) << name;
+      EXPECT_EQ(DataOf(entry), prefix.empty() ? Noise(length, 7u + length) : std::string(length, 'z'))
+          << name;
+    }
+  }
+}
+
+TEST_F(EntryLoader, StoredAndUnknownMethods) {
+  pack::PackageWriter writer;
+  writer.Add("stored", "as it is", pack::kMethodStored);
+  writer.AddStored("method 7", "kept bytes", 7);
+  writer.AddStored("empty", "", pack::kMethodDeflate);
+  OpenPackage(writer.Serialize());
+
+  ASSERT_EQ(m_package.LoadFile(u"stored"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"stored").m_nSize, 8);
+  EXPECT_EQ(DataOf(Entry(u"stored")), "as it is");
+
+  // An unknown method loads its stored bytes but shows them as empty.
+  ASSERT_EQ(m_package.LoadFile(u"method 7"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"method 7").m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(Entry(u"method 7").m_nSize, 0);
+  ASSERT_NE(Entry(u"method 7").m_pData, nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Entry(u"method 7").m_pData.get()), 10),
+            "kept bytes");
+
+  // Stored size 0: nothing to load, the entry stays listed.
+  EXPECT_EQ(m_package.LoadFile(u"empty"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"empty").m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"empty").m_pData, nullptr);
+  EXPECT_EQ(m_package.UnloadFile(u"empty"), KAVREL_E_NOT_READY);
+}
+
+TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
+  const std::string content = Noise(70000, 3);
+  const std::string raw = pack::RawDeflate(content);
+  pack::PackageWriter writer;
+  writer.AddStored("cut in half", raw.substr(0, raw.size() / 2), pack::kMethodDeflate);
+  writer.AddStored("last byte missing", raw.substr(0, raw.size() - 1), pack::kMethodDeflate);
+  writer.AddStored("gzip", WrappedDeflate(content, 15 + 16), pack::kMethodDeflate);
+  writer.AddStored("zlib", WrappedDeflate(content, 15), pack::kMethodDeflate);
+  writer.AddStored("garbage", std::string(100, '\xFF'), pack::kMethodDeflate);
+  writer.AddStored("whole", raw, pack::kMethodDeflate);
+  OpenPackage(writer.Serialize());
+
+  for (const std::u16string name : {u"cut in half", u"last byte missing", u"gzip", u"zlib", u"garbage"}) {
+    const std::string narrow(name.begin(), name.end());
+    EXPECT_EQ(m_package.LoadFile(name), KAVREL_E_INFLATE) << narrow;
+    EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
+    EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
+    EXPECT_EQ(Entry(name).m_nSize, 0) << narrow;
+    EXPECT_EQ(m_package.UnloadFile(name), KAVREL_E_NOT_READY) << narrow;
+  }
+  ASSERT_EQ(m_package.LoadFile(u"whole"), KAVREL_OK);
+  EXPECT_EQ(DataOf(Entry(u"whole")), content);
+}
+
+TEST_F(EntryLoader, EntriesAreReadAtDataStartPlusOffset) {
+  // The data area holds the entries in the opposite order of the index, with
+  // a gap; a short read at the end of the file leaves zeros.
+  const std::string index = test::IndexRecord("hello", 0, 0, 7, 5) +
+                            test::IndexRecord("world", 0, 0, 0, 5) +
+                            test::IndexRecord("tail", 0, 0, 10, 4);
+  OpenPackage(test::PackageBytes(index, "WORLD..HELLO"));
+  ASSERT_EQ(m_package.LoadFile(u"hello"), KAVREL_OK);
+  ASSERT_EQ(m_package.LoadFile(u"world"), KAVREL_OK);
+  ASSERT_EQ(m_package.LoadFile(u"tail"), KAVREL_OK);
+  EXPECT_EQ(DataOf(Entry(u"hello")), "HELLO");
+  EXPECT_EQ(DataOf(Entry(u"world")), "WORLD");
+  EXPECT_EQ(DataOf(Entry(u"tail")), std::string("LO\0\0", 4));
+}
+
+TEST_F(EntryLoader, LoadedEntriesAreACacheUntilUnloaded) {
+  pack::PackageWriter writer;
+  writer.Add("a", "version one");
+  const std::string before = writer.Serialize();
+  OpenPackage(before);
+
+  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
+  const std::uint8_t* data = Entry(u"a").m_pData.get();
+  // The file changes under the open package (same layout, new bytes).
+  pack::PackageWriter changed;
+  changed.Add("a", "version two");
+  const std::string after = changed.Serialize();
+  ASSERT_EQ(after.size(), before.size());
+  test::WriteBytes(m_dir / "p.bin", after);
+
+  // A second load is a cache hit: same buffer, no new read.
+  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"a").m_pData.get(), data);
+  EXPECT_EQ(DataOf(Entry(u"a")), "version one");
+
+  // After unloading, the entry is read from the file again.
+  ASSERT_EQ(m_package.UnloadFile(u"a"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"a").m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"a").m_pData, nullptr);
+  EXPECT_EQ(Entry(u"a").m_nSize, 0);
+  EXPECT_EQ(m_package.UnloadFile(u"a"), KAVREL_E_NOT_READY);
+  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
+  EXPECT_EQ(DataOf(Entry(u"a")), "version two");
+}
+
+TEST_F(EntryLoader, UnknownNamesAndAClosedFile) {
+  pack::PackageWriter writer;
+  writer.Add("loaded", "in memory");
+  writer.Add("listed", "on disk");
+  OpenPackage(writer.Serialize());
+  EXPECT_EQ(m_package.LoadFile(u"missing"), KAVREL_E_NOT_FOUND);
+  EXPECT_EQ(m_package.UnloadFile(u"missing"), KAVREL_E_NOT_FOUND);
+  ASSERT_EQ(m_package.LoadFile(u"loaded"), KAVREL_OK);
+
+  m_package.Close();
+  // What is in memory stays usable; nothing else can be read.
+  EXPECT_EQ(m_package.LoadFile(u"loaded"), KAVREL_OK);
+  EXPECT_EQ(DataOf(Entry(u"loaded")), "in memory");
+  EXPECT_EQ(m_package.LoadFile(u"listed"), KAVREL_E_NO_FILE);
+  EXPECT_EQ(Entry(u"listed").m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"listed").m_pData, nullptr);
+}
+
+TEST_F(EntryLoader, LoadAllLoadsByNameAndSkipsDamagedEntries) {
+  const std::string raw = pack::RawDeflate("good data");
+  pack::PackageWriter writer;
+  writer.Add("dup", "first of the name");
+  writer.AddStored("broken", raw.substr(0, 3), pack::kMethodDeflate);
+  writer.Add("dup", "second of the name");
+  writer.AddStored("empty", "", pack::kMethodStored);
+  writer.Add("last", "good data");
+  OpenPackage(writer.Serialize());
+
+  EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
+  ASSERT_EQ(m_package.FileCount(), 5);
+  EXPECT_EQ(m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(DataOf(m_package.File(0)), "first of the name");
+  EXPECT_EQ(m_package.File(1).m_nState, CDataPackageFile::kListed);
+  // The second "dup" is never loaded: its name finds the first one.
+  EXPECT_EQ(m_package.File(2).m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(m_package.File(3).m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(DataOf(m_package.File(4)), "good data");
+}
+
+TEST_F(EntryLoader, LoadAllOnAnEmptyDirectory) {
+  OpenPackage(test::PackageHeader(0));
+  EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
+  EXPECT_EQ(m_package.FileCount(), 0);
+}
+
+}  // namespace
+}  // namespace kavrel

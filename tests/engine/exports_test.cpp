@@ -1,0 +1,167 @@
+// The exported C functions of the engine, as a host calls them. They share
+// one process-wide engine, so every test starts by cleaning it up.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <string>
+
+#include "kavrelcore.h"
+#include "package_writer.h"
+#include "test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kavrel::test::TempDir;
+using kavrel::test::WriteBytes;
+
+std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+
+class Exports : public ::testing::Test {
+protected:
+  void SetUp() override { Cleanup(); }
+  void TearDown() override { Cleanup(); }
+
+  // A small package at `path`, opened through Initialize.
+  static void InitializeWithPackage(const std::string& path) {
+    kavrel::pack::PackageWriter writer;
+    writer.Add("entry", "content");
+    WriteBytes(path, writer.Serialize());
+    ASSERT_EQ(Initialize(Wide(path).c_str()), KAVREL_OK);
+  }
+};
+
+TEST_F(Exports, GetInfoCopiesAtMostCapacityMinusOne) {
+  const std::u16string version = u"Norvane Reverse Geocoder DLL version 1.0";
+  const std::u16string identity = u"DLL_NORVANE_RGEO_DLL";
+  struct Case {
+    std::int32_t type;
+    std::uint32_t capacity;
+    std::u16string text;
+  };
+  const Case cases[] = {
+      {1, 512, version},
+      {1, 41, version},
+      {1, 40, version.substr(0, 39)},
+      {2, 41, version},
+      {2, 2, u"N"},
+      {1, 1, u""},
+      {3, 21, identity},
+      {3, 20, identity.substr(0, 19)},
+      {3, 5, u"DLL_"},
+      {3, 100, identity},
+  };
+  for (const Case& c : cases) {
+    std::u16string buffer(600, u'#');
+    EXPECT_EQ(GetInfo(c.type, buffer.data(), c.capacity), KAVREL_OK) << c.type << "/" << c.capacity;
+    EXPECT_EQ(buffer.substr(0, c.text.size()), c.text) << c.type << "/" << c.capacity;
+    EXPECT_EQ(buffer[c.text.size()], 0) << c.type << "/" << c.capacity;
+    // Nothing is written past the terminator.
+    EXPECT_EQ(buffer[c.text.size() + 1], u'#') << c.type << "/" << c.capacity;
+  }
+}
+
+TEST_F(Exports, GetInfoRefusesUnknownTypesAndMissingBuffers) {
+  for (std::int32_t type : {0, 4, -1, 1000}) {
+    std::u16string buffer(64, u'#');
+    EXPECT_EQ(GetInfo(type, buffer.data(), 64), KAVREL_E_ARGUMENT) << type;
+    EXPECT_EQ(buffer, std::u16string(64, u'#')) << type;
+  }
+  char16_t one = u'#';
+  EXPECT_EQ(GetInfo(1, &one, 0), KAVREL_E_ARGUMENT);
+  EXPECT_EQ(one, u'#');
+  EXPECT_EQ(GetInfo(3, nullptr, 40), KAVREL_E_ARGUMENT);
+}
+
+TEST_F(Exports, IsJapanRegionBounds) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  struct Case {
+    double lat, lon;
+    std::int32_t inside;
+  };
+  const Case cases[] = {
+      {24.0, 122.0, 1},     {35.681236, 139.767125, 1}, {45.9999, 148.9999, 1},
+      {46.0, 140.0, 0},     {35.0, 149.0, 0},          {23.9999, 130.0, 0},
+      {35.0, 121.9999, 0},  {-35.0, 139.0, 0},         {nan, 139.0, 1},
+      {35.0, nan, 1},       {HUGE_VAL, 139.0, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(IsJapanRegion(c.lat, c.lon), c.inside) << c.lat << "," << c.lon;
+}
+
+TEST_F(Exports, StateRulesBeforeInitialize) {
+  std::uint32_t size = 100;
+  char16_t buffer[50];
+  EXPECT_EQ(Cleanup(), KAVREL_E_NOT_READY);
+  EXPECT_EQ(PreloadData(), KAVREL_E_NOT_READY);
+  EXPECT_EQ(GetDatafilename(buffer, &size), KAVREL_E_NOT_READY);
+  EXPECT_EQ(size, 100u);
+  // These work at any time.
+  EXPECT_EQ(SetStep(50, 3000), KAVREL_OK);
+  EXPECT_EQ(SetSeparator(u"/"), KAVREL_OK);
+  EXPECT_EQ(SetSeparator(nullptr), KAVREL_OK);
+  EXPECT_EQ(GetInfo(3, buffer, 50), KAVREL_OK);
+}
+
+TEST_F(Exports, GetDatafilenameSizesItsBufferInBytes) {
+  TempDir dir;
+  const fs::path before = fs::current_path();
+  fs::current_path(dir.Path());
+  InitializeWithPackage("abcdef.bin");  // 10 characters: 22 bytes with the terminator
+  fs::current_path(before);
+
+  std::uint32_t size = 0;
+  EXPECT_EQ(GetDatafilename(nullptr, &size), KAVREL_E_FORMAT);
+  EXPECT_EQ(size, 22u);
+
+  std::u16string buffer(20, u'#');
+  size = 21;
+  EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_E_FORMAT);
+  EXPECT_EQ(size, 22u);
+  EXPECT_EQ(buffer, std::u16string(20, u'#'));
+
+  size = 22;
+  EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_OK);
+  EXPECT_EQ(size, 22u);
+  EXPECT_EQ(buffer.substr(0, 11), std::u16string(u"abcdef.bin\0", 11));
+  EXPECT_EQ(buffer[11], u'#');
+
+  // A larger buffer is zero-filled over all its bytes.
+  size = 30;
+  EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_OK);
+  EXPECT_EQ(size, 30u);
+  EXPECT_EQ(buffer.substr(0, 15), std::u16string(u"abcdef.bin\0\0\0\0\0", 15));
+  EXPECT_EQ(buffer[15], u'#');
+
+  EXPECT_EQ(GetDatafilename(buffer.data(), nullptr), KAVREL_E_ARGUMENT);
+}
+
+TEST_F(Exports, AFailedInitializeAfterASuccessfulOneEmptiesThePath) {
+  TempDir dir;
+  InitializeWithPackage(dir / "p.bin");
+  EXPECT_EQ(Initialize(Wide(dir / "missing.bin").c_str()), KAVREL_E_NO_FILE);
+  std::uint32_t size = 0;
+  EXPECT_EQ(GetDatafilename(nullptr, &size), KAVREL_E_FORMAT);
+  EXPECT_EQ(size, 2u);
+  char16_t buffer[1] = {u'#'};
+  EXPECT_EQ(GetDatafilename(buffer, &size), KAVREL_OK);
+  EXPECT_EQ(buffer[0], 0);
+  // Still initialised with the first package.
+  EXPECT_EQ(PreloadData(), KAVREL_OK);
+  EXPECT_EQ(Cleanup(), KAVREL_OK);
+  EXPECT_EQ(Cleanup(), KAVREL_E_NOT_READY);
+}
+
+TEST_F(Exports, InitializeReportsPackageFailures) {
+  TempDir dir;
+  WriteBytes(dir / "bad.bin", "not a package");
+  EXPECT_EQ(Initialize(Wide(dir / "bad.bin").c_str()), KAVREL_E_FORMAT);
+  EXPECT_EQ(Cleanup(), KAVREL_OK);
+  EXPECT_EQ(Initialize(Wide(dir / "sub/missing.bin").c_str()), KAVREL_E_NO_FILE);
+  EXPECT_EQ(Cleanup(), KAVREL_E_NOT_READY);
+  InitializeWithPackage(dir / "good.bin");
+  EXPECT_EQ(Initialize(Wide(dir / "good.bin").c_str()), KAVREL_E_ALREADY_OPEN);
+}
+
+}  // namespace
