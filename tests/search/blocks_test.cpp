@@ -1,0 +1,54 @@
+#include "blocks.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "kavrel/platform/text.h"
+
+namespace kavrel {
+namespace {
+
+std::string Narrow(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+
+TEST(BlockNames, PointBlockIsNamedAfterTheBandOfTheLatitude) {
+  struct Case {
+    std::uint32_t latKey;
+    const char* name;
+  };
+  const Case cases[] = {
+      {35681234, "/L3/5/LLP35680000.gzbin"},
+      {35680000, "/L3/5/LLP35680000.gzbin"},  // on the band boundary
+      {35679999, "/L3/5/LLP35670000.gzbin"},  // just below it
+      {35670000, "/L3/5/LLP35670000.gzbin"},
+      {35690001, "/L3/5/LLP35690000.gzbin"},
+      {26212345, "/L2/6/LLP26210000.gzbin"},
+      {10000, "/L1/0/LLP10000.gzbin"},
+      {9999, "/L0//LLP0.gzbin"},  // one-digit band: the second level is empty
+      {0, "/L0//LLP0.gzbin"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(Narrow(BuildPointBlockName(c.latKey)), c.name) << c.latKey;
+}
+
+TEST(BlockNames, NameBlockHoldsItsLevelAndThousandOfKeys) {
+  struct Case {
+    int level;
+    std::uint32_t key;
+    const char* name;
+  };
+  const Case cases[] = {
+      {0, 0, "/P/000000.gzbin"},        {0, 47, "/P/000000.gzbin"},
+      {0, 123456, "/P/000000.gzbin"},   {1, 0, "/C/000000.gzbin"},
+      {1, 65535, "/C/000000.gzbin"},    {2, 123456, "/S/123000.gzbin"},
+      {2, 999, "/S/000000.gzbin"},      {2, 1000, "/S/001000.gzbin"},
+      {2, 1999, "/S/001000.gzbin"},     {2, 12345678, "/S/12345000.gzbin"},  // more than six digits: in full
+      {2, 0xFFFFFF, "/S/16777000.gzbin"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Narrow(BuildNameBlockName(c.level, c.key)), c.name) << c.level << " " << c.key;
+  }
+}
+
+}  // namespace
+}  // namespace kavrel

@@ -1,0 +1,237 @@
+#include "search.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "blocks.h"
+#include "kavrel/platform/text.h"
+#include "search_packages.h"
+
+namespace kavrel::test {
+namespace {
+
+constexpr std::uint32_t kLat = 35681236;   // Tokyo Station
+constexpr std::uint32_t kLon = 139767125;
+
+TEST(CoordinateKey, TruncatesMicrodegreesToThirtyTwoBits) {
+  struct Case {
+    double degrees;
+    std::uint32_t key;
+  };
+  const Case cases[] = {
+      {35.681236, 35681236},
+      {139.767125, 139767125},
+      {35.6812365, 35681236},  // truncated, not rounded
+      {0.0000009, 0},
+      {-1.0, static_cast<std::uint32_t>(-1000000)},       // low 32 bits of -1000000
+      {5000.0, static_cast<std::uint32_t>(5000000000u)},  // wraps past 2^32
+      {std::nan(""), 0},
+      {std::numeric_limits<double>::infinity(), 0},
+      {-std::numeric_limits<double>::infinity(), 0},
+      {1e300, 0},
+      {-1e300, 0},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CoordinateKey(c.degrees), c.key) << c.degrees;
+}
+
+TEST(FindStartIndex, GivesAnExactMatchOrTheLastProbe) {
+  const std::uint32_t four[] = {10, 20, 30, 40};
+  const std::uint32_t seven[] = {1, 2, 3, 4, 5, 6, 7};
+  struct Case {
+    std::int32_t n;
+    const std::uint32_t* latitudes;
+    std::uint32_t key;
+    std::int32_t index;
+  };
+  const Case cases[] = {
+      {4, four, 25, 1},  {4, four, 35, 3},  {4, four, 30, 2},  {4, four, 10, 0},
+      {4, four, 5, 0},   {4, four, 99, 3},  {1, four, 99, 0},  {0, four, 25, 0},
+      {7, seven, 1, 0},  {7, seven, 7, 6},  {7, seven, 4, 3},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(FindStartIndex(c.n, c.latitudes, c.key), c.index) << c.n << " points, key " << c.key;
+  }
+}
+
+// A package holding `points`, each in the block of its band.
+pack::PackageWriter PointPackage(std::vector<Point> points) {
+  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.lat < b.lat; });
+  std::map<std::uint32_t, std::vector<Point>> bands;
+  for (const Point& point : points) bands[BandOf(point.lat)].push_back(point);
+  pack::PackageWriter writer;
+  for (const auto& [band, members] : bands) {
+    writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(band)), PointBlock(members));
+  }
+  return writer;
+}
+
+TEST(FindNearestPoint, FollowsTheRingRules) {
+  struct Case {
+    const char* what;
+    std::vector<Point> points;  // the area key names each point
+    std::int32_t step, width, bandRange;
+    std::int32_t code;
+    std::uint32_t winner;
+  };
+  const Case cases[] = {
+      {"a point on the query wins in ring 1", {{kLat + 10, kLon + 60, 1, 1, 1}, {kLat, kLon, 1, 1, 2}}, 100, 300, 1, 0, 2},
+      {"ring 2 in the west beats ring 3 in the east",
+       {{kLat, kLon + 250, 1, 1, 1}, {kLat, kLon - 180, 1, 1, 2}}, 100, 300, 1, 0, 2},
+      {"a tie goes to the southern point",
+       {{kLat + 20, kLon + 70, 1, 1, 1}, {kLat - 20, kLon - 70, 1, 1, 2}}, 100, 300, 1, 0, 2},
+      {"only the longitude counts: far north beats near",
+       {{kLat, kLon + 150, 1, 1, 1}, {kLat + 5000, kLon + 50, 1, 1, 2}}, 100, 300, 1, 0, 2},
+      {"the window stops at the first point beyond the radius, which still counts",
+       {{kLat - 50, kLon + 500, 1, 1, 1}, {kLat + 3000, kLon + 20, 1, 1, 2}, {kLat + 6000, kLon, 1, 1, 3}},
+       100, 300, 1, 0, 2},
+      {"the first ring with a candidate ends the search",
+       {{kLat, kLon + 90, 1, 1, 1}, {kLat + 150, kLon + 5000, 1, 1, 2}, {kLat + 160, kLon + 10, 1, 1, 3}},
+       100, 300, 1, 0, 1},
+      {"a query south of every point", {{kLat + 900, kLon - 30, 1, 1, 1}, {kLat + 950, kLon + 10, 1, 1, 2}},
+       100, 300, 1, 0, 2},
+      {"nothing within the last ring", {{kLat, kLon + 501, 1, 1, 1}}, 100, 5, 1, -1005, 0},
+      {"the last ring reaches exactly", {{kLat, kLon + 500, 1, 1, 1}}, 100, 5, 1, 0, 1},
+      {"width 0 searches nothing", {{kLat, kLon, 1, 1, 1}}, 100, 0, 1, -1005, 0},
+      {"no points", {}, 100, 300, 1, -1005, 0},
+      {"points beyond the loaded bands cannot win", {{kLat + 30000, kLon, 1, 1, 1}}, 100, 300, 1, -1005, 0},
+      {"a wider band range loads them", {{kLat + 30000, kLon, 1, 1, 1}}, 100, 300, 3, 0, 1},
+  };
+  for (const Case& c : cases) {
+    TestEngine engine(PointPackage(c.points));
+    SetSearch(*engine, c.step, c.width, c.bandRange);
+    AddressKey found;
+    found.nArea = 0;
+    EXPECT_EQ(engine->FindNearestPoint(kLat, kLon, found), c.code) << c.what;
+    EXPECT_EQ(found.nArea, c.winner) << c.what;
+  }
+}
+
+TEST(FindNearestPoint, SetsAsidePointsBeyondTheLastRing) {
+  // Step 100, width 2: nothing farther than 200 can ever qualify.
+  TestEngine engine(PointPackage(
+      {{kLat, kLon + 150, 1, 1, 1}, {kLat + 1, kLon + 250, 1, 1, 2}, {kLat + 2, kLon - 200, 1, 1, 3}}));
+  SetSearch(*engine, 100, 2, 1);
+  AddressKey found;
+  ASSERT_EQ(engine->FindNearestPoint(kLat, kLon, found), 0);
+  EXPECT_EQ(found.nArea, 1u);
+  EXPECT_EQ(engine->m_pLongitudes[0], kLon + 150);
+  EXPECT_EQ(engine->m_pLongitudes[1], 0u);
+  EXPECT_EQ(engine->m_pLongitudes[2], kLon - 200);  // at the limit: kept
+}
+
+TEST(FindNearestPoint, SmallStepTimesWidthSearchesWithTheDefaults) {
+  // Step 10 and width 100 would reach 1000; the defaults reach 30000.
+  TestEngine engine(PointPackage({{kLat, kLon + 2500, 1, 1, 1}}));
+  engine->SetStep(10, 100);
+  AddressKey found;
+  EXPECT_EQ(engine->FindNearestPoint(kLat, kLon, found), 0);
+  EXPECT_EQ(found.nArea, 1u);
+}
+
+// One point with P 13, C 101, S 1234, and the names the test asks for.
+pack::PackageWriter AddressPackage(bool pref, bool city, bool areaKey, bool areaBlock) {
+  pack::PackageWriter writer = PointPackage({{kLat, kLon, 13, 101, 1234}});
+  writer.Add("/P/000000.gzbin", NameBlock({{1, u"北海道"}, {pref ? 13 : 14, u"東京都"}}));
+  writer.Add("/C/000000.gzbin", NameBlock({{city ? 101 : 100, u"千代田区"}}));
+  if (areaBlock) writer.Add("/S/001000.gzbin", NameBlock({{areaKey ? 1234 : 1235, u"丸の内一丁目"}}));
+  return writer;
+}
+
+TEST(ReverseGeocode, JoinsTheThreeNamesWithTheSeparator) {
+  struct Case {
+    const char16_t* separator;  // null: SetSeparator never called
+    std::u16string address;
+  };
+  const Case cases[] = {
+      {nullptr, u"東京都千代田区丸の内一丁目"},
+      {u",", u"東京都,千代田区,丸の内一丁目"},
+      {u" / ", u"東京都 / 千代田区 / 丸の内一丁目"},
+  };
+  for (const Case& c : cases) {
+    TestEngine engine(AddressPackage(true, true, true, true));
+    if (c.separator != nullptr) engine->SetSeparator(c.separator);
+    std::u16string address;
+    EXPECT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
+    EXPECT_EQ(address, c.address);
+  }
+}
+
+TEST(ReverseGeocode, MissingNameLeavesItsPartEmpty) {
+  struct Case {
+    bool pref, city, areaKey, areaBlock;
+    std::u16string address;
+  };
+  const Case cases[] = {
+      {false, true, true, true, u",千代田区,丸の内一丁目"},
+      {true, false, true, true, u"東京都,,丸の内一丁目"},
+      {true, true, false, true, u"東京都,千代田区,"},
+      {true, true, true, false, u"東京都,千代田区,"},
+      {false, false, false, false, u",,"},
+  };
+  for (const Case& c : cases) {
+    TestEngine engine(AddressPackage(c.pref, c.city, c.areaKey, c.areaBlock));
+    engine->SetSeparator(u",");
+    std::u16string address;
+    EXPECT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
+    EXPECT_EQ(address, c.address);
+  }
+}
+
+TEST(ReverseGeocode, NoPointGivesNotFoundAndStillTimes) {
+  TestEngine engine(AddressPackage(true, true, true, true));
+  std::u16string address = u"untouched";
+  std::int32_t elapsed = -7;
+  EXPECT_EQ(engine->ReverseGeocode(30.0, 135.0, address, &elapsed), -1005);
+  EXPECT_GE(elapsed, 0);
+  EXPECT_EQ(address, u"untouched");
+}
+
+TEST(ReverseGeocode, BeforeInitializeFindsNothing) {
+  CkavrelcoreApp engine;
+  std::u16string address;
+  EXPECT_EQ(engine.ReverseGeocode(35.681236, 139.767125, address, nullptr), -1005);
+}
+
+std::int32_t LoadedCount(CkavrelcoreApp& engine, char16_t kind) {
+  std::int32_t loaded = 0;
+  for (std::int32_t i = 0; i < engine.m_package.FileCount(); ++i) {
+    const CDataPackageFile& file = engine.m_package.File(i);
+    if (file.m_strName.size() > 1 && file.m_strName[1] == kind && file.m_nState == CDataPackageFile::kLoaded) {
+      ++loaded;
+    }
+  }
+  return loaded;
+}
+
+TEST(ReverseGeocode, PreloadKeepsEveryBlockAndOtherwiseNoPointBlockStays) {
+  pack::PackageWriter writer = AddressPackage(true, true, true, true);
+  for (std::uint32_t band : {kLat - 10000, kLat + 10000, kLat + 50000}) {
+    writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(band)), PointBlock({{BandOf(band) + 1, kLon + 7}}));
+  }
+  std::u16string address;
+  {
+    TestEngine engine(writer);
+    for (int search = 0; search < 2; ++search) {
+      ASSERT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
+      EXPECT_EQ(LoadedCount(*engine, u'L'), 0) << search;
+    }
+  }
+  TestEngine engine(writer);
+  ASSERT_EQ(engine->PreloadData(), 0);
+  for (int search = 0; search < 2; ++search) {
+    ASSERT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
+    for (std::int32_t i = 0; i < engine->m_package.FileCount(); ++i) {
+      EXPECT_EQ(engine->m_package.File(i).m_nState, CDataPackageFile::kLoaded) << search << " " << i;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavrel::test
