@@ -1,0 +1,50 @@
+// The driver: chooses one action from the command line and carries it out.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "command_line.h"
+#include "console_output.h"
+#include "engine_binding.h"
+
+namespace kavrel::console {
+
+// Exit statuses of the program.
+enum ExitStatus : int {
+  kExitSuccess = 0,        // address printed, conversion finished, version or help shown
+  kExitFailure = 1,        // a failure was reported, or a lookup printed no address
+  kExitArgumentError = 2,  // the request was incomplete (message 137)
+};
+
+// The program itself. Owns the settings and, through them, the engine
+// library, which stays loaded until the object is destroyed.
+class CkavrelApp {
+public:
+  // Parses `arguments` (arguments[0] is the program name), runs the chosen
+  // action writing to `out`, and returns its ExitStatus.
+  int StartInstance(const std::vector<std::u16string>& arguments, CConsoleOutput& out);
+
+  // Runs the action `info` asks for: version, help, else a single lookup
+  // when latitude and longitude are both given, else a batch conversion when
+  // both paths are, else the argument error. Returns its ExitStatus.
+  int RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
+
+  CAppInfo m_appInfo;
+
+private:
+  int RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
+};
+
+// Writes the version text: name and version, the copyright line, an empty line.
+void PrintVersion(CConsoleOutput& out);
+
+// Writes the version text, then the usage text naming the running program's
+// file, then an empty line.
+void PrintUsage(CConsoleOutput& out);
+
+// The part of `path` after its last "/", or the whole path when it has none.
+std::u16string GetFileNamePart(std::u16string_view path);
+
+}  // namespace kavrel::console

@@ -1,0 +1,50 @@
+// Batch conversion: a text file of coordinates becomes a CSV file of
+// addresses, one output line per input line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "engine_binding.h"
+
+namespace kavrel::console {
+
+// Result codes of ConvertCsvFile.
+enum BatchResult : std::int32_t {
+  kBatchCompleted = 0,
+  kBatchStepRefused = 2001,       // SetStep not bound, or step or width not positive
+  kBatchSeparatorRefused = 2002,  // SetSeparator not bound or refused
+  kBatchPreloadRefused = 2003,    // PreloadData not bound or refused
+  kBatchInputUnreadable = 2004,   // input cannot be opened or read
+  kBatchOutputUnwritable = 2005,  // output cannot be created, written, flushed or closed
+};
+
+// One conversion: what the driver fills in, and what the run leaves behind.
+struct BatchJob {
+  std::u16string inputPath;   // as typed; turned into file system bytes in the console codeset
+  std::u16string outputPath;  // likewise
+  int outputHandle = -1;      // where progress lines go; negative: nowhere
+  std::u16string separator;   // between the address components
+  std::int32_t step = 50;
+  std::int32_t width = 3000;
+
+  std::int32_t succeeded = 0;   // lines whose pair the engine found an address for
+  std::int32_t failed = 0;      // other lines that were not empty
+  std::int64_t startTime = 0;   // calendar seconds at the start
+  std::int64_t endTime = 0;     // calendar seconds after a completed run only
+};
+
+// Runs one conversion with an engine that LoadEngine has started. Sends
+// step, width and separator, preloads the data, then copies the input to
+// the output line by line: a line holding a latitude and a longitude (see
+// ScanCoordinatePair) becomes "lat,lon,address\r\n" with six decimals
+// (address empty when the lookup fails, which counts as failed); any other
+// line that is not empty is copied up to its first NUL and counts as failed.
+// After each line a progress line (message 156 and CR LF) goes to
+// outputHandle each time the read position passes another tenth of the
+// input's size; an input of unknown or zero size shows none.
+// Returns a BatchResult. On 2004 and 2005 after the output was created, what
+// was written stays in it.
+std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job);
+
+}  // namespace kavrel::console

@@ -1,0 +1,23 @@
+#include "console_output.h"
+
+#include "kavrel/platform/console.h"
+#include "kavrel/platform/text.h"
+
+namespace kavrel::console {
+
+int CConsoleOutput::Write(std::u16string_view text) {
+  if (handle == kInvalidHandle) {
+    status = 2;
+    return 0;
+  }
+  return WriteAnsiText(handle, text);
+}
+
+int WriteAnsiText(int handle, std::u16string_view text) {
+  if (handle < 0 || text.empty()) return 0;
+  const std::string bytes = platform::Utf16ToConsole(text);
+  if (!platform::WriteAll(handle, bytes)) return 0;
+  return static_cast<int>(bytes.size());
+}
+
+}  // namespace kavrel::console

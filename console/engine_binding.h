@@ -1,0 +1,86 @@
+// The engine library, loaded at run time by file name (the program never
+// links against it), and the console's settings that it is sent.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "console_output.h"
+#include "kavrel/platform/library.h"
+#include "kavrelcore.h"
+
+namespace kavrel::console {
+
+// File names the console asks for; the library is found beside the program
+// through its RUNPATH, the package by the engine's own search.
+inline constexpr const char* kEngineLibraryName = "libkavrelcore.so";
+inline constexpr const char16_t* kDataFileName = u"kavreldata.bin";
+
+// Console codes of the binding; they never cross the library boundary.
+inline constexpr std::int32_t kEngineNotLoadable = -100;
+inline constexpr std::int32_t kEntryMissing = -101;
+inline constexpr std::int32_t kOutsideArea = -102;
+
+// Capacity, in UTF-16 units with the terminator, of the address buffer
+// passed to ReverseGeocoding.
+inline constexpr std::uint32_t kAddressCapacity = 512;
+
+// The loaded library and the addresses of the exports the console uses. An
+// entry is null while not bound. Releases the library when destroyed; the
+// entries point into it, so it is neither copied nor moved.
+class CEngineBinding {
+public:
+  CEngineBinding() = default;
+  ~CEngineBinding() { UnloadEngine(); }
+  CEngineBinding(const CEngineBinding&) = delete;
+  CEngineBinding& operator=(const CEngineBinding&) = delete;
+
+  // Loads the library (any library held before is released first), binds
+  // every entry by name and starts the engine with "kavreldata.bin". Returns
+  // 0 when the engine is ready; kEngineNotLoadable when the library cannot be
+  // loaded; kEntryMissing when it has no Initialize; else Initialize's own
+  // non-zero code, the library staying loaded until UnloadEngine.
+  std::int32_t LoadEngine();
+
+  // Looks up the address of a point given in decimal degrees. Returns 0 with
+  // the text in `address`; kEntryMissing when IsJapanRegion or
+  // ReverseGeocoding is not bound; kOutsideArea when the point is outside
+  // the engine's area; else the non-zero code of ReverseGeocoding. On any
+  // non-zero result `address` is left as it was.
+  std::int32_t ReverseLookup(double latitude, double longitude, std::u16string& address) const;
+
+  // Calls the engine's Cleanup when bound, releases the library and empties
+  // every entry. Nothing happens when no library is loaded.
+  void UnloadEngine();
+
+  KavrelGetInfoFn m_pGetInfo = nullptr;  // bound, not called
+  KavrelInitializeFn m_pInitialize = nullptr;
+  KavrelCleanupFn m_pCleanup = nullptr;
+  KavrelPreloadDataFn m_pPreloadData = nullptr;
+  KavrelSetStepFn m_pSetStep = nullptr;
+  KavrelSetSeparatorFn m_pSetSeparator = nullptr;
+  KavrelReverseGeocodingFn m_pReverseGeocoding = nullptr;
+  KavrelIsJapanRegionFn m_pIsJapanRegion = nullptr;
+
+private:
+  platform::SharedLibrary m_module;
+};
+
+// The console's settings: the engine binding and the separator, step and
+// width that the engine and the batch conversion receive.
+class CAppInfo {
+public:
+  // Looks up one point and writes its address to `out`, without a line
+  // break: loads the engine (message 129 on failure), sends step, width and
+  // separator (message 136 when SetStep or SetSeparator is missing, step or
+  // width is not positive, or SetSeparator refuses), then looks up. A failed
+  // lookup writes nothing. True when an address was written.
+  bool LookupSinglePoint(CConsoleOutput& out, double latitude, double longitude);
+
+  CEngineBinding m_engine;
+  std::u16string m_strSeparator;
+  std::int32_t m_nStep = 50;
+  std::int32_t m_nWidth = 3000;
+};
+
+}  // namespace kavrel::console

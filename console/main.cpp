@@ -1,0 +1,29 @@
+// Entry of the kavrel console program.
+#include <clocale>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "app.h"
+#include "console_output.h"
+#include "kavrel/platform/console.h"
+#include "kavrel/platform/text.h"
+
+int main(int argc, char* argv[]) {
+  // Only the character type comes from the environment: numbers are read
+  // and written with a decimal point whatever the user's locale.
+  std::setlocale(LC_CTYPE, "");
+  // A closed pipe on standard output must fail a write, not end the program.
+  kavrel::platform::IgnoreBrokenPipe();
+  try {
+    std::vector<std::u16string> arguments;
+    arguments.reserve(static_cast<std::size_t>(argc));
+    for (int i = 0; i < argc; ++i) arguments.push_back(kavrel::platform::ConsoleToUtf16(argv[i]));
+
+    kavrel::console::CConsoleOutput out{kavrel::platform::kStandardOutput};
+    kavrel::console::CkavrelApp app;
+    return app.StartInstance(arguments, out);
+  } catch (const std::exception&) {
+    return kavrel::console::kExitFailure;
+  }
+}
