@@ -2,11 +2,10 @@
 
 #include <zlib.h>
 
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 #include <stdexcept>
+
+#include "kavrel/platform/replacement_file.h"
 
 namespace kavrel::pack {
 
@@ -82,26 +81,8 @@ std::string PackageWriter::Serialize() const {
 }
 
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error) {
-  const std::string temporary = path + ".tmp";
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) {
-    error = temporary + ": " + std::strerror(errno);
-    return false;
-  }
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-  const int writeErrno = errno;
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) {
-    error = temporary + ": " + std::strerror(written ? errno : writeErrno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  if (std::rename(temporary.c_str(), path.c_str()) != 0) {
-    error = path + ": " + std::strerror(errno);
-    std::remove(temporary.c_str());
-    return false;
-  }
-  return true;
+  platform::ReplacementFile file;
+  return file.Create(path, error) && file.Write(bytes, error) && file.Commit(error);
 }
 
 }  // namespace kavrel::pack

@@ -53,9 +53,10 @@ private:
   std::vector<PackageEntry> m_entries;
 };
 
-// Writes `bytes` to `path` through a temporary file in the same folder that
-// is renamed into place, so no reader ever sees a partial file. False (and
-// no file at `path` changed) on any error; `error` then says why.
+// Writes `bytes` to `path` through a uniquely named temporary file in the same
+// folder that is renamed into place, so no reader ever sees a partial file
+// and two writers never share a temporary file. False on any error, with
+// `error` saying why; `path` is then as it was and no temporary file is left.
 bool WriteFileAtomically(const std::string& path, std::string_view bytes, std::string& error);
 
 }  // namespace kavrel::pack

@@ -1,0 +1,79 @@
+#include "block_codec.h"
+
+#include <cmath>
+#include <tuple>
+
+namespace kavrel::pack {
+
+namespace {
+
+void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+std::uint32_t GetLittleEndian(const unsigned char* bytes, int count) {
+  std::uint32_t value = 0;
+  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
+  return value;
+}
+
+auto Tie(const PointRecord& p) {
+  return std::tie(p.latitude, p.longitude, p.prefecture, p.city, p.area, p.extra);
+}
+
+}  // namespace
+
+bool PointRecord::operator==(const PointRecord& other) const { return Tie(*this) == Tie(other); }
+
+bool PointOrder(const PointRecord& a, const PointRecord& b) { return Tie(a) < Tie(b); }
+
+std::uint32_t MicrodegreeKey(double degrees) {
+  // Rounding, not truncation: 35.681236 * 1e6 is 35681235.99999... in binary,
+  // and truncating would give the key below the one written.
+  return static_cast<std::uint32_t>(static_cast<std::int64_t>(std::llround(degrees * 1e6)));
+}
+
+void AppendPointRecord(std::string& block, const PointRecord& point) {
+  PutLittleEndian(block, point.latitude, 4);
+  PutLittleEndian(block, point.longitude, 4);
+  PutLittleEndian(block, point.prefecture, 1);
+  PutLittleEndian(block, point.city, 2);
+  PutLittleEndian(block, point.extra, 1);
+  PutLittleEndian(block, point.area & 0xFFFFFF, 3);
+}
+
+PointRecord ReadPointRecord(const unsigned char* bytes) {
+  PointRecord point;
+  point.latitude = GetLittleEndian(bytes, 4);
+  point.longitude = GetLittleEndian(bytes + 4, 4);
+  point.prefecture = bytes[8];
+  point.city = static_cast<std::uint16_t>(GetLittleEndian(bytes + 9, 2));
+  point.extra = bytes[11];
+  point.area = GetLittleEndian(bytes + 12, 3);
+  return point;
+}
+
+void AppendNameRecord(std::string& block, std::uint32_t key, std::string_view text) {
+  PutLittleEndian(block, key, 4);
+  PutLittleEndian(block, static_cast<std::uint32_t>(text.size()), 1);
+  block.append(text);
+}
+
+std::vector<NameRecord> ReadNameBlock(std::string_view block, bool& complete) {
+  std::vector<NameRecord> records;
+  const auto* bytes = reinterpret_cast<const unsigned char*>(block.data());
+  std::size_t pos = 0;
+  complete = true;
+  while (pos < block.size()) {
+    if (block.size() - pos < 5 || block.size() - pos - 5 < bytes[pos + 4]) {
+      complete = false;
+      break;
+    }
+    const std::size_t length = bytes[pos + 4];
+    records.push_back(NameRecord{GetLittleEndian(bytes + pos, 4), std::string(block.substr(pos + 5, length))});
+    pos += 5 + length;
+  }
+  return records;
+}
+
+}  // namespace kavrel::pack

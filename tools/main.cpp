@@ -1,0 +1,88 @@
+// kavrel-pack: builds, lists and verifies kavrel data packages.
+#include <exception>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "pack_error.h"
+#include "package_build.h"
+#include "package_list.h"
+#include "package_verify.h"
+
+namespace {
+
+constexpr int kExitFailure = 1;
+constexpr int kExitUsage = 2;
+
+constexpr const char* kUsage =
+    "usage: kavrel-pack build INPUT -o PACKAGE   build a package from a CSV of address points\n"
+    "                                            (UTF-8, plain or gzip; columns latitude, longitude,\n"
+    "                                            prefecture, city, area)\n"
+    "       kavrel-pack list PACKAGE             list the entries of a package\n"
+    "       kavrel-pack verify PACKAGE           check a package; exit 0 only when it is sound\n";
+
+int UsageError(const std::string& message) {
+  std::cerr << "kavrel-pack: " << message << "\n" << kUsage;
+  return kExitUsage;
+}
+
+int Build(const std::vector<std::string>& args) {
+  std::string input;
+  std::string output;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "-o" || args[i] == "--output") {
+      if (i + 1 == args.size()) return UsageError(args[i] + " needs a file name");
+      output = args[++i];
+    } else if (input.empty()) {
+      input = args[i];
+    } else {
+      return UsageError("build takes one input file, not also \"" + args[i] + "\"");
+    }
+  }
+  if (input.empty() || output.empty()) return UsageError("build needs an INPUT and -o PACKAGE");
+  const kavrel::pack::BuildSummary summary = kavrel::pack::BuildPackage(input, output);
+  if (summary.outsideArea != 0) {
+    std::cerr << "kavrel-pack: warning: " << summary.outsideArea
+              << (summary.outsideArea == 1 ? " point lies" : " points lie")
+              << " outside 24-46 N, 122-149 E, where lookups are refused; kept\n";
+  }
+  std::cout << kavrel::pack::FormatSummary(output, summary) << '\n';
+  return 0;
+}
+
+int Verify(const std::string& path) {
+  const kavrel::pack::VerifyReport report = kavrel::pack::VerifyPackage(path);
+  for (const std::string& problem : report.problems) std::cout << path << ": " << problem << '\n';
+  std::cout << kavrel::pack::FormatVerdict(path, report) << '\n';
+  return report.Sound() ? 0 : kExitFailure;
+}
+
+int Run(const std::vector<std::string>& args) {
+  if (args.empty()) return UsageError("no command");
+  const std::string& command = args[0];
+  const std::vector<std::string> rest(args.begin() + 1, args.end());
+  if (command == "-h" || command == "--help" || command == "help") {
+    std::cout << kUsage;
+    return 0;
+  }
+  if (command == "build") return Build(rest);
+  if (command == "list" || command == "verify") {
+    if (rest.size() != 1) return UsageError(command + " takes one package file");
+    if (command == "list") return kavrel::pack::ListPackage(rest[0], std::cout, std::cerr);
+    return Verify(rest[0]);
+  }
+  return UsageError("unknown command \"" + command + "\"");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  try {
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const kavrel::pack::PackError& error) {
+    std::cerr << "kavrel-pack: " << error.what() << '\n';
+  } catch (const std::exception& error) {
+    std::cerr << "kavrel-pack: " << error.what() << '\n';
+  }
+  return kExitFailure;
+}

@@ -1,0 +1,177 @@
+#include "package_build.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+#include "address_csv.h"
+#include "address_keys.h"
+#include "block_codec.h"
+#include "blocks.h"
+#include "geodesy.h"
+#include "kavrel/platform/clock.h"
+#include "kavrel/platform/text.h"
+#include "pack_error.h"
+#include "package_writer.h"
+
+namespace kavrel::pack {
+
+namespace {
+
+// Reads the rows of one input file into points and key tables.
+class PointCollector {
+public:
+  explicit PointCollector(const std::string& input) : m_reader(input) {}
+
+  void ReadAll() {
+    AddressRow row;
+    while (m_reader.Next(row)) Add(row);
+    if (m_points.empty()) throw PackError(m_reader.Path() + ": no address points, only a header");
+  }
+
+  std::vector<PointRecord>& Points() { return m_points; }
+  const KeyTable& Prefectures() const { return m_prefectures; }
+  const KeyTable& Cities() const { return m_cities; }
+  const KeyTable& Areas() const { return m_areas; }
+  std::uint64_t OutsideArea() const { return m_outside; }
+
+private:
+  void Add(const AddressRow& row) {
+    m_row = &row;
+    const double latitude = Coordinate("latitude", row.latitude, 90.0);
+    const double longitude = Coordinate("longitude", row.longitude, 180.0);
+    PointRecord point;
+    point.latitude = MicrodegreeKey(latitude);
+    point.longitude = MicrodegreeKey(longitude);
+    if (point.longitude == 0) {
+      // The search marks the points it has set aside by longitude 0.
+      Fail("longitude \"" + row.longitude + "\" rounds to 0, which the engine cannot hold");
+    }
+    point.prefecture = static_cast<std::uint8_t>(
+        KeyOf(m_prefectures, row.prefecture, row.prefecture, "prefecture", "P keys have 8 bits"));
+    // A city is told apart by its prefecture: two prefectures may each have
+    // a city of the same name. A line break cannot stand inside a field.
+    point.city = static_cast<std::uint16_t>(
+        KeyOf(m_cities, row.prefecture + '\n' + row.city, row.city, "city", "C keys have 16 bits"));
+    point.area = KeyOf(m_areas, row.area, row.area, "area", "S keys have 24 bits");
+    if (IsInJapanBox(latitude, longitude) == 0) ++m_outside;
+    m_points.push_back(point);
+  }
+
+  double Coordinate(const char* column, const std::string& field, double limit) const {
+    std::string_view digits = field;
+    if (!digits.empty() && digits.front() == '+') digits.remove_prefix(1);
+    double value = 0.0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
+        !std::isfinite(value)) {
+      Fail(std::string(column) + " \"" + field + "\" is not a number");
+    }
+    if (value < -limit || value > limit) {
+      Fail(std::string(column) + " " + field + " is outside -" + std::to_string(static_cast<int>(limit)) +
+           ".." + std::to_string(static_cast<int>(limit)));
+    }
+    return value;
+  }
+
+  std::uint32_t KeyOf(KeyTable& table, const std::string& identity, const std::string& name,
+                      const char* column, const char* width) const {
+    if (const std::uint32_t key = table.Find(identity); key != 0) return key;
+    std::string text;
+    std::string error;
+    if (!EncodeName(name, text, error)) Fail(std::string(column) + " \"" + name + "\" " + error);
+    const std::uint32_t key = table.Add(identity, std::move(text));
+    if (key == 0) {
+      Fail(std::string("more than ") + std::to_string(table.MaxKey()) + " distinct " + column +
+           " names (" + width + "): \"" + name + "\" is one too many");
+    }
+    return key;
+  }
+
+  [[noreturn]] void Fail(const std::string& what) const {
+    throw PackError(m_reader.Path() + ":" + std::to_string(m_row->line) + ": " + what);
+  }
+
+  AddressCsvReader m_reader;
+  const AddressRow* m_row = nullptr;
+  std::vector<PointRecord> m_points;
+  KeyTable m_prefectures{kMaxPrefectureKey};
+  KeyTable m_cities{kMaxCityKey};
+  KeyTable m_areas{kMaxAreaKey};
+  std::uint64_t m_outside = 0;
+};
+
+std::string EntryName(const std::u16string& name) { return platform::Utf16ToUtf8(name); }
+
+// One point block per band with points; `points` must be in PointOrder.
+void AddPointBlocks(PackageWriter& writer, const std::vector<PointRecord>& points) {
+  std::string block;
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    AppendPointRecord(block, points[i]);
+    const bool bandEnds = i + 1 == points.size() || BandOf(points[i + 1].latitude) != BandOf(points[i].latitude);
+    if (bandEnds) {
+      writer.Add(EntryName(BuildPointBlockName(points[i].latitude)), block);
+      block.clear();
+    }
+  }
+}
+
+// The name blocks of one level: one block for P and C, blocks of
+// kAreaKeysPerBlock keys for S.
+void AddNameBlocks(PackageWriter& writer, NameLevel level, const KeyTable& table) {
+  const std::vector<std::string>& texts = table.Texts();
+  std::string block;
+  for (std::uint32_t key = 1; key <= texts.size(); ++key) {
+    AppendNameRecord(block, key, texts[key - 1]);
+    const bool blockEnds = key == texts.size() ||
+                           (level == kLevelArea && (key + 1) % kAreaKeysPerBlock == 0);
+    if (blockEnds) {
+      writer.Add(EntryName(BuildNameBlockName(level, key)), block);
+      block.clear();
+    }
+  }
+}
+
+}  // namespace
+
+BuildSummary BuildPackage(const std::string& input, const std::string& output) {
+  const platform::Stopwatch clock;
+  PointCollector collector(input);
+  collector.ReadAll();
+  std::vector<PointRecord>& points = collector.Points();
+  std::sort(points.begin(), points.end(), PointOrder);
+
+  PackageWriter writer(kNamesUtf8);
+  AddPointBlocks(writer, points);
+  AddNameBlocks(writer, kLevelPref, collector.Prefectures());
+  AddNameBlocks(writer, kLevelCity, collector.Cities());
+  AddNameBlocks(writer, kLevelArea, collector.Areas());
+  const std::string bytes = writer.Serialize();
+
+  std::string error;
+  if (!WriteFileAtomically(output, bytes, error)) throw PackError(error);
+
+  BuildSummary summary;
+  summary.points = points.size();
+  summary.prefectures = collector.Prefectures().Count();
+  summary.cities = collector.Cities().Count();
+  summary.areas = collector.Areas().Count();
+  summary.outsideArea = collector.OutsideArea();
+  summary.entries = static_cast<std::uint32_t>(writer.Entries().size());
+  summary.bytes = bytes.size();
+  summary.milliseconds = clock.ElapsedMilliseconds();
+  return summary;
+}
+
+std::string FormatSummary(const std::string& output, const BuildSummary& summary) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.2f", static_cast<double>(summary.milliseconds) / 1000.0);
+  return output + ": " + std::to_string(summary.points) + " points, " + std::to_string(summary.prefectures) +
+         " prefectures, " + std::to_string(summary.cities) + " cities, " + std::to_string(summary.areas) +
+         " areas, " + std::to_string(summary.entries) + " entries, " + std::to_string(summary.bytes) +
+         " bytes in " + seconds + " s";
+}
+
+}  // namespace kavrel::pack

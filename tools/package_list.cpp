@@ -1,0 +1,31 @@
+#include "package_list.h"
+
+#include <cstdio>
+
+#include "package_file.h"
+#include "package_index.h"
+
+namespace kavrel::pack {
+
+int ListPackage(const std::string& path, std::ostream& out, std::ostream& errors) {
+  const std::optional<std::string> file = ReadWholeFile(path);
+  if (!file) {
+    errors << path << ": cannot be read\n";
+    return 1;
+  }
+  const PackageIndex index = ReadPackageIndex(*file);
+  std::uint64_t stored = 0;
+  for (const IndexEntry& entry : index.entries) {
+    char numbers[64];
+    std::snprintf(numbers, sizeof numbers, " %-8s %10u %10u", MethodName(entry.method).c_str(),
+                  static_cast<unsigned>(entry.storedSize), static_cast<unsigned>(entry.offset));
+    out << entry.displayName << numbers << '\n';
+    stored += entry.storedSize;
+  }
+  out << index.entries.size() << " entries, " << stored << " bytes stored, " << index.fileSize
+      << " bytes in the file\n";
+  for (const std::string& problem : index.problems) errors << path << ": " << problem << '\n';
+  return index.problems.empty() ? 0 : 1;
+}
+
+}  // namespace kavrel::pack
