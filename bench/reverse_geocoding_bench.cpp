@@ -1,0 +1,141 @@
+// Times ReverseGeocoding on a real package over a fixed set of coordinates
+// near real address points, with and without PreloadData.
+//
+// Usage: kavrel_search_bench [benchmark flags] [package]
+// The package is the argument, else $KAVREL_PACKAGE, else the national
+// package of the build.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "data_package.h"
+#include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
+#include "kavrelcore.h"
+
+namespace {
+
+constexpr std::size_t kCoordinateCount = 10000;
+constexpr std::uint32_t kSeed = 20240607;
+// About 330 m of latitude; a little less of longitude.
+constexpr double kJitterDegrees = 0.003;
+
+struct Coordinate {
+  double latitude;
+  double longitude;
+};
+
+std::uint32_t ReadU32(const std::uint8_t* p) {
+  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
+         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// Every address point of the package's point blocks, in degrees.
+std::vector<Coordinate> PackagePoints(const std::string& path) {
+  kavrel::CDataPackage package;
+  std::vector<Coordinate> points;
+  if (package.Open(kavrel::platform::Utf8ToUtf16(path)) != 0) return points;
+  for (std::int32_t i = 0; i < package.FileCount(); ++i) {
+    const std::u16string name = package.File(i).m_strName;
+    if (name.rfind(u"/L", 0) != 0 || package.LoadFile(name) != 0) continue;
+    const kavrel::CDataPackageFile& block = package.File(package.FindFile(name));
+    for (std::int32_t offset = 0; block.m_pData && offset + 15 <= block.m_nSize; offset += 15) {
+      const std::uint8_t* record = block.m_pData.get() + offset;
+      points.push_back({ReadU32(record) / 1e6, ReadU32(record + 4) / 1e6});
+    }
+    package.UnloadFile(name);
+  }
+  return points;
+}
+
+// A fixed sample of points, each moved by up to kJitterDegrees each way.
+std::vector<Coordinate> SampleNear(const std::vector<Coordinate>& points) {
+  std::mt19937 random(kSeed);
+  std::uniform_int_distribution<std::size_t> pick(0, points.size() - 1);
+  std::uniform_real_distribution<double> jitter(-kJitterDegrees, kJitterDegrees);
+  std::vector<Coordinate> sample;
+  sample.reserve(kCoordinateCount);
+  for (std::size_t i = 0; i < kCoordinateCount; ++i) {
+    const Coordinate& town = points[pick(random)];
+    // Drawn in a fixed order, so the set does not depend on the compiler's
+    // order of evaluating arguments.
+    const double dLat = jitter(random);
+    const double dLon = jitter(random);
+    sample.push_back({town.latitude + dLat, town.longitude + dLon});
+  }
+  return sample;
+}
+
+// One lookup per iteration; 10,000 iterations walk the whole set once.
+void TimeReverseGeocoding(benchmark::State& state, const std::string& packagePath,
+                          const std::vector<Coordinate>& coordinates) {
+  const auto step = static_cast<std::int32_t>(state.range(0));
+  const auto width = static_cast<std::int32_t>(state.range(1));
+  const bool preload = state.range(2) != 0;
+
+  // A fresh open, so no entry stays in memory from an earlier preloaded run.
+  Cleanup();
+  const std::u16string path = kavrel::platform::Utf8ToUtf16(packagePath);
+  if (Initialize(path.c_str()) != KAVREL_OK) {
+    state.SkipWithError("cannot open the package");
+    return;
+  }
+  SetStep(step, width);
+  SetSeparator(u",");
+  if (preload) PreloadData();
+
+  std::vector<kavrel_char> buffer(512);
+  std::size_t next = 0;
+  std::int64_t found = 0;
+  for (auto _ : state) {
+    const Coordinate& c = coordinates[next];
+    next = (next + 1) % coordinates.size();
+    std::uint32_t length = static_cast<std::uint32_t>(buffer.size());
+    const std::int32_t code = ReverseGeocoding(c.latitude, c.longitude, buffer.data(), &length, nullptr);
+    found += code == KAVREL_OK;
+    benchmark::DoNotOptimize(buffer.data());
+  }
+  state.counters["found"] = benchmark::Counter(static_cast<double>(found), benchmark::Counter::kAvgIterations);
+  state.SetItemsProcessed(state.iterations());
+  Cleanup();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  const char* fromEnvironment = std::getenv("KAVREL_PACKAGE");
+  const std::string packagePath =
+      argc > 1 ? argv[1] : fromEnvironment ? fromEnvironment : KAVREL_NATIONAL_PACKAGE;
+  if (!kavrel::platform::FileExists(packagePath)) {
+    std::fprintf(stderr, "no package at %s (give its path or set KAVREL_PACKAGE)\n", packagePath.c_str());
+    return 1;
+  }
+  const std::vector<Coordinate> points = PackagePoints(packagePath);
+  if (points.empty()) {
+    std::fprintf(stderr, "no address points in %s\n", packagePath.c_str());
+    return 1;
+  }
+  const std::vector<Coordinate> coordinates = SampleNear(points);
+  benchmark::RegisterBenchmark("ReverseGeocoding", [&](benchmark::State& state) {
+    TimeReverseGeocoding(state, packagePath, coordinates);
+  })
+      ->ArgNames({"step", "width", "preload"})
+      ->Args({50, 3000, 0})
+      ->Args({50, 3000, 1})
+      ->Args({100, 300, 0})
+      ->Args({100, 300, 1})
+      ->Iterations(kCoordinateCount)
+      ->Repetitions(5)
+      ->ReportAggregatesOnly(true)
+      ->Unit(benchmark::kMicrosecond);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
