@@ -63,6 +63,7 @@ public:
   // the data in memory stay.
   void Close();
 
+  // True from a successful file open in Open until Close.
   bool IsOpen() const { return m_file.IsOpen(); }
 
   // Index of the first entry whose name equals `name` exactly (code unit by
@@ -74,16 +75,23 @@ public:
   // it is in memory afterwards (or has stored size 0); -1005 for an unknown
   // name; -1003 while the file is closed; -1006 when the inflater cannot
   // start; -1007 when the stream does not inflate to its end (also for a
-  // read error or memory exhaustion). On failure the entry stays listed.
+  // read error, memory exhaustion, or data of 2 GiB or more, which m_nSize
+  // cannot count). On failure the entry stays listed. A loaded entry is
+  // returned from memory without touching the file, even when it is closed.
+  // Bytes a read misses at the end of the file are zeros.
   std::int32_t LoadFile(std::u16string_view name);
 
   // Drops the entry's data. Returns 0; -1005 for an unknown name; -1002 when
   // the entry is not loaded.
   std::int32_t UnloadFile(std::u16string_view name);
 
-  // LoadFile for every entry, in directory order; always 0.
+  // LoadFile for every entry by its name, in directory order; always 0.
+  // Failures of single entries are ignored; they stay listed.
   std::int32_t LoadAll();
 
+  // The number of entries, and the entry at `index` in [0, FileCount()).
+  // Take an index from FindFile and use it before the next Open, which
+  // replaces the directory; an index out of range is undefined behaviour.
   std::int32_t FileCount() const { return static_cast<std::int32_t>(m_files.size()); }
   CDataPackageFile& File(std::int32_t index) { return m_files[static_cast<std::size_t>(index)]; }
   const CDataPackageFile& File(std::int32_t index) const { return m_files[static_cast<std::size_t>(index)]; }
