@@ -275,21 +275,5 @@ TEST(EngineCleanup, InitialiseAgainReadsOnlyTheNewPackage) {
   EXPECT_EQ(engine.m_package.FindFile(u"new"), 0);
 }
 
-TEST(EnginePreload, LoadsEveryEntryAndIgnoresDamagedOnes) {
-  pack::PackageWriter writer;
-  writer.Add("a", "first");
-  writer.AddStored("broken", "\xFF\xFF\xFF", pack::kMethodDeflate);
-  writer.Add("b", "second", pack::kMethodStored);
-  test::TempDir dir;
-  test::WriteBytes(dir / "p.bin", writer.Serialize());
-  CkavrelcoreApp engine;
-  ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.PreloadData(), KAVREL_OK);
-  EXPECT_TRUE(engine.IsPreloaded());
-  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
-  EXPECT_EQ(engine.m_package.File(1).m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(engine.m_package.File(2).m_nState, CDataPackageFile::kLoaded);
-}
-
 }  // namespace
 }  // namespace kavrel
