@@ -23,8 +23,10 @@ inline std::uint32_t BandOf(std::uint32_t latKey) { return latKey / kBandHeight 
 // "/L3/5/LLP35680000.gzbin" (no slash between L and the first digit).
 std::u16string BuildPointBlockName(std::uint32_t latKey);
 
-// Name block of a key: "/P/000000.gzbin", "/C/000000.gzbin", or
-// "/S/%06u.gzbin" with the key rounded down to a multiple of 1000.
+// Name block of a key at a level: "/P/000000.gzbin" for level 0 and
+// "/C/000000.gzbin" for level 1, whatever the key; for level 2 (and any other
+// level) "/S/%06u.gzbin" with the key rounded down to a multiple of 1000,
+// more than six digits written in full.
 std::u16string BuildNameBlockName(int level, std::uint32_t key);
 
 }  // namespace kavrel

@@ -1,6 +1,5 @@
 // Looking up the text of one address key in its name block.
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 

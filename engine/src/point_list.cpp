@@ -2,7 +2,6 @@
 // latitude-ordered point list that the ring search works on.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
