@@ -1,0 +1,157 @@
+#include "command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace kavrel::console {
+namespace {
+
+std::string Narrow(const std::u16string& text) { return std::string(text.begin(), text.end()); }
+
+CkavrelCommandLineInfo Parse(std::vector<std::u16string> arguments) {
+  arguments.insert(arguments.begin(), u"kavrel");
+  CkavrelCommandLineInfo info;
+  ParseArguments(info, arguments);
+  return info;
+}
+
+TEST(LookupOption, MatchesTableWordsAsPrefixesInTableOrder) {
+  struct Case {
+    std::u16string_view word;
+    int id;
+  };
+  const Case cases[] = {
+      {u"mode", kOptionMode},     {u"modem", kOptionMode},   {u"in", kOptionIn},
+      {u"input", kOptionIn},      {u"out", kOptionOut},      {u"output", kOptionOut},
+      {u"lon", kOptionLon},       {u"longitude", kOptionLon}, {u"lat", kOptionLat},
+      {u"latitude", kOptionLat},  {u"sep", kOptionSep},      {u"separator", kOptionSep},
+      {u"step", kOptionStep},     {u"steps", kOptionStep},   {u"width", kOptionWidth},
+      {u"version", kOptionVersion}, {u"help", kOptionHelp},  {u"test", kOptionTest},
+      // Shorter than the table word, other case, or other words: unknown.
+      {u"h", kOptionUnknown},     {u"i", kOptionUnknown},    {u"la", kOptionUnknown},
+      {u"ver", kOptionUnknown},   {u"tes", kOptionUnknown},  {u"IN", kOptionUnknown},
+      {u"Help", kOptionUnknown},  {u"/in", kOptionUnknown},  {u"", kOptionUnknown},
+      {u"x", kOptionUnknown},     {u"35.5", kOptionUnknown},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LookupOption(c.word), c.id) << Narrow(std::u16string(c.word));
+  }
+}
+
+TEST(ParseCount, ReadsLeadingDecimalDigitsOnly) {
+  struct Case {
+    std::u16string_view text;
+    std::int32_t count;
+  };
+  constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
+  const Case cases[] = {
+      {u"50", 50},        {u"12x", 12},     {u"007", 7},           {u"1.5", 1},
+      {u"0", 0},          {u"", 0},         {u"abc", 0},           {u"-5", 0},
+      {u"+5", 0},         {u" 5", 0},       {u"2147483647", kMax}, {u"2147483648", kMax},
+      {u"99999999999999999999", kMax},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ParseCount(c.text), c.count) << Narrow(std::u16string(c.text));
+  }
+}
+
+// Every field a command line can set, for one table row: the defaults
+// unless a row says otherwise.
+struct Expected {
+  Expected& Action(std::int16_t v) { action = v; return *this; }
+  Expected& In(std::u16string v) { in = std::move(v); return *this; }
+  Expected& Out(std::u16string v) { out = std::move(v); return *this; }
+  Expected& Lat(std::u16string v) { latitude = std::move(v); return *this; }
+  Expected& Lon(std::u16string v) { longitude = std::move(v); return *this; }
+  Expected& Sep(std::u16string v) { separator = std::move(v); return *this; }
+  Expected& Step(std::int32_t v) { step = v; return *this; }
+  Expected& Width(std::int32_t v) { width = v; return *this; }
+
+  std::int16_t action = kActionNone;
+  std::u16string in, out, latitude, longitude, separator;
+  std::int32_t step = kDefaultStep;
+  std::int32_t width = kDefaultWidth;
+};
+Expected Defaults() { return Expected(); }
+Expected Work() { return Expected().Action(kActionWork); }
+
+struct ArgumentCase {
+  const char* name;
+  std::vector<std::u16string> arguments;
+  Expected expected;
+};
+
+void ExpectFields(const ArgumentCase& c) {
+  const CkavrelCommandLineInfo info = Parse(c.arguments);
+  EXPECT_EQ(info.m_nAction, c.expected.action) << c.name;
+  EXPECT_EQ(info.m_strInFile, c.expected.in) << c.name;
+  EXPECT_EQ(info.m_strOutFile, c.expected.out) << c.name;
+  EXPECT_EQ(info.m_strLatitude, c.expected.latitude) << c.name;
+  EXPECT_EQ(info.m_strLongitude, c.expected.longitude) << c.name;
+  EXPECT_EQ(info.m_strSeparator, c.expected.separator) << c.name;
+  EXPECT_EQ(info.m_nStep, c.expected.step) << c.name;
+  EXPECT_EQ(info.m_nWidth, c.expected.width) << c.name;
+}
+
+TEST(ParseArguments, OptionWordsAndTheirValues) {
+  const ArgumentCase cases[] = {
+      {"nothing", {}, Defaults()},
+      {"slash", {u"/in", u"a.csv", u"/out", u"b.csv"}, Work().In(u"a.csv").Out(u"b.csv")},
+      {"dash", {u"-in", u"a.csv", u"-out", u"b.csv"}, Work().In(u"a.csv").Out(u"b.csv")},
+      {"prefix words", {u"/input", u"a.csv", u"/output", u"b.csv"},
+       Work().In(u"a.csv").Out(u"b.csv")},
+      {"upper case is unknown", {u"/IN", u"a.csv"}, Defaults()},
+      {"only one introducer is dropped", {u"//in", u"a.csv"}, Defaults()},
+      {"last value wins", {u"/in", u"a.csv", u"b.csv", u"/out", u"c.csv"},
+       Work().In(u"b.csv").Out(u"c.csv")},
+      {"value before any option is dropped", {u"a.csv", u"/in"}, Work()},
+      {"latitude and longitude", {u"/latitude", u"35.6", u"/longitude", u"139.7"},
+       Work().Lat(u"35.6").Lon(u"139.7")},
+      {"negative value reads as an option word", {u"/lat", u"-35.5"}, Work()},
+      {"separator", {u"/sep", u" / "}, Defaults().Sep(u" / ")},
+      {"empty separator replaces", {u"/sep", u"x", u"/sep", u""}, Defaults()},
+      {"mode changes nothing", {u"/mode", u"anything"}, Defaults()},
+      {"unknown word drops its value", {u"/x", u"a.csv"}, Defaults()},
+      {"version takes no value", {u"/in", u"a", u"/version", u"b"},
+       Defaults().Action(kActionVersion).In(u"a")},
+      {"test alone", {u"/test"}, Defaults().Action(kActionTest)},
+  };
+  for (const ArgumentCase& c : cases) ExpectFields(c);
+}
+
+TEST(ParseArguments, StepAndWidthFallBackToDefaultsWhenNotPositive) {
+  const ArgumentCase cases[] = {
+      {"step 0", {u"/step", u"0"}, Defaults()},
+      {"step abc", {u"/step", u"abc"}, Defaults()},
+      {"step -5 is an option word", {u"/step", u"-5"}, Defaults()},
+      {"step 12x", {u"/step", u"12x"}, Defaults().Step(12)},
+      {"steps prefix", {u"/steps", u"7"}, Defaults().Step(7)},
+      {"width 1.5", {u"/width", u"1.5"}, Defaults().Width(1)},
+      {"width 0 after 20", {u"/width", u"20", u"0"}, Defaults()},
+      {"both", {u"/step", u"100", u"/width", u"300"}, Defaults().Step(100).Width(300)},
+      {"too many digits", {u"/width", u"99999999999"},
+       Defaults().Width(std::numeric_limits<std::int32_t>::max())},
+  };
+  for (const ArgumentCase& c : cases) ExpectFields(c);
+}
+
+TEST(ParseArguments, LastActionWordWins) {
+  const ArgumentCase cases[] = {
+      {"help then work", {u"/help", u"/in", u"a", u"/out", u"b"}, Work().In(u"a").Out(u"b")},
+      {"work then help", {u"/in", u"a", u"/out", u"b", u"/help"},
+       Defaults().Action(kActionHelp).In(u"a").Out(u"b")},
+      {"version then help", {u"/version", u"/help"}, Defaults().Action(kActionHelp)},
+      {"help then version", {u"/help", u"/version"}, Defaults().Action(kActionVersion)},
+      {"test then lat", {u"/test", u"/lat", u"35.5"}, Work().Lat(u"35.5")},
+      {"sep and step keep the action", {u"/help", u"/sep", u",", u"/step", u"9"},
+       Defaults().Action(kActionHelp).Sep(u",").Step(9)},
+      {"mode keeps the action", {u"/version", u"/mode", u"x"}, Defaults().Action(kActionVersion)},
+  };
+  for (const ArgumentCase& c : cases) ExpectFields(c);
+}
+
+}  // namespace
+}  // namespace kavrel::console

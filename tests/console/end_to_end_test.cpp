@@ -1,0 +1,309 @@
+// The built program run as a process from a folder that holds a copy of it,
+// the real engine library and a small package, so that the engine finds the
+// package by its search in the program's folder. Each run works in another
+// folder, where the batch files lie. Console text is UTF-8 (C locale).
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
+#include "package_writer.h"
+#include "process_runner.h"
+#include "test_support.h"
+
+namespace kavrel::test {
+namespace {
+
+const std::string kVersionText =
+    "norvane reverse geocoder version 1.1\r\nCopyright (C) 2026 norvane\r\n\r\n";
+const std::string kArgumentError = kVersionText + "引数または設定に誤りがあります\r\n\r\n";
+const std::string kEngineFailed = "エンジンの初期化に失敗しました";
+const std::string kStarted = "変換処理を開始しました\r\n";
+const std::string kFinished = "変換処理を終了しました\r\n";
+const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
+
+std::string Le32(std::uint32_t v) {
+  return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+          static_cast<char>(v >> 24)};
+}
+
+// One 15-byte point record: keys in microdegrees, then P, C, extra and S.
+std::string PointRecord(std::uint32_t latKey, std::uint32_t lonKey, std::uint8_t pref,
+                        std::uint16_t city, std::uint32_t area) {
+  std::string record = Le32(latKey) + Le32(lonKey);
+  record += static_cast<char>(pref);
+  record += static_cast<char>(city & 0xFF);
+  record += static_cast<char>(city >> 8);
+  record += '\0';
+  record += Le32(area).substr(0, 3);
+  return record;
+}
+
+std::string NameRecord(std::int32_t key, std::u16string_view name) {
+  const std::string text = platform::Utf16ToCp932(name);
+  return Le32(static_cast<std::uint32_t>(key)) + static_cast<char>(text.size()) + text;
+}
+
+// Two points near Tokyo Station, in the band of 35.68 degrees; nothing else.
+std::string SmallPackage() {
+  pack::PackageWriter writer;
+  writer.Add("/L3/5/LLP35680000.gzbin", PointRecord(35681236, 139767125, 13, 101, 5) +
+                                            PointRecord(35685000, 139752000, 13, 101, 6));
+  writer.Add("/P/000000.gzbin", NameRecord(13, u"東京都"));
+  writer.Add("/C/000000.gzbin", NameRecord(101, u"千代田区"));
+  writer.Add("/S/000000.gzbin", NameRecord(5, u"丸の内一丁目") + NameRecord(6, u"皇居外苑"));
+  return writer.Serialize();
+}
+
+// A folder holding the program, and the library and the package unless left out.
+class ProgramFolder {
+public:
+  ProgramFolder(bool withLibrary, bool withPackage) {
+    namespace fs = std::filesystem;
+    fs::copy_file(KAVREL_PROGRAM_PATH, m_dir / "kavrel");
+    if (withLibrary) fs::copy_file(KAVREL_LIBRARY_PATH, m_dir / "libkavrelcore.so");
+    if (withPackage) WriteBytes(m_dir / "kavreldata.bin", SmallPackage());
+  }
+  std::string Program() const { return m_dir / "kavrel"; }
+
+private:
+  TempDir m_dir;
+};
+
+class KavrelProgram : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
+  static void TearDownTestSuite() { s_folder.reset(); }
+
+  ProcessResult Run(const std::vector<std::string>& arguments,
+                    StandardOutput mode = StandardOutput::kCaptured) {
+    return RunProcess(s_folder->Program(), arguments, m_work.Path(), mode);
+  }
+  std::string WorkPath(const char* name) const { return m_work / name; }
+
+  static std::unique_ptr<ProgramFolder> s_folder;
+  TempDir m_work;
+};
+std::unique_ptr<ProgramFolder> KavrelProgram::s_folder;
+
+// Expects `result` to have exited with `status` and printed exactly `output`.
+void ExpectRun(const ProcessResult& result, int status, const std::string& output) {
+  ASSERT_TRUE(result.exited) << "signal " << result.signal;
+  EXPECT_EQ(result.exitStatus, status);
+  EXPECT_EQ(result.output, output);
+}
+
+// The console output of a completed batch: the start line, the progress
+// lines, the end line and the statistics line. The seconds are read from the
+// output itself (a run may cross a second boundary) and must be few.
+void ExpectCompletedBatch(const ProcessResult& result, const std::string& progress, int succeeded,
+                          int failed) {
+  const std::string marker = "所要時間";
+  const std::size_t at = result.output.find(marker);
+  ASSERT_NE(at, std::string::npos) << result.output;
+  const int seconds = std::stoi(result.output.substr(at + marker.size()));
+  ASSERT_GE(seconds, 0);
+  ASSERT_LE(seconds, 5);
+  char rate[32];
+  std::snprintf(rate, sizeof rate, "%.2f",
+                seconds == 0 ? 0.0 : static_cast<double>(succeeded + failed) / seconds);
+  const std::string statistics = "成功" + std::to_string(succeeded) + "件/失敗" +
+                                 std::to_string(failed) + "件/所要時間" + std::to_string(seconds) +
+                                 "秒/1秒あたり" + rate + "件";
+  ExpectRun(result, 0, kStarted + progress + kFinished + statistics);
+}
+
+TEST_F(KavrelProgram, NoArgumentsIsAnArgumentError) { ExpectRun(Run({}), 2, kArgumentError); }
+
+TEST_F(KavrelProgram, IncompleteRequestsAreArgumentErrors) {
+  const std::vector<std::string> requests[] = {
+      {"/in", "a.csv"},
+      {"/out", "b.csv"},
+      {"/lat", "35.681236"},
+      {"/lon", "139.767125", "/in", "a.csv"},
+      {"/test"},
+      {"/IN", "a.csv", "/OUT", "b.csv"},
+  };
+  for (const auto& request : requests) ExpectRun(Run(request), 2, kArgumentError);
+}
+
+TEST_F(KavrelProgram, VersionPrintsTheVersionText) { ExpectRun(Run({"/version"}), 0, kVersionText); }
+
+TEST_F(KavrelProgram, HelpPrintsTheUsageWithTheProgramsFileName) {
+  const std::string usage =
+      "Usage: kavrel [options]\r\n"
+      " /in (inputfile) : Input CSV\r\n"
+      " /out (outputfile) : Output CSV\r\n"
+      " /lat (latitude) : Latitude\r\n"
+      " /lon (longitude) : Longitude\r\n"
+      " /sep (separator) : Separator character\r\n"
+      " /step (stepsize) : Search step size\r\n"
+      " /width (width) : Search width\r\n"
+      " /version : Show version\r\n"
+      " /help : Show help\r\n"
+      "\r\n";
+  ExpectRun(Run({"/help"}), 0, kVersionText + usage);
+  ExpectRun(Run({"-h", "-help"}), 0, kVersionText + usage);
+}
+
+TEST_F(KavrelProgram, SingleLookupPrintsTheAddressAlone) {
+  ExpectRun(Run({"/lat", "35.681236", "/lon", "139.767125"}), 0, kTokyoStation);
+  ExpectRun(Run({"-lon", "139.767125", "-lat", "35.681236"}), 0, kTokyoStation);
+  ExpectRun(Run({"/lat", "35.40.52.45", "/lon", "139.46.1.65"}), 0, kTokyoStation);
+  ExpectRun(Run({"/lat", "35.685", "/lon", "139.752"}), 0, "東京都千代田区皇居外苑");
+}
+
+TEST_F(KavrelProgram, SeparatorGoesBetweenTheAddressComponents) {
+  ExpectRun(Run({"/lat", "35.681236", "/lon", "139.767125", "/sep", ","}), 0,
+            "東京都,千代田区,丸の内一丁目");
+  ExpectRun(Run({"/sep", " - ", "/lat", "35.681236", "/lon", "139.767125"}), 0,
+            "東京都 - 千代田区 - 丸の内一丁目");
+}
+
+TEST_F(KavrelProgram, NoAddressPrintsNothingAndFails) {
+  ExpectRun(Run({"/lat", "10", "/lon", "100"}), 1, "");         // outside the covered area
+  ExpectRun(Run({"/lat", "43.0", "/lon", "141.3"}), 1, "");     // no data near the point
+  ExpectRun(Run({"/lat", "N35.681236", "/lon", "139.767125"}), 1, "");  // unreadable: 0.0
+  // A coordinate text longer than 255 bytes reads as 0.0.
+  ExpectRun(Run({"/lat", "35.681236" + std::string(247, '0'), "/lon", "139.767125"}), 1, "");
+  ExpectRun(Run({"/lat", "35.681236" + std::string(246, '0'), "/lon", "139.767125"}), 0,
+            kTokyoStation);
+}
+
+TEST_F(KavrelProgram, SingleLookupWinsOverABatchRequest) {
+  WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n");
+  ExpectRun(Run({"/in", "in.csv", "/out", "out.csv", "/lat", "35.681236", "/lon", "139.767125"}), 0,
+            kTokyoStation);
+  EXPECT_FALSE(platform::FileExists(WorkPath("out.csv")));
+}
+
+TEST_F(KavrelProgram, BatchConvertsMixedLines) {
+  const std::string pairAtEnd = ",35.681236,139.767125\r\n";
+  const std::string longPair = std::string(3000 - pairAtEnd.size(), 'x') + pairAtEnd;
+  const std::string longText = "note:" + std::string(2993, 'y') + "\r\n";
+  ASSERT_EQ(longPair.size(), 3000u);
+  ASSERT_EQ(longText.size(), 3000u);
+  const std::string input = "id,name,lat,lon\r\n"
+                            "1,Station,35.681236,139.767125,12.5\r\n"
+                            "139.767125 35.681236\r\n"
+                            "35.40.52.45,139.46.1.65\r\n"
+                            "\r\n"
+                            "35,139\r\n"
+                            "35.000000,135.000000\r\n" +
+                            longPair + longText + "35.681236,139.767125";
+  WriteBytes(WorkPath("in.csv"), input);
+  const std::string converted = "35.681236,139.767125," + kTokyoStation + "\r\n";
+
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv"});
+
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "id,name,lat,lon\r\n" + converted + converted +
+                                                converted + "\r\n" + "35,139\r\n" +
+                                                "35.000000,135.000000,\r\n" + converted +
+                                                longText + converted);
+  // Positions after each line, of 6153 bytes: 17, 54, 76, 101, 103, 111,
+  // 133, 3133, 6133, 6153; the last line has no line end, so no empty read
+  // follows it.
+  ASSERT_EQ(input.size(), 6153u);
+  ExpectCompletedBatch(result,
+                       "0%完了しました(0/1)\r\n10%完了しました(4/4)\r\n"
+                       "20%完了しました(4/5)\r\n30%完了しました(5/5)\r\n",
+                       5, 5);
+}
+
+TEST_F(KavrelProgram, BatchShowsAProgressLineAtEachTenth) {
+  std::string input;
+  for (int i = 0; i < 10; ++i) input += i % 2 == 0 ? "35.681236,139.767125\r\n" : "139.767125;35.681236\r\n";
+  WriteBytes(WorkPath("in.csv"), input);
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv", "/sep", "|"});
+  std::string expected;
+  for (int i = 0; i < 10; ++i) expected += "35.681236,139.767125,東京都|千代田区|丸の内一丁目\r\n";
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), expected);
+  ExpectCompletedBatch(result,
+                       "0%完了しました(1/0)\r\n10%完了しました(2/0)\r\n20%完了しました(3/0)\r\n"
+                       "30%完了しました(4/0)\r\n40%完了しました(5/0)\r\n50%完了しました(6/0)\r\n"
+                       "60%完了しました(7/0)\r\n70%完了しました(8/0)\r\n80%完了しました(9/0)\r\n"
+                       "90%完了しました(10/0)\r\n",
+                       10, 0);
+}
+
+TEST_F(KavrelProgram, BatchOfAnEmptyInput) {
+  WriteBytes(WorkPath("in.csv"), "");
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv"});
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "");
+  ExpectCompletedBatch(result, "", 0, 0);
+}
+
+TEST_F(KavrelProgram, BatchOfAnUnreadableInput) {
+  ExpectRun(Run({"/in", "missing.csv", "/out", "out.csv"}), 1,
+            kStarted + "入力ファイルから読み取れません");
+  EXPECT_FALSE(platform::FileExists(WorkPath("out.csv")));
+  ExpectRun(Run({"/in", ".", "/out", "out.csv"}), 1, kStarted + "入力ファイルから読み取れません");
+  EXPECT_FALSE(platform::FileExists(WorkPath("out.csv")));
+}
+
+TEST_F(KavrelProgram, BatchToAnUnwritableOutput) {
+  WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n");
+  const std::string failed = kStarted + "出力ファイルに書き込めません";
+  ExpectRun(Run({"/in", "in.csv", "/out", "no-such-folder/out.csv"}), 1, failed);
+  // The device takes the open and fails the writes, which show when the
+  // output is flushed. It is reached through a link, as a value starting
+  // with "/" would be an option word.
+  if (platform::FileExists("/dev/full")) {
+    std::filesystem::create_symlink("/dev/full", WorkPath("full"));
+    ExpectRun(Run({"/in", "in.csv", "/out", "full"}), 1,
+              kStarted + "0%完了しました(1/0)\r\n10%完了しました(1/0)\r\n" +
+                  "出力ファイルに書き込めません");
+  }
+}
+
+TEST_F(KavrelProgram, AClosedStandardOutputDoesNotEndTheProgram) {
+  const ProcessResult version = Run({"/version"}, StandardOutput::kClosedPipe);
+  ASSERT_TRUE(version.exited) << "signal " << version.signal;
+  EXPECT_EQ(version.exitStatus, 0);
+
+  WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n");
+  const ProcessResult batch = Run({"/in", "in.csv", "/out", "out.csv"}, StandardOutput::kClosedPipe);
+  ASSERT_TRUE(batch.exited) << "signal " << batch.signal;
+  EXPECT_EQ(batch.exitStatus, 0);
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "35.681236,139.767125," + kTokyoStation + "\r\n");
+}
+
+TEST(KavrelProgramWithoutFiles, MissingLibraryFailsToStartTheEngine) {
+  ProgramFolder folder(false, true);
+  TempDir work;
+  WriteBytes(work / "in.csv", "35.681236,139.767125\r\n");
+  ExpectRun(RunProcess(folder.Program(), {"/lat", "35.681236", "/lon", "139.767125"}, work.Path()),
+            1, kEngineFailed);
+  ExpectRun(RunProcess(folder.Program(), {"/in", "in.csv", "/out", "out.csv"}, work.Path()), 1,
+            kEngineFailed);
+  EXPECT_FALSE(platform::FileExists(work / "out.csv"));
+  // Version and help need no engine.
+  ExpectRun(RunProcess(folder.Program(), {"/version"}, work.Path()), 0, kVersionText);
+}
+
+TEST(KavrelProgramWithoutFiles, MissingPackageFailsToStartTheEngine) {
+  ProgramFolder folder(true, false);
+  TempDir work;
+  WriteBytes(work / "in.csv", "35.681236,139.767125\r\n");
+  ExpectRun(RunProcess(folder.Program(), {"/lat", "35.681236", "/lon", "139.767125"}, work.Path()),
+            1, kEngineFailed);
+  ExpectRun(RunProcess(folder.Program(), {"/in", "in.csv", "/out", "out.csv"}, work.Path()), 1,
+            kEngineFailed);
+  EXPECT_FALSE(platform::FileExists(work / "out.csv"));
+}
+
+TEST(KavrelProgramWithoutFiles, APackageInTheWorkingFolderIsFoundFirst) {
+  ProgramFolder folder(true, false);
+  TempDir work;
+  WriteBytes(work / "kavreldata.bin", SmallPackage());
+  ExpectRun(RunProcess(folder.Program(), {"/lat", "35.681236", "/lon", "139.767125"}, work.Path()),
+            0, kTokyoStation);
+}
+
+}  // namespace
+}  // namespace kavrel::test

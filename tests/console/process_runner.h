@@ -1,0 +1,29 @@
+// Runs a built program as a child process for the end-to-end tests.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kavrel::test {
+
+// How the child's standard output is connected.
+enum class StandardOutput {
+  kCaptured,    // a pipe the parent reads to its end
+  kClosedPipe,  // a pipe whose reading end is already closed
+};
+
+struct ProcessResult {
+  bool exited = false;      // false when the child ended by a signal (or did not start)
+  int exitStatus = -1;      // valid when exited
+  int signal = 0;           // valid when !exited
+  std::string output;       // standard output bytes (kCaptured)
+};
+
+// Runs `program` with `arguments` (argv[1..]) in `workDir`, with the
+// environment reduced to LC_ALL=C so that console text is UTF-8, and waits
+// for it. Standard error is passed through.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workDir,
+                         StandardOutput mode = StandardOutput::kCaptured);
+
+}  // namespace kavrel::test
