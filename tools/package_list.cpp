@@ -19,7 +19,10 @@ int ListPackage(const std::string& path, std::ostream& out, std::ostream& errors
     char numbers[64];
     std::snprintf(numbers, sizeof numbers, " %-8s %10u %10u", MethodName(entry.method).c_str(),
                   static_cast<unsigned>(entry.storedSize), static_cast<unsigned>(entry.offset));
-    out << entry.displayName << numbers << '\n';
+    // Block names are ASCII and at most 23 characters: one column fits them.
+    std::string name = entry.displayName;
+    if (name.size() < 24) name.resize(24, ' ');
+    out << name << numbers << '\n';
     stored += entry.storedSize;
   }
   out << index.entries.size() << " entries, " << stored << " bytes stored, " << index.fileSize

@@ -1,0 +1,21 @@
+# Builds or verifies the national package for the tests; without the town
+# data it says so in a line that the tests' SKIP_REGULAR_EXPRESSION matches.
+#   cmake -DPACK=<kavrel-pack> -DACTION=build|verify -DINPUT=<csv> -DPACKAGE=<bin> -P national_package.cmake
+if(ACTION STREQUAL "build")
+  if(NOT EXISTS "${INPUT}")
+    message("SKIPPED: no town data at ${INPUT}; the national package is not built and the real-data tests skip")
+    return()
+  endif()
+  get_filename_component(folder "${PACKAGE}" DIRECTORY)
+  file(MAKE_DIRECTORY "${folder}")
+  execute_process(COMMAND "${PACK}" build "${INPUT}" -o "${PACKAGE}" RESULT_VARIABLE result)
+else()
+  if(NOT EXISTS "${PACKAGE}")
+    message("SKIPPED: no national package at ${PACKAGE} (no town data at ${INPUT})")
+    return()
+  endif()
+  execute_process(COMMAND "${PACK}" verify "${PACKAGE}" RESULT_VARIABLE result)
+endif()
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "kavrel-pack ${ACTION} failed (${result})")
+endif()

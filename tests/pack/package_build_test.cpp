@@ -1,0 +1,267 @@
+// Building packages from CSV files: what lands in the blocks, determinism,
+// and the refusal of bad input.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
+#include "kavrelcore.h"
+#include "pack_error.h"
+#include "pack_test_helpers.h"
+#include "package_build.h"
+#include "package_index.h"
+#include "test_support.h"
+
+namespace kavrel::pack {
+namespace {
+
+using kavrel::test::ReadBytes;
+using kavrel::test::TempDir;
+using kavrel::test::WriteBytes;
+using test::kCsvHeader;
+using test::PackageReader;
+
+// Keys are numbered in order of first appearance; the expectations below
+// are worked out by hand from that rule.
+const char* const kTownsCsv =
+    "latitude,longitude,prefecture,city,area\n"
+    "35.681236,139.767125,東京都,千代田区,丸の内一丁目\n"
+    "34.702485,135.495951,大阪府,大阪市北区,梅田三丁目\n"
+    "35.681236,139.767000,東京都,千代田区,丸の内二丁目\n"
+    "35.6799996,139.700000,東京都,新宿区,丸の内一丁目\n"  // rounds up into band 35680000
+    "35.689487,139.691706,東京都,新宿区,西新宿二丁目\n"
+    "35.668750,139.477700,東京都,府中市,宮西町\n"
+    "34.568200,133.236600,広島県,府中市,府川町\n";
+
+std::vector<std::string> Files(const TempDir& dir) {
+  std::vector<std::string> names;
+  for (const auto& item : std::filesystem::directory_iterator(dir.Path())) {
+    names.push_back(item.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+void WriteGzip(const std::string& path, const std::string& bytes) {
+  gzFile file = gzopen(path.c_str(), "wb9");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(gzwrite(file, bytes.data(), static_cast<unsigned>(bytes.size())), static_cast<int>(bytes.size()));
+  EXPECT_EQ(gzclose(file), Z_OK);
+}
+
+TEST(PackageBuild, EveryBlockReadsBackAsWritten) {
+  TempDir dir;
+  WriteBytes(dir / "towns.csv", kTownsCsv);
+  const BuildSummary summary = BuildPackage(dir / "towns.csv", dir / "out.bin");
+  EXPECT_EQ(summary.points, 7u);
+  EXPECT_EQ(summary.prefectures, 3u);
+  EXPECT_EQ(summary.cities, 5u);  // 府中市 twice: a city is told apart by its prefecture
+  EXPECT_EQ(summary.areas, 6u);   // 丸の内一丁目 twice: one S key per text
+  EXPECT_EQ(summary.entries, 7u);
+  EXPECT_EQ(summary.outsideArea, 0u);
+  EXPECT_EQ(summary.bytes, ReadBytes(dir / "out.bin").size());
+
+  PackageReader package(dir / "out.bin");
+  EXPECT_EQ(package.EntryNames(),
+            (std::vector<std::string>{"/L3/4/LLP34560000.gzbin", "/L3/4/LLP34700000.gzbin",
+                                      "/L3/5/LLP35660000.gzbin", "/L3/5/LLP35680000.gzbin",
+                                      "/P/000000.gzbin", "/C/000000.gzbin", "/S/000000.gzbin"}));
+  using P = PointRecord;
+  EXPECT_EQ(package.Points("/L3/4/LLP34560000.gzbin"), (std::vector<P>{{34568200, 133236600, 3, 5, 0, 6}}));
+  EXPECT_EQ(package.Points("/L3/4/LLP34700000.gzbin"), (std::vector<P>{{34702485, 135495951, 2, 2, 0, 2}}));
+  EXPECT_EQ(package.Points("/L3/5/LLP35660000.gzbin"), (std::vector<P>{{35668750, 139477700, 1, 4, 0, 5}}));
+  // Ascending latitude; the tie at 35681236 is broken by longitude.
+  EXPECT_EQ(package.Points("/L3/5/LLP35680000.gzbin"),
+            (std::vector<P>{{35680000, 139700000, 1, 3, 0, 1},
+                            {35681236, 139767000, 1, 1, 0, 3},
+                            {35681236, 139767125, 1, 1, 0, 1},
+                            {35689487, 139691706, 1, 3, 0, 4}}));
+
+  using N = std::vector<std::pair<std::uint32_t, std::u16string>>;
+  EXPECT_EQ(package.Names("/P/000000.gzbin"), (N{{1, u"東京都"}, {2, u"大阪府"}, {3, u"広島県"}}));
+  EXPECT_EQ(package.Names("/C/000000.gzbin"),
+            (N{{1, u"千代田区"}, {2, u"大阪市北区"}, {3, u"新宿区"}, {4, u"府中市"}, {5, u"府中市"}}));
+  EXPECT_EQ(package.Names("/S/000000.gzbin"), (N{{1, u"丸の内一丁目"}, {2, u"梅田三丁目"}, {3, u"丸の内二丁目"},
+                                                  {4, u"西新宿二丁目"}, {5, u"宮西町"}, {6, u"府川町"}}));
+}
+
+TEST(PackageBuild, HeaderSaysUtf8NamesAndEveryEntryIsDeflated) {
+  TempDir dir;
+  WriteBytes(dir / "towns.csv", kTownsCsv);
+  BuildPackage(dir / "towns.csv", dir / "out.bin");
+  const std::string bytes = ReadBytes(dir / "out.bin");
+  const PackageIndex index = ReadPackageIndex(bytes);
+  EXPECT_TRUE(index.problems.empty());
+  EXPECT_EQ(index.nameEncoding, 1);
+  for (const IndexEntry& entry : index.entries) EXPECT_EQ(entry.method, 1) << entry.displayName;
+}
+
+TEST(PackageBuild, AreaNamesSplitIntoBlocksOfAThousandKeys) {
+  TempDir dir;
+  std::string csv = kCsvHeader;
+  for (int i = 1; i <= 2500; ++i) csv += "35.0,139.0,東京都,千代田区,町" + std::to_string(i) + "\n";
+  WriteBytes(dir / "areas.csv", csv);
+  BuildPackage(dir / "areas.csv", dir / "out.bin");
+
+  PackageReader package(dir / "out.bin");
+  const struct { const char* block; std::uint32_t first, last; } blocks[] = {
+      {"/S/000000.gzbin", 1, 999}, {"/S/001000.gzbin", 1000, 1999}, {"/S/002000.gzbin", 2000, 2500}};
+  for (const auto& b : blocks) {
+    const auto names = package.Names(b.block);
+    ASSERT_EQ(names.size(), b.last - b.first + 1) << b.block;
+    EXPECT_EQ(names.front().first, b.first) << b.block;
+    EXPECT_EQ(names.back().first, b.last) << b.block;
+    EXPECT_EQ(names.back().second, u"町" + platform::Utf8ToUtf16(std::to_string(b.last))) << b.block;
+  }
+  EXPECT_EQ(package.Points("/L3/5/LLP35000000.gzbin").size(), 2500u);
+}
+
+TEST(PackageBuild, SameInputGivesIdenticalBytesPlainOrCompressed) {
+  TempDir dir;
+  WriteBytes(dir / "towns.csv", kTownsCsv);
+  WriteGzip(dir / "towns.txt", kTownsCsv);  // compressed, whatever the name says
+  BuildPackage(dir / "towns.csv", dir / "first.bin");
+  BuildPackage(dir / "towns.csv", dir / "second.bin");
+  BuildPackage(dir / "towns.txt", dir / "third.bin");
+  const std::string first = ReadBytes(dir / "first.bin");
+  EXPECT_EQ(first, ReadBytes(dir / "second.bin"));
+  EXPECT_EQ(first, ReadBytes(dir / "third.bin"));
+}
+
+TEST(PackageBuild, PointsOutsideTheAreaBoxAreKeptAndCounted) {
+  TempDir dir;
+  WriteBytes(dir / "islands.csv", std::string(kCsvHeader) +
+                                      "24.285000,153.980000,東京都,小笠原村,南鳥島\n"
+                                      "20.425000,136.081000,東京都,小笠原村,沖ノ鳥島\n"
+                                      "27.094000,142.191000,東京都,小笠原村,父島\n");
+  const BuildSummary summary = BuildPackage(dir / "islands.csv", dir / "out.bin");
+  EXPECT_EQ(summary.points, 3u);
+  EXPECT_EQ(summary.outsideArea, 2u);
+  PackageReader package(dir / "out.bin");
+  EXPECT_EQ(package.Points("/L2/0/LLP20420000.gzbin").size(), 1u);
+  EXPECT_EQ(package.Points("/L2/4/LLP24280000.gzbin").size(), 1u);
+}
+
+TEST(PackageBuild, TheEngineAnswersFromABuiltPackage) {
+  TempDir dir;
+  WriteBytes(dir / "towns.csv", kTownsCsv);
+  BuildPackage(dir / "towns.csv", dir / "out.bin");
+  const std::u16string path = platform::Utf8ToUtf16(dir / "out.bin");
+  ASSERT_EQ(Initialize(reinterpret_cast<const kavrel_char*>(path.c_str())), 0);
+  SetSeparator(reinterpret_cast<const kavrel_char*>(u"/"));
+  const struct { double latitude, longitude; std::u16string address; } lookups[] = {
+      {35.681236, 139.767125, u"東京都/千代田区/丸の内一丁目"},
+      {34.702400, 135.496000, u"大阪府/大阪市北区/梅田三丁目"},
+      {34.568200, 133.236600, u"広島県/府中市/府川町"},
+  };
+  for (const auto& lookup : lookups) {
+    kavrel_char buffer[512] = {};
+    std::uint32_t length = 512;
+    EXPECT_EQ(ReverseGeocoding(lookup.latitude, lookup.longitude, buffer, &length, nullptr), 0);
+    EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), lookup.address) << lookup.latitude;
+  }
+  Cleanup();
+}
+
+// Each bad input names its line, and no package (and no temporary file) is
+// left behind.
+TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
+  const std::string good = "35.0,139.0,東京都,千代田区,丸の内一丁目\n";
+  const std::string tooLong(3 * 86, 'x');  // 258 bytes, all single-byte
+  const struct Case {
+    std::string csv;
+    int line;
+    const char* says;
+  } cases[] = {
+      {"latitude,longitude,prefecture,city\n" + good, 1, "no \"area\" column"},
+      {"lat,longitude,prefecture,city,area\n" + good, 1, "no \"latitude\" column"},
+      {kCsvHeader + good + "35.6x,139.0,東京都,千代田区,丸の内\n", 3, "latitude \"35.6x\" is not a number"},
+      {kCsvHeader + good + ",139.0,東京都,千代田区,丸の内\n", 3, "latitude \"\" is not a number"},
+      {kCsvHeader + good + "35.0,nan,東京都,千代田区,丸の内\n", 3, "longitude \"nan\" is not a number"},
+      {kCsvHeader + good + "90.5,139.0,東京都,千代田区,丸の内\n", 3, "outside -90..90"},
+      {kCsvHeader + good + "35.0,-180.1,東京都,千代田区,丸の内\n", 3, "outside -180..180"},
+      {kCsvHeader + good + "35.0,0.0000004,東京都,千代田区,丸の内\n", 3, "rounds to 0"},
+      {kCsvHeader + good + "35.0,139.0,,千代田区,丸の内\n", 3, "prefecture \"\" is empty"},
+      {kCsvHeader + good + "35.0,139.0,東京都,,丸の内\n", 3, "city \"\" is empty"},
+      {kCsvHeader + good + "35.0,139.0,東京都,千代田区,\n", 3, "area \"\" is empty"},
+      {kCsvHeader + good + "35.0,139.0,東京都,千代田区,서울\n", 3, "code page 932 cannot hold"},
+      {kCsvHeader + good + "35.0,139.0,東京都,千代田区,町\xF0\x9F\x98\x80\n", 3, "code page 932 cannot hold"},
+      {kCsvHeader + good + "35.0,139.0,東京都,\xFF\xFE,丸の内\n", 3, "not valid UTF-8"},
+      {kCsvHeader + good + "35.0,139.0,東京都,千代田区," + tooLong + "\n", 3, "258 bytes"},
+      {kCsvHeader + good + "35.0,139.0,東京都\n", 3, "has 3 fields"},
+      {kCsvHeader + good + "35.0,139.0,\"東京都,千代田区,丸の内\n", 3, "quoted field"},
+      {kCsvHeader + good + "\n" + "35.0,139.0,東京都,千代田区\n", 4, "has 4 fields"},  // blank lines count
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "in.csv", c.csv);
+    try {
+      BuildPackage(dir / "in.csv", dir / "out.bin");
+      ADD_FAILURE() << "accepted: " << c.says;
+    } catch (const PackError& error) {
+      const std::string message = error.what();
+      EXPECT_NE(message.find(dir / "in.csv:" + std::to_string(c.line) + ": "), std::string::npos) << message;
+      EXPECT_NE(message.find(c.says), std::string::npos) << message;
+    }
+    EXPECT_EQ(Files(dir), std::vector<std::string>{"in.csv"}) << c.says;
+  }
+}
+
+TEST(PackageBuild, MoreNamesThanALevelCanKeyIsRefused) {
+  TempDir dir;
+  std::string csv = kCsvHeader;
+  for (int i = 1; i <= 256; ++i) csv += "35.0,139.0,県" + std::to_string(i) + ",市,町\n";
+  WriteBytes(dir / "in.csv", csv);
+  try {
+    BuildPackage(dir / "in.csv", dir / "out.bin");
+    ADD_FAILURE() << "256 prefectures accepted";
+  } catch (const PackError& error) {
+    // The 256th prefecture stands on line 257.
+    EXPECT_NE(std::string(error.what()).find(":257: more than 255 distinct prefecture names"), std::string::npos)
+        << error.what();
+  }
+  EXPECT_FALSE(platform::FileExists(dir / "out.bin"));
+}
+
+TEST(PackageBuild, AFailedBuildLeavesTheOldPackageAsItWas) {
+  TempDir dir;
+  WriteBytes(dir / "out.bin", "old package");
+  WriteBytes(dir / "in.csv", std::string(kCsvHeader) + "35.0,139.0,東京都,千代田区,\n");
+  EXPECT_THROW(BuildPackage(dir / "in.csv", dir / "out.bin"), PackError);
+  EXPECT_EQ(ReadBytes(dir / "out.bin"), "old package");
+  EXPECT_EQ(Files(dir), (std::vector<std::string>{"in.csv", "out.bin"}));
+}
+
+TEST(PackageBuild, FilesThatCannotBeReadOrWrittenAreNamed) {
+  TempDir dir;
+  WriteBytes(dir / "in.csv", kTownsCsv);
+  const struct { std::string input, output, named; } cases[] = {
+      {dir / "missing.csv", dir / "out.bin", dir / "missing.csv"},
+      {dir / "in.csv", dir / "no-such-folder/out.bin", dir / "no-such-folder/out.bin"},
+      {dir / "in.csv", dir.Path(), dir.Path()},  // the target is a folder
+  };
+  for (const auto& c : cases) {
+    try {
+      BuildPackage(c.input, c.output);
+      ADD_FAILURE() << "built " << c.output;
+    } catch (const PackError& error) {
+      EXPECT_NE(std::string(error.what()).find(c.named), std::string::npos) << error.what();
+    }
+    EXPECT_EQ(Files(dir), std::vector<std::string>{"in.csv"});
+  }
+}
+
+TEST(PackageBuild, AHeaderWithoutRowsIsRefused) {
+  TempDir dir;
+  WriteBytes(dir / "in.csv", kCsvHeader);
+  EXPECT_THROW(BuildPackage(dir / "in.csv", dir / "out.bin"), PackError);
+  EXPECT_FALSE(platform::FileExists(dir / "out.bin"));
+}
+
+}  // namespace
+}  // namespace kavrel::pack
