@@ -168,6 +168,17 @@ TEST(PackageBuild, TheEngineAnswersFromABuiltPackage) {
   Cleanup();
 }
 
+TEST(DefaultPackage, AnswersTokyoStation) {
+  const std::u16string path = platform::Utf8ToUtf16(kavrel::test::OutputDir() + "/kavreldata.bin");
+  ASSERT_EQ(Initialize(reinterpret_cast<const kavrel_char*>(path.c_str())), 0);
+  SetSeparator(nullptr);
+  kavrel_char buffer[512] = {};
+  std::uint32_t length = 512;
+  EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer, &length, nullptr), 0);
+  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), u"東京都千代田区丸の内一丁目");
+  Cleanup();
+}
+
 // Each bad input names its line, and no package (and no temporary file) is
 // left behind.
 TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
