@@ -1,12 +1,32 @@
 #include "engine_binding.h"
 
+#include "kavrel/platform/files.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
 
+namespace {
+
+// Loads the engine by bare name, so the program's RUNPATH ($ORIGIN, then
+// $ORIGIN/../lib) and the system's search order apply. The dynamic loader
+// reads the RUNPATH of the object that calls dlopen; when a sanitizer
+// runtime intercepts the call, that object is the runtime, so the two
+// RUNPATH folders are then tried by path.
+bool LoadEngineLibrary(platform::SharedLibrary& module) {
+  if (module.Load(kEngineLibraryName)) return true;
+  const std::string program = platform::ExecutablePath();
+  const std::size_t slash = program.rfind(platform::kPathSeparator);
+  if (slash == std::string::npos) return false;
+  const std::string folder = program.substr(0, slash + 1);
+  return module.Load(folder + kEngineLibraryName) ||
+         module.Load(folder + "../lib/" + kEngineLibraryName);
+}
+
+}  // namespace
+
 std::int32_t CEngineBinding::LoadEngine() {
   UnloadEngine();
-  if (!m_module.Load(kEngineLibraryName)) return kEngineNotLoadable;
+  if (!LoadEngineLibrary(m_module)) return kEngineNotLoadable;
   m_pGetInfo = m_module.Bind<KavrelGetInfoFn>("GetInfo");
   m_pInitialize = m_module.Bind<KavrelInitializeFn>("Initialize");
   m_pCleanup = m_module.Bind<KavrelCleanupFn>("Cleanup");
