@@ -7,9 +7,13 @@
 #include "app.h"
 #include "console_output.h"
 #include "kavrel/platform/console.h"
+#include "kavrel/platform/standard_output.h"
 #include "kavrel/platform/text.h"
 
 int main(int argc, char* argv[]) {
+  // Before any file is opened, or one of them could take the number of a
+  // closed standard output and receive the console's text.
+  const bool haveStandardOutput = kavrel::platform::ClaimStandardOutput();
   // Only the character type comes from the environment: numbers are read
   // and written with a decimal point whatever the user's locale.
   std::setlocale(LC_CTYPE, "");
@@ -20,7 +24,8 @@ int main(int argc, char* argv[]) {
     arguments.reserve(static_cast<std::size_t>(argc));
     for (int i = 0; i < argc; ++i) arguments.push_back(kavrel::platform::ConsoleToUtf16(argv[i]));
 
-    kavrel::console::CConsoleOutput out{kavrel::platform::kStandardOutput};
+    kavrel::console::CConsoleOutput out{haveStandardOutput ? kavrel::platform::kStandardOutput
+                                                           : kavrel::console::kInvalidHandle};
     kavrel::console::CkavrelApp app;
     return app.StartInstance(arguments, out);
   } catch (const std::exception&) {

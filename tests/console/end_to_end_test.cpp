@@ -273,6 +273,23 @@ TEST_F(KavrelProgram, AClosedStandardOutputDoesNotEndTheProgram) {
   EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "35.681236,139.767125," + kTokyoStation + "\r\n");
 }
 
+TEST_F(KavrelProgram, WithoutStandardOutputTheWorkIsStillDone) {
+  std::string input;
+  for (int i = 0; i < 5; ++i) input += "35.681236,139.767125\r\n";
+  WriteBytes(WorkPath("in.csv"), input);
+  const ProcessResult batch = Run({"/in", "in.csv", "/out", "out.csv"}, StandardOutput::kClosed);
+  ASSERT_TRUE(batch.exited) << "signal " << batch.signal;
+  EXPECT_EQ(batch.exitStatus, 0);
+  std::string expected;
+  for (int i = 0; i < 5; ++i) expected += "35.681236,139.767125," + kTokyoStation + "\r\n";
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), expected);
+
+  const ProcessResult lookup =
+      Run({"/lat", "35.681236", "/lon", "139.767125"}, StandardOutput::kClosed);
+  ASSERT_TRUE(lookup.exited) << "signal " << lookup.signal;
+  EXPECT_EQ(lookup.exitStatus, 0);
+}
+
 TEST(KavrelProgramWithoutFiles, MissingLibraryFailsToStartTheEngine) {
   ProgramFolder folder(false, true);
   TempDir work;

@@ -20,12 +20,16 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   char environment0[] = "LC_ALL=C";
   char* envp[] = {environment0, nullptr};
 
-  if (mode == StandardOutput::kClosedPipe) ::close(fds[0]);
+  if (mode != StandardOutput::kCaptured) ::close(fds[0]);
   const pid_t pid = ::fork();
   if (pid < 0) throw std::runtime_error("fork failed");
   if (pid == 0) {
     if (mode == StandardOutput::kCaptured) ::close(fds[0]);
-    ::dup2(fds[1], STDOUT_FILENO);
+    if (mode == StandardOutput::kClosed) {
+      ::close(STDOUT_FILENO);
+    } else {
+      ::dup2(fds[1], STDOUT_FILENO);
+    }
     ::close(fds[1]);
     if (::chdir(workDir.c_str()) != 0) ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp);

@@ -10,6 +10,7 @@ namespace kavrel::test {
 enum class StandardOutput {
   kCaptured,    // a pipe the parent reads to its end
   kClosedPipe,  // a pipe whose reading end is already closed
+  kClosed,      // no standard output at all
 };
 
 struct ProcessResult {
