@@ -35,12 +35,13 @@ public:
   CEngineBinding(const CEngineBinding&) = delete;
   CEngineBinding& operator=(const CEngineBinding&) = delete;
 
-  // Loads the library by bare name (any library held before is released
-  // first; see LoadEngineLibrary for the search), binds every entry by name
-  // and starts the engine with "kavreldata.bin". Returns
-  // 0 when the engine is ready; kEngineNotLoadable when the library cannot be
-  // loaded; kEntryMissing when it has no Initialize; else Initialize's own
-  // non-zero code, the library staying loaded until UnloadEngine.
+  // Loads the library by bare name, so that the program's RUNPATH and then
+  // the system's search apply (any library held before is released first),
+  // binds every entry by name and starts the engine with "kavreldata.bin".
+  // Returns 0 when the engine is ready; kEngineNotLoadable when the library
+  // cannot be loaded; kEntryMissing when it has no Initialize; else
+  // Initialize's own non-zero code, the library staying loaded until
+  // UnloadEngine.
   std::int32_t LoadEngine();
 
   // Looks up the address of a point given in decimal degrees. Returns 0 with

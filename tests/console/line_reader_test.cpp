@@ -52,13 +52,6 @@ TEST(LineReader, ALastLineWithoutALineEndMeetsTheEnd) {
   ExpectReads(ReadAll("a\r\nlast"), {{"a\r\n", false, 3}, {"last", true, 7}});
 }
 
-TEST(LineReader, EmptyInputGivesOneEmptyRead) { ExpectReads(ReadAll(""), {{"", true, 0}}); }
-
-TEST(LineReader, LinesKeepCarriageReturnsAndNulBytes) {
-  const std::string content("x\ry\0z\n", 6);
-  ExpectReads(ReadAll(content), {{content, false, 6}, {"", true, 6}});
-}
-
 TEST(LineReader, ALineLongerThanTheReadChunkIsOneLine) {
   const std::string longLine = std::string(200000, 'x') + "\r\n";
   ExpectReads(ReadAll(longLine + "y\n"),
