@@ -54,10 +54,20 @@ void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOpti
   }
 }
 
+// True when `text` is introduced as an option word. An absolute path such as
+// /home/a/in.csv also starts with "/"; no option word holds a "/" of its own
+// after its first character, so a text with one is taken as a value. ("//in"
+// stays an unknown option word, as it always was.)
+bool IsOptionWord(std::u16string_view text) {
+  if (text.empty()) return false;
+  if (text.front() == u'-') return true;
+  return text.front() == u'/' && text.find(u'/', 2) == std::u16string_view::npos;
+}
+
 void ParseArguments(CkavrelCommandLineInfo& info, const std::vector<std::u16string>& arguments) {
   for (std::size_t i = 1; i < arguments.size(); ++i) {
     std::u16string_view text = arguments[i];
-    const bool isOption = !text.empty() && (text.front() == u'-' || text.front() == u'/');
+    const bool isOption = IsOptionWord(text);
     if (isOption) text.remove_prefix(1);
     info.ParseArgument(text, isOption, i + 1 == arguments.size());
   }

@@ -60,7 +60,9 @@ public:
 };
 
 // Feeds arguments[1..] to info.ParseArgument in order (arguments[0] is the
-// program name). One leading "/" or "-" marks an option word and is removed.
+// program name). One leading "/" or "-" marks an option word and is removed,
+// except that a text starting with "/" that holds another "/" after its
+// second character is a value: an absolute path (/home/a/in.csv).
 void ParseArguments(CkavrelCommandLineInfo& info, const std::vector<std::u16string>& arguments);
 
 // Identifier of option word `word`: the first table word (mode, in, out, lon,

@@ -118,6 +118,9 @@ TEST(ParseArguments, OptionWordsAndTheirValues) {
       {"version takes no value", {u"/in", u"a", u"/version", u"b"},
        Defaults().Action(kActionVersion).In(u"a")},
       {"test alone", {u"/test"}, Defaults().Action(kActionTest)},
+      {"absolute paths are values", {u"/in", u"/home/a/in.csv", u"-out", u"/tmp/b/"},
+       Work().In(u"/home/a/in.csv").Out(u"/tmp/b/")},
+      {"a top-level path still reads as an option word", {u"/in", u"/in.csv"}, Work()},
   };
   for (const ArgumentCase& c : cases) ExpectFields(c);
 }
