@@ -101,25 +101,18 @@ protected:
   BatchJob m_job;
 };
 
-TEST_F(BatchTest, ConvertsPairsAndCopiesOtherLines) {
+// Mixed lines are compared byte for byte in the runs of the program; here,
+// what the engine is sent and what is counted.
+TEST_F(BatchTest, SetsUpTheEngineThenConvertsPairsAndCopiesOtherLines) {
   m_job.separator = u"/";
-  const std::string input =
-      "lat,lon\r\n"
-      "139.767125 35.681236\r\n"
-      "\r\n"
-      "29.5,130.5\n"              // the stand-in finds nothing south of 30
-      "1,x,35.40.52.45,139.46.1.65,12.5\r\n"
-      "35,139";
-  ASSERT_EQ(Convert(input), kBatchCompleted);
+  ASSERT_EQ(Convert("lat,lon\r\n139.767125 35.681236\r\n29.5,130.5\n35,139"), kBatchCompleted);
   EXPECT_EQ(Output(),
             "lat,lon\r\n"
             "35.681236,139.767125,東京都/千代田区\r\n"
-            "\r\n"
-            "29.500000,130.500000,\r\n"
-            "35.681236,139.767125,東京都/千代田区\r\n"
+            "29.500000,130.500000,\r\n"  // the stand-in finds nothing south of 30
             "35,139");
-  EXPECT_EQ(m_job.succeeded, 2);
-  EXPECT_EQ(m_job.failed, 4);
+  EXPECT_EQ(m_job.succeeded, 1);
+  EXPECT_EQ(m_job.failed, 3);
   EXPECT_EQ(g_fake.step, 50);
   EXPECT_EQ(g_fake.width, 3000);
   EXPECT_EQ(g_fake.separator, u"/");
@@ -183,11 +176,6 @@ TEST_F(BatchTest, AJumpOverSeveralTenthsIsCaughtUpOneMarkPerLine) {
   EXPECT_EQ(Progress(),
             "0%完了しました(0/1)\r\n10%完了しました(1/1)\r\n20%完了しました(1/2)\r\n"
             "30%完了しました(1/3)\r\n40%完了しました(1/3)\r\n");
-}
-
-TEST_F(BatchTest, OneLineEndingInALineEndPrintsTwoProgressLines) {
-  ASSERT_EQ(Convert("35.5,139.5\r\n"), kBatchCompleted);
-  EXPECT_EQ(Progress(), "0%完了しました(1/0)\r\n10%完了しました(1/0)\r\n");
 }
 
 TEST_F(BatchTest, NoProgressWhenTheInputSizeIsUnknown) {

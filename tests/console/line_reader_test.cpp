@@ -35,27 +35,29 @@ std::vector<Read> ReadAll(const std::string& content) {
   return reads;
 }
 
-void ExpectReads(const std::vector<Read>& actual, const std::vector<Read>& expected) {
-  ASSERT_EQ(actual.size(), expected.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) {
-    EXPECT_EQ(actual[i].line, expected[i].line) << "read " << i;
-    EXPECT_EQ(actual[i].atEnd, expected[i].atEnd) << "read " << i;
-    EXPECT_EQ(actual[i].position, expected[i].position) << "read " << i;
+TEST(LineReader, EveryLineWholeThenTheEnd) {
+  const std::string longLine = std::string(200000, 'x') + "\r\n";  // longer than a read chunk
+  struct Case {
+    const char* what;
+    std::string content;
+    std::vector<Read> reads;
+  };
+  const Case cases[] = {
+      {"a last line end is followed by an empty read", "a,b\r\nc\n",
+       {{"a,b\r\n", false, 5}, {"c\n", false, 7}, {"", true, 7}}},
+      {"a last line without a line end meets the end", "a\r\nlast", {{"a\r\n", false, 3}, {"last", true, 7}}},
+      {"a long line is one line", longLine + "y\n",
+       {{longLine, false, 200002}, {"y\n", false, 200004}, {"", true, 200004}}},
+  };
+  for (const Case& c : cases) {
+    const std::vector<Read> actual = ReadAll(c.content);
+    ASSERT_EQ(actual.size(), c.reads.size()) << c.what;
+    for (std::size_t i = 0; i < c.reads.size(); ++i) {
+      EXPECT_EQ(actual[i].line, c.reads[i].line) << c.what << ", read " << i;
+      EXPECT_EQ(actual[i].atEnd, c.reads[i].atEnd) << c.what << ", read " << i;
+      EXPECT_EQ(actual[i].position, c.reads[i].position) << c.what << ", read " << i;
+    }
   }
-}
-
-TEST(LineReader, ALastLineEndingInALineFeedIsFollowedByAnEmptyRead) {
-  ExpectReads(ReadAll("a,b\r\nc\n"), {{"a,b\r\n", false, 5}, {"c\n", false, 7}, {"", true, 7}});
-}
-
-TEST(LineReader, ALastLineWithoutALineEndMeetsTheEnd) {
-  ExpectReads(ReadAll("a\r\nlast"), {{"a\r\n", false, 3}, {"last", true, 7}});
-}
-
-TEST(LineReader, ALineLongerThanTheReadChunkIsOneLine) {
-  const std::string longLine = std::string(200000, 'x') + "\r\n";
-  ExpectReads(ReadAll(longLine + "y\n"),
-              {{longLine, false, 200002}, {"y\n", false, 200004}, {"", true, 200004}});
 }
 
 TEST(LineReader, AReadErrorIsReported) {

@@ -27,9 +27,6 @@ TEST(FormatMessageText, FillsPlaceholdersInOrder) {
     std::u16string expected;
   };
   const Case cases[] = {
-      {FormatMessageText(LoadMessage(kMsgProgress), {10, 3, 1}), u"10%完了しました(3/1)"},
-      {FormatMessageText(LoadMessage(kMsgStatistics), {3, 1, 2, 2.0}),
-       u"成功3件/失敗1件/所要時間2秒/1秒あたり2.00件"},
       {FormatMessageText(LoadMessage(kMsgStatistics), {100000, 0, 7, 100000.0 / 7}),
        u"成功100000件/失敗0件/所要時間7秒/1秒あたり14285.71件"},
       {FormatMessageText(u"%d|%d", {-5, std::int64_t{-2147483648LL}}), u"-5|-2147483648"},
@@ -44,25 +41,11 @@ TEST(FormatMessageText, FillsPlaceholdersInOrder) {
   for (const Case& c : cases) EXPECT_EQ(c.format, c.expected) << Narrow(c.expected);
 }
 
-TEST(StringTable, HoldsEveryMessageTheProgramWrites) {
-  struct Case {
-    int id;
-    std::u16string_view text;
-  };
-  const Case cases[] = {
-      {129, u"エンジンの初期化に失敗しました"},
-      {134, u"入力ファイルから読み取れません"},
-      {135, u"出力ファイルに書き込めません"},
-      {136, u"パラメータを設定できませんでした"},
-      {137, u"引数または設定に誤りがあります"},
-      {153, u"変換処理を開始しました"},
-      {154, u"変換処理を終了しました"},
-      {155, u"成功%d件/失敗%d件/所要時間%d秒/1秒あたり%.2f件"},
-      {156, u"%d%%完了しました(%d/%d)"},
-      {1, u""},
-  };
-  for (const Case& c : cases) EXPECT_EQ(LoadMessage(c.id), c.text) << c.id;
-  EXPECT_EQ(LoadMessage(kMsgUsage).substr(0, 21), u"Usage: %s [options]\r\n");
+// The other messages are compared byte for byte in the runs of the program;
+// this one only shows with an engine that refuses its parameters.
+TEST(StringTable, ParameterFailureTextAndUnknownIds) {
+  EXPECT_EQ(LoadMessage(kMsgParameterFailed), u"パラメータを設定できませんでした");
+  EXPECT_EQ(LoadMessage(1), u"");
 }
 
 TEST(GetFileNamePart, TakesThePartAfterTheLastSlash) {

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "engine_app.h"
@@ -17,7 +18,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::u16string Wide(const std::string& text) { return std::u16string(text.begin(), text.end()); }
+using test::Wide;
 
 // Runs the test from another current folder and comes back.
 class CurrentFolder {
@@ -105,99 +106,59 @@ TEST(EngineSetSeparator, CopiesTheTextAndNullEmptiesIt) {
   EXPECT_TRUE(engine.m_strSeparator.empty());
 }
 
-TEST(EngineState, FreshEngineIsNotInitialised) {
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.m_bInitialized, 0);
-  EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
-  EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
-  EXPECT_FALSE(engine.IsPreloaded());
-  EXPECT_EQ(engine.m_nStep, 0);
-  EXPECT_EQ(engine.m_nWidth, 0);
-  EXPECT_EQ(engine.m_nBandRange, 0);
-}
+// Where Initialize finds the package. Each file placed holds one entry named
+// after its place, so the test sees which file was opened.
+TEST(EngineInitialize, FindsThePackageInSearchOrder) {
+  enum Form { kBare, kDefault, kAbsolute, kWithFolder };
+  enum Found { kNowhere, kAsGiven, kBesideProgram };
+  struct Case {
+    const char* what;
+    Form form;
+    bool inCurrent, besideProgram, folderInCurrent;
+    Found found;
+  };
+  const Case cases[] = {
+      {"null means kavreldata.bin", kDefault, true, false, false, kAsGiven},
+      {"an absolute path", kAbsolute, true, false, false, kAsGiven},
+      {"a bare name beside the program", kBare, false, true, false, kBesideProgram},
+      {"the current folder comes first", kBare, true, true, false, kAsGiven},
+      {"a folder of that name does not count", kBare, false, true, true, kBesideProgram},
+      {"a name with a folder is not searched further", kWithFolder, false, true, false, kNowhere},
+      {"no such file anywhere", kBare, false, false, false, kNowhere},
+  };
+  for (const Case& c : cases) {
+    test::TempDir dir;
+    const std::string unique = UniqueName("search", dir);
+    const std::string name = c.form == kDefault      ? "kavreldata.bin"
+                             : c.form == kWithFolder ? "sub-" + unique + "/data.bin"
+                                                     : unique;
+    const std::string passed = c.form == kAbsolute ? dir / name : name;
+    std::optional<BesideProgram> beside;
+    if (c.besideProgram) {
+      beside.emplace(name);
+      fs::create_directories(fs::path(beside->Path()).parent_path());
+      test::WriteBytes(beside->Path(), SmallPackage("beside"));
+    }
+    if (c.inCurrent) test::WriteBytes(dir / name, SmallPackage("current"));
+    if (c.folderInCurrent) fs::create_directory(dir / name);
+    CurrentFolder here(dir.Path());
 
-TEST(EngineInitialize, NullMeansTheDefaultNameAndAFoundNameIsKeptAsGiven) {
-  test::TempDir dir;
-  test::WriteBytes(dir / "kavreldata.bin", SmallPackage());
-  CurrentFolder here(dir.Path());
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(nullptr), KAVREL_OK);
-  EXPECT_EQ(engine.m_bInitialized, 1);
-  EXPECT_EQ(engine.m_strDataFile, u"kavreldata.bin");
-  EXPECT_EQ(engine.m_package.FindFile(u"entry"), 0);
-}
-
-TEST(EngineInitialize, AbsolutePathIsUsedAsGiven) {
-  test::TempDir dir;
-  test::WriteBytes(dir / "any name.pkg", SmallPackage());
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(dir / "any name.pkg").c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.m_strDataFile, Wide(dir / "any name.pkg"));
-}
-
-TEST(EngineInitialize, ABareNameIsFoundBesideTheProgram) {
-  test::TempDir elsewhere;
-  const std::string name = UniqueName("beside", elsewhere);
-  BesideProgram beside(name);
-  test::WriteBytes(beside.Path(), SmallPackage());
-  CurrentFolder here(elsewhere.Path());
-
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.m_strDataFile, Wide(beside.Folder() + "/" + name));
-  EXPECT_EQ(engine.m_package.FindFile(u"entry"), 0);
-}
-
-TEST(EngineInitialize, TheCurrentFolderComesBeforeTheProgramFolder) {
-  test::TempDir dir;
-  const std::string name = UniqueName("both", dir);
-  BesideProgram beside(name);
-  test::WriteBytes(beside.Path(), SmallPackage("beside"));
-  test::WriteBytes(dir / name, SmallPackage("current"));
-  CurrentFolder here(dir.Path());
-
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.m_strDataFile, Wide(name));
-  EXPECT_EQ(engine.m_package.FindFile(u"current"), 0);
-}
-
-TEST(EngineInitialize, ANameWithAFolderIsNotSearchedFurther) {
-  test::TempDir elsewhere;
-  const std::string name = "sub-" + UniqueName("folder", elsewhere) + "/data.bin";
-  BesideProgram beside(name);
-  fs::create_directories(fs::path(beside.Path()).parent_path());
-  test::WriteBytes(beside.Path(), SmallPackage());
-  CurrentFolder here(elsewhere.Path());
-
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_E_NO_FILE);
-  EXPECT_EQ(engine.m_bInitialized, 0);
-  EXPECT_TRUE(engine.m_strDataFile.empty());
-  EXPECT_FALSE(engine.m_package.IsOpen());
-}
-
-TEST(EngineInitialize, AFolderOfThatNameDoesNotCount) {
-  test::TempDir dir;
-  const std::string name = UniqueName("folder-named", dir);
-  BesideProgram beside(name);
-  test::WriteBytes(beside.Path(), SmallPackage());
-  fs::create_directory(dir / name);
-  CurrentFolder here(dir.Path());
-
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.m_strDataFile, Wide(beside.Folder() + "/" + name));
-}
-
-TEST(EngineInitialize, AMissingFileLeavesTheEngineAsItWas) {
-  test::TempDir dir;
-  CurrentFolder here(dir.Path());
-  CkavrelcoreApp engine;
-  EXPECT_EQ(engine.Initialize(Wide(UniqueName("nowhere", dir)).c_str()), KAVREL_E_NO_FILE);
-  EXPECT_EQ(engine.m_bInitialized, 0);
-  EXPECT_TRUE(engine.m_strDataFile.empty());
-  EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
+    CkavrelcoreApp engine;
+    EXPECT_EQ(engine.Initialize(c.form == kDefault ? nullptr : Wide(passed).c_str()),
+              c.found == kNowhere ? KAVREL_E_NO_FILE : KAVREL_OK)
+        << c.what;
+    if (c.found == kNowhere) {
+      EXPECT_EQ(engine.m_bInitialized, 0) << c.what;
+      EXPECT_TRUE(engine.m_strDataFile.empty()) << c.what;
+      EXPECT_FALSE(engine.m_package.IsOpen()) << c.what;
+      EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY) << c.what;
+    } else {
+      EXPECT_EQ(engine.m_bInitialized, 1) << c.what;
+      EXPECT_EQ(engine.m_strDataFile, Wide(c.found == kAsGiven ? passed : beside->Folder() + "/" + name))
+          << c.what;
+      EXPECT_EQ(engine.m_package.FindFile(c.found == kAsGiven ? u"current" : u"beside"), 0) << c.what;
+    }
+  }
 }
 
 TEST(EngineInitialize, AFailedSecondInitializeKeepsTheOpenPackage) {
@@ -219,9 +180,9 @@ TEST(EngineInitialize, ASecondPackageWithoutCleanupIsRefused) {
   CkavrelcoreApp engine;
   ASSERT_EQ(engine.Initialize(Wide(dir / "1.bin").c_str()), KAVREL_OK);
   EXPECT_EQ(engine.Initialize(Wide(dir / "2.bin").c_str()), KAVREL_E_ALREADY_OPEN);
-  // The path names the new file; the package is still the first.
+  // The path names the new file; the package is still the first (as the
+  // package's own tests show).
   EXPECT_EQ(engine.m_strDataFile, Wide(dir / "2.bin"));
-  EXPECT_EQ(engine.m_package.m_strPath, Wide(dir / "1.bin"));
   EXPECT_EQ(engine.m_package.FindFile(u"one"), 0);
 }
 
@@ -260,19 +221,6 @@ TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
   EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
-}
-
-TEST(EngineCleanup, InitialiseAgainReadsOnlyTheNewPackage) {
-  test::TempDir dir;
-  test::WriteBytes(dir / "1.bin", SmallPackage("old", "old data"));
-  test::WriteBytes(dir / "2.bin", SmallPackage("new", "new data"));
-  CkavrelcoreApp engine;
-  ASSERT_EQ(engine.Initialize(Wide(dir / "1.bin").c_str()), KAVREL_OK);
-  ASSERT_EQ(engine.PreloadData(), KAVREL_OK);
-  ASSERT_EQ(engine.Cleanup(), KAVREL_OK);
-  ASSERT_EQ(engine.Initialize(Wide(dir / "2.bin").c_str()), KAVREL_OK);
-  EXPECT_EQ(engine.m_package.FindFile(u"old"), -1);
-  EXPECT_EQ(engine.m_package.FindFile(u"new"), 0);
 }
 
 }  // namespace

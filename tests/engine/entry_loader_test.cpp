@@ -7,14 +7,10 @@
 
 #include "data_package.h"
 #include "kavrelcore.h"
-#include "package_bytes.h"
-#include "package_writer.h"
-#include "test_support.h"
+#include "test_packages.h"
 
 namespace kavrel {
 namespace {
-
-std::u16string Path16(const std::string& path) { return std::u16string(path.begin(), path.end()); }
 
 std::string DataOf(const CDataPackageFile& entry) {
   if (entry.m_pData == nullptr) return {};
@@ -53,7 +49,7 @@ protected:
   // Writes the package and opens it.
   void OpenPackage(const std::string& bytes) {
     test::WriteBytes(m_dir / "p.bin", bytes);
-    ASSERT_EQ(m_package.Open(Path16(m_dir / "p.bin")), KAVREL_OK);
+    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
   }
   const CDataPackageFile& Entry(const std::u16string& name) {
     const std::int32_t index = m_package.FindFile(name);

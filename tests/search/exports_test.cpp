@@ -6,7 +6,7 @@
 #include <string>
 
 #include "kavrelcore.h"
-#include "search_packages.h"
+#include "test_packages.h"
 
 namespace kavrel::test {
 namespace {
@@ -14,14 +14,8 @@ namespace {
 class ReverseGeocodingExport : public testing::Test {
 protected:
   void SetUp() override {
-    pack::PackageWriter writer;
-    writer.Add("/L3/5/LLP35680000.gzbin", PointRecord({35681236, 139767125, 13, 101, 1234}));
-    writer.Add("/P/000000.gzbin", NameBlock({{13, u"東京都"}}));
-    writer.Add("/C/000000.gzbin", NameBlock({{101, u"千代田区"}}));
-    writer.Add("/S/001000.gzbin", NameBlock({{1234, u"丸の内一丁目"}}));
-    WriteBytes(m_dir / "kavreldata.bin", writer.Serialize());
-    const std::string path = m_dir / "kavreldata.bin";
-    ASSERT_EQ(Initialize(std::u16string(path.begin(), path.end()).c_str()), 0);
+    WriteBytes(m_dir / "kavreldata.bin", TokyoStationPackage().Serialize());
+    ASSERT_EQ(Initialize(Wide(m_dir / "kavreldata.bin").c_str()), 0);
     SetStep(100, 300);
     SetSeparator(u",");
   }
@@ -31,27 +25,29 @@ protected:
   const std::u16string m_address = u"東京都,千代田区,丸の内一丁目";
 };
 
-TEST_F(ReverseGeocodingExport, NullBufferReportsTheLengthThenTheTextFits) {
-  std::uint32_t length = 0;
-  std::int32_t elapsed = -1;
-  ASSERT_EQ(ReverseGeocoding(35.681236, 139.767125, nullptr, &length, &elapsed), KAVREL_E_FORMAT);
-  EXPECT_EQ(length, m_address.size());
-  EXPECT_GE(elapsed, 0);
-
-  std::u16string buffer(length + 1, u'#');
-  length += 1;
-  ASSERT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer.data(), &length, nullptr), KAVREL_OK);
-  EXPECT_EQ(length, m_address.size() + 1);  // the capacity is left as it was
-  EXPECT_EQ(buffer, m_address + u'\0');
-}
-
-TEST_F(ReverseGeocodingExport, BufferWithoutRoomForTheTerminatorIsLeftAlone) {
-  for (std::uint32_t capacity : {0u, 5u, static_cast<std::uint32_t>(m_address.size())}) {
-    std::u16string buffer(m_address.size() + 1, u'#');
-    std::uint32_t length = capacity;
-    EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer.data(), &length, nullptr), KAVREL_E_FORMAT);
-    EXPECT_EQ(length, m_address.size()) << capacity;
-    EXPECT_EQ(buffer, std::u16string(m_address.size() + 1, u'#')) << capacity;
+TEST_F(ReverseGeocodingExport, TheTextComesOnlyWithRoomForItsTerminator) {
+  const std::uint32_t size = static_cast<std::uint32_t>(m_address.size());
+  struct Case {
+    bool buffer;  // false: a null buffer
+    std::uint32_t capacity;
+    std::int32_t code;
+  };
+  // Without room the length needed (no terminator) is reported and the
+  // buffer left alone; with room the capacity is left as it was.
+  const Case cases[] = {
+      {false, 0, KAVREL_E_FORMAT}, {false, 100, KAVREL_E_FORMAT}, {true, 0, KAVREL_E_FORMAT},
+      {true, 5, KAVREL_E_FORMAT},  {true, size, KAVREL_E_FORMAT},  {true, size + 1, KAVREL_OK},
+  };
+  for (const Case& c : cases) {
+    std::u16string buffer(size + 1, u'#');
+    std::uint32_t length = c.capacity;
+    std::int32_t elapsed = -1;
+    EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, c.buffer ? buffer.data() : nullptr, &length, &elapsed),
+              c.code) << c.buffer << "/" << c.capacity;
+    EXPECT_GE(elapsed, 0) << c.buffer << "/" << c.capacity;
+    EXPECT_EQ(length, c.code == KAVREL_OK ? c.capacity : size) << c.buffer << "/" << c.capacity;
+    EXPECT_EQ(buffer, c.code == KAVREL_OK ? m_address + u'\0' : std::u16string(size + 1, u'#'))
+        << c.buffer << "/" << c.capacity;
   }
 }
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "search_packages.h"
+#include "test_packages.h"
 
 namespace kavrel::test {
 namespace {
@@ -46,22 +46,6 @@ TEST(LookupName, FindsTheKeyInTheBlockOfItsLevel) {
     std::u16string name = u"left over";
     EXPECT_EQ(engine->LookupName(c.level, c.key, name), c.code) << c.level << " " << c.key;
     EXPECT_EQ(name, c.name) << c.level << " " << c.key;
-  }
-}
-
-TEST(LookupName, DropsTheBlockUnlessPreloaded) {
-  TestEngine engine(NamePackage());
-  const std::int32_t prefectures = engine->m_package.FindFile(u"/P/000000.gzbin");
-  ASSERT_GE(prefectures, 0);
-  std::u16string name;
-  for (std::uint32_t key : {13u, 99u}) {  // found and not found
-    engine->LookupName(0, key, name);
-    EXPECT_NE(engine->m_package.File(prefectures).m_nState, CDataPackageFile::kLoaded) << key;
-  }
-  ASSERT_EQ(engine->PreloadData(), 0);
-  for (std::uint32_t key : {13u, 99u}) {
-    engine->LookupName(0, key, name);
-    EXPECT_EQ(engine->m_package.File(prefectures).m_nState, CDataPackageFile::kLoaded) << key;
   }
 }
 

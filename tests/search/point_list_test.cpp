@@ -4,9 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
-#include "kavrel/platform/text.h"
-#include "search_packages.h"
+#include "test_packages.h"
 
 namespace kavrel::test {
 namespace {
@@ -21,42 +19,33 @@ std::vector<Point> BandPoints(std::uint32_t band, int n, std::uint32_t firstArea
   return points;
 }
 
-TEST(LoadPoints, VisitsTheQueryBandAndItsNeighboursInAscendingOrder) {
+TEST(LoadPoints, LoadsTheBandsInRangeInAscendingOrderWithOneSpareSlotEach) {
+  // Band range 2 around 35.68: 35.66 has no block and 35.69 an empty one;
+  // 35.65 and 35.71 lie outside. The blocks are added out of order.
   pack::PackageWriter writer;
-  // Added out of order, and with two bands outside the range.
-  for (std::uint32_t band : {35690000u, 35660000u, 35680000u, 35700000u, 35670000u}) {
-    writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(band)), PointBlock(BandPoints(band, 1, band)));
-  }
-  TestEngine engine(writer);
-  SetSearch(*engine, 100, 300, 1);
-  EXPECT_EQ(engine->LoadPoints(35681234), 1);
-  ASSERT_EQ(engine->m_nPointCount, 3);
-  EXPECT_EQ(engine->m_pLatitudes[0], 35670000u);
-  EXPECT_EQ(engine->m_pLatitudes[1], 35680000u);
-  EXPECT_EQ(engine->m_pLatitudes[2], 35690000u);
-}
-
-TEST(LoadPoints, EveryBandBringsOneSpareSlot) {
-  pack::PackageWriter writer;
-  writer.Add("/L3/5/LLP35670000.gzbin", PointBlock(BandPoints(35670000, 10, 1)));  // 150 bytes
+  writer.Add("/L3/5/LLP35700000.gzbin", PointBlock(BandPoints(35700000, 3, 12)));  // 45 bytes
+  writer.Add("/L3/5/LLP35650000.gzbin", PointBlock(BandPoints(35650000, 1, 90)));
   writer.Add("/L3/5/LLP35680000.gzbin", PointBlock(BandPoints(35680000, 1, 11)),   // 15 bytes, stored
              pack::kMethodStored);
-  writer.Add("/L3/5/LLP35690000.gzbin", PointBlock(BandPoints(35690000, 3, 12)));  // 45 bytes
+  writer.Add("/L3/5/LLP35670000.gzbin", PointBlock(BandPoints(35670000, 10, 1)));  // 150 bytes
+  writer.Add("/L3/5/LLP35690000.gzbin", "", pack::kMethodStored);
+  writer.Add("/L3/5/LLP35710000.gzbin", PointBlock(BandPoints(35710000, 1, 91)));
   TestEngine engine(writer);
-  SetSearch(*engine, 100, 300, 1);
+  SetSearch(*engine, 100, 300, 2);
   testing::internal::CaptureStderr();
-  engine->LoadPoints(35681234);
+  EXPECT_EQ(engine->LoadPoints(35681234), 1);
   EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(engine->m_pLatitudes.size(), 17u);
-  EXPECT_EQ(engine->m_pLongitudes.size(), 17u);
-  EXPECT_EQ(engine->m_pAddressKeys.size(), 17u);
+  // 14 points and a spare slot for each of the four blocks found.
+  EXPECT_EQ(engine->m_pLatitudes.size(), 18u);
+  EXPECT_EQ(engine->m_pLongitudes.size(), 18u);
+  EXPECT_EQ(engine->m_pAddressKeys.size(), 18u);
   ASSERT_EQ(engine->m_nPointCount, 14);
   for (int i = 0; i < 14; ++i) {
     EXPECT_EQ(engine->m_pAddressKeys[static_cast<std::size_t>(i)].nArea, static_cast<std::uint32_t>(i + 1));
   }
   // The spare slots stay zero.
   EXPECT_EQ(engine->m_pLatitudes[14], 0u);
-  EXPECT_EQ(engine->m_pLatitudes[16], 0u);
+  EXPECT_EQ(engine->m_pLatitudes[17], 0u);
 }
 
 TEST(LoadPoints, BlockWithTrailingBytesIsReportedAndItsWholeRecordsLoaded) {
@@ -88,29 +77,16 @@ TEST(LoadPoints, RecordFieldsLandInTheirKeys) {
   EXPECT_EQ(keys.nArea, 0xABCDEFu);
 }
 
-TEST(LoadPoints, MissingAndEmptyBandsAreSkippedSilently) {
-  pack::PackageWriter writer;
-  writer.Add("/L3/5/LLP35680000.gzbin", "", pack::kMethodStored);
-  TestEngine engine(writer);
-  SetSearch(*engine, 100, 300, 1);
-  testing::internal::CaptureStderr();
-  engine->LoadPoints(35681234);
-  EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(engine->m_nPointCount, 0);
-  EXPECT_EQ(engine->m_pLatitudes.size(), 1u);  // the empty band's spare slot
-}
-
 TEST(LoadPoints, SmallBandRangeFallsBackToTheDefaults) {
   struct Case {
     std::int32_t step, width;
     std::int32_t wantStep, wantWidth, wantRange;
   };
   const Case cases[] = {
-      {100, 200, 100, 300, 1},  // product 20000: no band
-      {10, 100, 100, 300, 1},   // the 10 is lost
-      {0, 300, 100, 300, 1},
-      {-5, 300, 100, 300, 1},
-      {100, 300, 100, 300, 1},  // exactly one band: kept as set
+      {100, 200, 100, 300, 1},   // product 20000: no band
+      {10, 100, 100, 300, 1},    // the 10 is lost
+      {100, -900, 100, 300, 1},  // a negative range
+      {100, 300, 100, 300, 1},   // exactly one band: kept as set
       {50, 3000, 50, 3000, 5},
   };
   pack::PackageWriter writer;

@@ -5,33 +5,20 @@
 #include <string_view>
 
 #include "kavrel/platform/files.h"
+#include "temp_dir.h"
 
 namespace kavrel::test {
-
-// A fresh folder under the system's temporary folder, removed with all it
-// holds when destroyed.
-class TempDir {
-public:
-  TempDir();
-  ~TempDir();
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-
-  const std::string& Path() const { return m_path; }
-  // Path of `name` inside the folder.
-  std::string operator/(std::string_view name) const;
-
-private:
-  std::string m_path;
-};
 
 // Writes `bytes` to `path`, replacing it; fails the current test on error.
 void WriteBytes(const std::string& path, std::string_view bytes);
 // The whole content of `path`; empty (and a test failure) when unreadable.
 std::string ReadBytes(const std::string& path);
 
+// Each byte of `ascii` as one UTF-16 unit: for the ASCII paths of the tests.
+inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
+
 // The open town-level address data, and the national package built from it
-// (may not exist: see NationalPackageOrSkip).
+// (may not exist: see KAVREL_NATIONAL_PACKAGE_OR_SKIP).
 std::string TownsCsvPath();
 std::string NationalPackagePath();
 // The folder of the built programs, library and default package.

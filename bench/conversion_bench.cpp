@@ -9,7 +9,7 @@
 
 #include "kavrel/platform/files.h"
 #include "process_runner.h"
-#include "test_support.h"
+#include "temp_dir.h"
 #include "town_sample.h"
 
 namespace {

@@ -6,10 +6,9 @@
 
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/replacement_file.h"
-#include "package_writer.h"
 #include "test_support.h"
 
-namespace kavrel::pack {
+namespace kavrel::platform {
 namespace {
 
 using kavrel::test::ReadBytes;
@@ -25,7 +24,7 @@ std::size_t FileCount(const TempDir& dir) {
 TEST(ReplacementFile, TheTargetChangesOnlyAtCommit) {
   TempDir dir;
   WriteBytes(dir / "p.bin", "old");
-  platform::ReplacementFile file;
+  ReplacementFile file;
   std::string error;
   ASSERT_TRUE(file.Create(dir / "p.bin", error)) << error;
   const std::string temporary = file.TemporaryPath();
@@ -38,7 +37,7 @@ TEST(ReplacementFile, TheTargetChangesOnlyAtCommit) {
 
   ASSERT_TRUE(file.Commit(error)) << error;
   EXPECT_EQ(ReadBytes(dir / "p.bin"), "new bytes");
-  EXPECT_FALSE(platform::FileExists(temporary));
+  EXPECT_FALSE(FileExists(temporary));
   EXPECT_EQ(FileCount(dir), 1u);
 }
 
@@ -47,21 +46,21 @@ TEST(ReplacementFile, AnUncommittedFileVanishesAndTheTargetStays) {
   WriteBytes(dir / "p.bin", "old");
   std::string temporary;
   {
-    platform::ReplacementFile file;
+    ReplacementFile file;
     std::string error;
     ASSERT_TRUE(file.Create(dir / "p.bin", error)) << error;
     ASSERT_TRUE(file.Write("half a package", error)) << error;
     temporary = file.TemporaryPath();
-    EXPECT_TRUE(platform::FileExists(temporary));
+    EXPECT_TRUE(FileExists(temporary));
   }
-  EXPECT_FALSE(platform::FileExists(temporary));
+  EXPECT_FALSE(FileExists(temporary));
   EXPECT_EQ(ReadBytes(dir / "p.bin"), "old");
   EXPECT_EQ(FileCount(dir), 1u);
 }
 
 TEST(ReplacementFile, TwoWritersOfOneTargetNeverShareATemporaryFile) {
   TempDir dir;
-  platform::ReplacementFile first, second;
+  ReplacementFile first, second;
   std::string error;
   ASSERT_TRUE(first.Create(dir / "p.bin", error)) << error;
   ASSERT_TRUE(second.Create(dir / "p.bin", error)) << error;
@@ -73,23 +72,5 @@ TEST(ReplacementFile, TwoWritersOfOneTargetNeverShareATemporaryFile) {
   EXPECT_EQ(FileCount(dir), 1u);
 }
 
-TEST(WriteFileAtomically, FailuresNameThePathAndLeaveNothing) {
-  TempDir dir;
-  std::filesystem::create_directory(dir / "folder");
-  const struct { std::string target; std::string named; } cases[] = {
-      {dir / "missing/p.bin", dir / "missing/p.bin"},
-      {dir / "folder", dir / "folder"},
-  };
-  for (const auto& c : cases) {
-    std::string error;
-    EXPECT_FALSE(WriteFileAtomically(c.target, "bytes", error)) << c.target;
-    EXPECT_NE(error.find(c.named), std::string::npos) << error;
-    EXPECT_EQ(FileCount(dir), 1u) << c.target;  // only the folder made above
-  }
-  std::string error;
-  EXPECT_TRUE(WriteFileAtomically(dir / "p.bin", "bytes", error)) << error;
-  EXPECT_EQ(ReadBytes(dir / "p.bin"), "bytes");
-}
-
 }  // namespace
-}  // namespace kavrel::pack
+}  // namespace kavrel::platform

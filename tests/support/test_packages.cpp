@@ -1,0 +1,112 @@
+#include "test_packages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "blocks.h"
+#include "kavrel/platform/text.h"
+
+namespace kavrel::test {
+namespace {
+
+void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
+  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
+}
+
+}  // namespace
+
+std::string PointRecord(const Point& point) {
+  std::string record;
+  PutLittleEndian(record, point.lat, 4);
+  PutLittleEndian(record, point.lon, 4);
+  PutLittleEndian(record, point.pref, 1);
+  PutLittleEndian(record, point.city, 2);
+  PutLittleEndian(record, point.extra, 1);
+  PutLittleEndian(record, point.area, 3);
+  return record;
+}
+
+std::string PointBlock(const std::vector<Point>& points) {
+  std::string block;
+  for (const Point& point : points) block += PointRecord(point);
+  return block;
+}
+
+std::string NameRecord(std::uint32_t key, std::string_view cp932) {
+  std::string record;
+  PutLittleEndian(record, key, 4);
+  record.push_back(static_cast<char>(cp932.size()));
+  record += cp932;
+  return record;
+}
+
+std::string NameBlock(const std::vector<std::pair<std::uint32_t, std::u16string>>& names) {
+  std::string block;
+  for (const auto& [key, text] : names) block += NameRecord(key, platform::Utf16ToCp932(text));
+  return block;
+}
+
+std::string NameBlock(const std::vector<std::pair<std::uint32_t, std::string>>& cp932Names) {
+  std::string block;
+  for (const auto& [key, text] : cp932Names) block += NameRecord(key, text);
+  return block;
+}
+
+pack::PackageWriter PointPackage(std::vector<Point> points) {
+  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) { return a.lat < b.lat; });
+  std::map<std::uint32_t, std::vector<Point>> bands;
+  for (const Point& point : points) bands[BandOf(point.lat)].push_back(point);
+  pack::PackageWriter writer;
+  for (const auto& [band, members] : bands) {
+    writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(band)), PointBlock(members));
+  }
+  return writer;
+}
+
+pack::PackageWriter TokyoStationPackage() {
+  pack::PackageWriter writer = PointPackage({{35681236, 139767125, 13, 101, 1234}});
+  writer.Add("/P/000000.gzbin", NameBlock({{13, u"東京都"}}));
+  writer.Add("/C/000000.gzbin", NameBlock({{101, u"千代田区"}}));
+  writer.Add("/S/001000.gzbin", NameBlock({{1234, u"丸の内一丁目"}}));
+  return writer;
+}
+
+std::string PackageHeader(std::uint32_t indexSize, std::uint8_t nameEncoding, std::uint8_t headerFlag) {
+  std::string out("\xF0\x01", 2);
+  out.push_back(static_cast<char>(headerFlag));
+  out.push_back(static_cast<char>(nameEncoding));
+  PutLittleEndian(out, indexSize, 4);
+  return out;
+}
+
+std::string IndexRecord(std::string_view name, std::uint8_t method, std::uint8_t flag, std::uint32_t offset,
+                        std::uint32_t storedSize) {
+  std::string out;
+  PutLittleEndian(out, static_cast<std::uint32_t>(name.size()), 2);
+  out += name;
+  out.push_back(static_cast<char>(method));
+  out.push_back(static_cast<char>(flag));
+  PutLittleEndian(out, offset, 4);
+  PutLittleEndian(out, storedSize, 4);
+  return out;
+}
+
+std::string PackageBytes(const std::string& index, const std::string& data, std::uint8_t nameEncoding) {
+  return PackageHeader(static_cast<std::uint32_t>(index.size()), nameEncoding) + index + data;
+}
+
+TestEngine::TestEngine(const pack::PackageWriter& writer) {
+  const std::string path = m_dir / "test.bin";
+  WriteBytes(path, writer.Serialize());
+  EXPECT_EQ(m_engine.Initialize(Wide(path).c_str()), 0) << path;
+}
+
+void SetSearch(CkavrelcoreApp& engine, std::int32_t step, std::int32_t width, std::int32_t bandRange) {
+  engine.m_nStep = step;
+  engine.m_nWidth = width;
+  engine.m_nBandRange = bandRange;
+}
+
+}  // namespace kavrel::test
