@@ -14,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "byte_order.h"
 #include "data_package.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
@@ -31,11 +32,6 @@ struct Coordinate {
   double longitude;
 };
 
-std::uint32_t ReadU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
-
 // Every address point of the package's point blocks, in degrees.
 std::vector<Coordinate> PackagePoints(const std::string& path) {
   kavrel::CDataPackage package;
@@ -47,7 +43,7 @@ std::vector<Coordinate> PackagePoints(const std::string& path) {
     const kavrel::CDataPackageFile& block = package.File(package.FindFile(name));
     for (std::int32_t offset = 0; block.m_pData && offset + 15 <= block.m_nSize; offset += 15) {
       const std::uint8_t* record = block.m_pData.get() + offset;
-      points.push_back({ReadU32(record) / 1e6, ReadU32(record + 4) / 1e6});
+      points.push_back({kavrel::ReadU32(record) / 1e6, kavrel::ReadU32(record + 4) / 1e6});
     }
     package.UnloadFile(name);
   }

@@ -3,19 +3,11 @@
 #include <cmath>
 #include <tuple>
 
+#include "byte_order.h"
+
 namespace kavrel::pack {
 
 namespace {
-
-void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
-}
-
-std::uint32_t GetLittleEndian(const unsigned char* bytes, int count) {
-  std::uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
 
 auto Tie(const PointRecord& p) {
   return std::tie(p.latitude, p.longitude, p.prefecture, p.city, p.area, p.extra);
@@ -34,28 +26,28 @@ std::uint32_t MicrodegreeKey(double degrees) {
 }
 
 void AppendPointRecord(std::string& block, const PointRecord& point) {
-  PutLittleEndian(block, point.latitude, 4);
-  PutLittleEndian(block, point.longitude, 4);
-  PutLittleEndian(block, point.prefecture, 1);
-  PutLittleEndian(block, point.city, 2);
-  PutLittleEndian(block, point.extra, 1);
-  PutLittleEndian(block, point.area & 0xFFFFFF, 3);
+  AppendLittleEndian(block, point.latitude, 4);
+  AppendLittleEndian(block, point.longitude, 4);
+  AppendLittleEndian(block, point.prefecture, 1);
+  AppendLittleEndian(block, point.city, 2);
+  AppendLittleEndian(block, point.extra, 1);
+  AppendLittleEndian(block, point.area & 0xFFFFFF, 3);
 }
 
 PointRecord ReadPointRecord(const unsigned char* bytes) {
   PointRecord point;
-  point.latitude = GetLittleEndian(bytes, 4);
-  point.longitude = GetLittleEndian(bytes + 4, 4);
+  point.latitude = ReadU32(bytes);
+  point.longitude = ReadU32(bytes + 4);
   point.prefecture = bytes[8];
-  point.city = static_cast<std::uint16_t>(GetLittleEndian(bytes + 9, 2));
+  point.city = ReadU16(bytes + 9);
   point.extra = bytes[11];
-  point.area = GetLittleEndian(bytes + 12, 3);
+  point.area = ReadLittleEndian(bytes + 12, 3);
   return point;
 }
 
 void AppendNameRecord(std::string& block, std::uint32_t key, std::string_view text) {
-  PutLittleEndian(block, key, 4);
-  PutLittleEndian(block, static_cast<std::uint32_t>(text.size()), 1);
+  AppendLittleEndian(block, key, 4);
+  AppendLittleEndian(block, static_cast<std::uint32_t>(text.size()), 1);
   block.append(text);
 }
 
@@ -70,7 +62,7 @@ std::vector<NameRecord> ReadNameBlock(std::string_view block, bool& complete) {
       break;
     }
     const std::size_t length = bytes[pos + 4];
-    records.push_back(NameRecord{GetLittleEndian(bytes + pos, 4), std::string(block.substr(pos + 5, length))});
+    records.push_back(NameRecord{ReadU32(bytes + pos), std::string(block.substr(pos + 5, length))});
     pos += 5 + length;
   }
   return records;

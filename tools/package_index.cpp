@@ -1,18 +1,9 @@
 #include "package_index.h"
 
+#include "byte_order.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel::pack {
-
-namespace {
-
-std::uint32_t Get(const unsigned char* bytes, int count) {
-  std::uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
-
-}  // namespace
 
 PackageIndex ReadPackageIndex(std::string_view file) {
   PackageIndex index;
@@ -30,7 +21,7 @@ PackageIndex ReadPackageIndex(std::string_view file) {
   index.headerRead = true;
   index.headerFlag = bytes[2];
   index.nameEncoding = bytes[3];
-  index.indexSize = Get(bytes + 4, 4);
+  index.indexSize = ReadU32(bytes + 4);
   index.dataStart = 8 + static_cast<std::uint64_t>(index.indexSize);
   std::uint64_t indexEnd = index.dataStart;
   if (index.dataStart > file.size()) {
@@ -41,12 +32,12 @@ PackageIndex ReadPackageIndex(std::string_view file) {
 
   std::uint64_t pos = 8;
   while (pos < index.dataStart) {
-    if (indexEnd - pos < 2 || indexEnd - pos < 12 + static_cast<std::uint64_t>(Get(bytes + pos, 2))) {
+    if (indexEnd - pos < 2 || indexEnd - pos < 12 + std::uint64_t{ReadU16(bytes + pos)}) {
       index.problems.push_back("the index record at byte " + std::to_string(pos) +
                                " runs past the end of the index");
       break;
     }
-    const std::uint32_t n = Get(bytes + pos, 2);
+    const std::uint32_t n = ReadU16(bytes + pos);
     const unsigned char* record = bytes + pos + 2;
     IndexEntry entry;
     entry.name.assign(reinterpret_cast<const char*>(record), n);
@@ -55,8 +46,8 @@ PackageIndex ReadPackageIndex(std::string_view file) {
                             : platform::Utf16ToUtf8(platform::Cp932ToUtf16(entry.name));
     entry.method = record[n];
     entry.flag = record[n + 1];
-    entry.offset = Get(record + n + 2, 4);
-    entry.storedSize = Get(record + n + 6, 4);
+    entry.offset = ReadU32(record + n + 2);
+    entry.storedSize = ReadU32(record + n + 6);
     entry.recordPosition = pos;
     const std::uint64_t end = index.dataStart + entry.offset + static_cast<std::uint64_t>(entry.storedSize);
     entry.dataInFile = end <= file.size();

@@ -5,23 +5,10 @@
 #include <limits>
 #include <stdexcept>
 
+#include "byte_order.h"
 #include "kavrel/platform/replacement_file.h"
 
 namespace kavrel::pack {
-
-namespace {
-
-void PutU16(std::string& out, std::uint32_t value) {
-  out.push_back(static_cast<char>(value & 0xFF));
-  out.push_back(static_cast<char>((value >> 8) & 0xFF));
-}
-
-void PutU32(std::string& out, std::uint32_t value) {
-  PutU16(out, value & 0xFFFF);
-  PutU16(out, value >> 16);
-}
-
-}  // namespace
 
 std::string RawDeflate(std::string_view data, int level) {
   z_stream stream{};
@@ -58,12 +45,12 @@ std::string PackageWriter::Serialize() const {
   std::uint64_t offset = 0;
   for (const PackageEntry& entry : m_entries) {
     if (entry.name.size() > 0xFFFF) throw std::length_error("entry name longer than 65535 bytes");
-    PutU16(index, static_cast<std::uint32_t>(entry.name.size()));
+    AppendLittleEndian(index, static_cast<std::uint32_t>(entry.name.size()), 2);
     index += entry.name;
     index.push_back(static_cast<char>(entry.method));
     index.push_back(static_cast<char>(entry.flag));
-    PutU32(index, static_cast<std::uint32_t>(offset));
-    PutU32(index, static_cast<std::uint32_t>(entry.stored.size()));
+    AppendLittleEndian(index, static_cast<std::uint32_t>(offset), 4);
+    AppendLittleEndian(index, static_cast<std::uint32_t>(entry.stored.size()), 4);
     offset += entry.stored.size();
   }
   if (8 + index.size() + offset > kLimit) throw std::length_error("package larger than 4 GiB");
@@ -74,7 +61,7 @@ std::string PackageWriter::Serialize() const {
   file.push_back(static_cast<char>(0x01));
   file.push_back(static_cast<char>(m_headerFlag));
   file.push_back(static_cast<char>(m_nameEncoding));
-  PutU32(file, static_cast<std::uint32_t>(index.size()));
+  AppendLittleEndian(file, static_cast<std::uint32_t>(index.size()), 4);
   file += index;
   for (const PackageEntry& entry : m_entries) file += entry.stored;
   return file;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <utility>
 
+#include "byte_order.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 
@@ -18,15 +19,6 @@ constexpr std::uint16_t kMagic = 0x01F0;
 // Name length, method, flag, offset and stored size around the name bytes.
 constexpr std::uint64_t kRecordFixedSize = 12;
 constexpr std::uint8_t kNamesUtf8 = 1;
-
-std::uint16_t ReadU16(const unsigned char* bytes) {
-  return static_cast<std::uint16_t>(bytes[0] | (bytes[1] << 8));
-}
-
-std::uint32_t ReadU32(const unsigned char* bytes) {
-  return static_cast<std::uint32_t>(bytes[0]) | (static_cast<std::uint32_t>(bytes[1]) << 8) |
-         (static_cast<std::uint32_t>(bytes[2]) << 16) | (static_cast<std::uint32_t>(bytes[3]) << 24);
-}
 
 // Parses the index into `files`. False when a record does not fit inside the
 // index, in which case `files` is incomplete and must be dropped.

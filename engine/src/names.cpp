@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "blocks.h"
+#include "byte_order.h"
 #include "engine_app.h"
 #include "kavrel/platform/text.h"
 
@@ -43,10 +44,7 @@ std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16st
   std::uint64_t offset = 0;
   while (offset + kNameRecordHeader <= size) {
     const std::uint8_t* record = data + offset;
-    const std::uint32_t recordKey = static_cast<std::uint32_t>(record[0]) |
-                                    static_cast<std::uint32_t>(record[1]) << 8 |
-                                    static_cast<std::uint32_t>(record[2]) << 16 |
-                                    static_cast<std::uint32_t>(record[3]) << 24;
+    const std::uint32_t recordKey = ReadU32(record);
     const std::uint32_t length = record[4];
     if (offset + kNameRecordHeader + length > size) return kNoName;
     if (recordKey == key) {

@@ -8,17 +8,13 @@
 #include <vector>
 
 #include "blocks.h"
+#include "byte_order.h"
 #include "engine_app.h"
 #include "kavrel/platform/diagnostic.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
 namespace {
-
-std::uint32_t ReadU32(const std::uint8_t* p) {
-  return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
-         static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
-}
 
 void ShowSizeError(std::int32_t size, const std::u16string& name) {
   char text[64];
@@ -99,10 +95,9 @@ int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
       m_pLongitudes[i] = ReadU32(record + 4);
       AddressKey& keys = m_pAddressKeys[i];
       keys.nPref = record[8];
-      keys.nCity = static_cast<std::uint16_t>(record[9] | record[10] << 8);
+      keys.nCity = ReadU16(record + 9);
       keys.nExtra = record[11];
-      keys.nArea = static_cast<std::uint32_t>(record[12]) | static_cast<std::uint32_t>(record[13]) << 8 |
-                   static_cast<std::uint32_t>(record[14]) << 16;
+      keys.nArea = ReadLittleEndian(record + 12, 3);
       ++filled;
       // Unreachable with consistent blocks (one spare slot per band); the
       // rest is dropped rather than written past the arrays.
