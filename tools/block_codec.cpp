@@ -41,7 +41,7 @@ PointRecord ReadPointRecord(const unsigned char* bytes) {
   point.prefecture = bytes[8];
   point.city = ReadU16(bytes + 9);
   point.extra = bytes[11];
-  point.area = ReadLittleEndian(bytes + 12, 3);
+  point.area = ReadU24(bytes + 12);
   return point;
 }
 

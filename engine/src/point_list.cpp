@@ -97,7 +97,7 @@ int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
       keys.nPref = record[8];
       keys.nCity = ReadU16(record + 9);
       keys.nExtra = record[11];
-      keys.nArea = ReadLittleEndian(record + 12, 3);
+      keys.nArea = ReadU24(record + 12);
       ++filled;
       // Unreachable with consistent blocks (one spare slot per band); the
       // rest is dropped rather than written past the arrays.
