@@ -68,7 +68,7 @@ public:
   std::int32_t ReverseGeocode(double latitude, double longitude, std::u16string& address,
                               std::int32_t* elapsedMs);
 
-  // --- state, in the order of the engine's design ---
+  // --- state ---
   std::int32_t m_bInitialized = 0;
   std::int32_t m_nPreload = 0;         // bit 0: PreloadData has run
   std::u16string m_strDataFile;

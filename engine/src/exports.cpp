@@ -1,5 +1,5 @@
 // The exported C interface: one engine object per process, and at every
-// export one try/catch that turns any failure into the designed result code.
+// export one try/catch that turns any failure into its result code.
 #include <algorithm>
 #include <cstring>
 #include <new>
