@@ -56,6 +56,14 @@ enum {
   KAVREL_E_INFLATE = -1007         /* a compressed entry did not inflate to its end */
 };
 
+/* The largest entry of a data package that the engine holds in memory, in
+ * bytes (64 MiB; real blocks take tens of kilobytes). An entry whose data,
+ * stored or inflated, would be larger is damaged, and so is one whose bytes
+ * reach past the end of the package file: the engine never loads it, so the
+ * bands and names it holds are not found. The first damaged entry met after
+ * Initialize is named in one line on standard error. */
+#define KAVREL_MAX_ENTRY_BYTES (64u * 1024u * 1024u)
+
 /* Information types for GetInfo. */
 enum {
   KAVREL_INFO_VERSION = 1,     /* "Norvane Reverse Geocoder DLL version 1.0" (40 chars) */
@@ -92,7 +100,8 @@ KAVREL_API int32_t SetSeparator(const kavrel_char* separator);
 
 /* Inflates the whole package into memory and keeps it there, so that
  * searches do no further file access. Returns 0 (damaged entries are
- * skipped), or KAVREL_E_NOT_READY when not initialised. */
+ * skipped; each entry takes at most KAVREL_MAX_ENTRY_BYTES), or
+ * KAVREL_E_NOT_READY when not initialised. */
 KAVREL_API int32_t PreloadData(void);
 
 /* Copies the path of the package in use. *sizeInBytes is the buffer size in

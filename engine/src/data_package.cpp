@@ -66,6 +66,8 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
   // their old offsets from this file, so every open starts afresh.
   m_files.clear();
   m_index.clear();
+  m_nFileSize = 0;
+  m_bDamageTold = false;
   m_strPath = path;
   if (!m_file.Open(platform::Utf16ToUtf8(path))) return KAVREL_E_NO_FILE;
 
@@ -105,6 +107,7 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
 
   m_files = std::move(files);
   m_index = std::move(lookup);
+  m_nFileSize = *fileSize;
   return KAVREL_OK;
 }
 

@@ -75,10 +75,15 @@ public:
   // it is in memory afterwards (or has stored size 0); -1005 for an unknown
   // name; -1003 while the file is closed; -1006 when the inflater cannot
   // start; -1007 when the stream does not inflate to its end (also for a
-  // read error, memory exhaustion, or data of 2 GiB or more, which m_nSize
-  // cannot count). On failure the entry stays listed. A loaded entry is
-  // returned from memory without touching the file, even when it is closed.
-  // Bytes a read misses at the end of the file are zeros.
+  // read error or memory exhaustion). A damaged entry also fails with -1007,
+  // allocating nothing for its data: one whose stored bytes reach past the
+  // end of the file as it was at Open (an entry of stored size 0 never is),
+  // or one whose data would be larger than KAVREL_MAX_ENTRY_BYTES, stored
+  // or inflated. The first damaged entry after each Open is named in one
+  // line on standard error. On failure the entry stays listed. A loaded
+  // entry is returned from memory without touching the file, even when it
+  // is closed. Bytes a read misses because the file shrank after Open are
+  // zeros.
   std::int32_t LoadFile(std::u16string_view name);
 
   // Drops the entry's data. Returns 0; -1005 for an unknown name; -1002 when
@@ -104,8 +109,15 @@ public:
   std::uint8_t m_nNameEncoding = 0;
 
 private:
+  // Refuses a damaged entry: tells it on standard error, if no damaged entry
+  // was told since Open, and returns -1007.
+  std::int32_t RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
+
   // Name to index of its first entry; follows m_files.
   std::unordered_map<std::u16string, std::int32_t> m_index;
+  // The file's length when it was opened; entries must lie inside it.
+  std::uint64_t m_nFileSize = 0;
+  bool m_bDamageTold = false;
 };
 
 }  // namespace kavrel

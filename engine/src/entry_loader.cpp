@@ -2,13 +2,14 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <limits>
 #include <memory>
 #include <new>
-#include <optional>
+#include <string>
 #include <vector>
 
 #include "data_package.h"
+#include "kavrel/platform/diagnostic.h"
+#include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 
 namespace kavrel {
@@ -17,14 +18,16 @@ namespace {
 
 constexpr std::uint8_t kMethodStored = 0;
 constexpr std::uint8_t kMethodDeflate = 1;
-// The work buffer starts at this size and grows by it whenever it is full.
-constexpr std::size_t kInflateStep = 65536;
-// m_nSize is a signed 32-bit count: larger data cannot be described.
-constexpr std::uint64_t kMaxEntrySize = std::numeric_limits<std::int32_t>::max();
+// Inflated output is counted through a window of this size.
+constexpr std::size_t kInflateWindow = 65536;
+// Checked before anything is allocated for the data; also keeps every size
+// countable by m_nSize. The window size divides it.
+constexpr std::uint64_t kMaxEntrySize = KAVREL_MAX_ENTRY_BYTES;
+static_assert(kMaxEntrySize % kInflateWindow == 0);
 
 using Bytes = std::unique_ptr<std::uint8_t[]>;
 
-// Ends the inflate stream on every way out of InflateRaw.
+// Ends the inflate stream on every way out of InflatePass.
 struct InflateStream {
   z_stream z{};
   bool started = false;
@@ -33,44 +36,84 @@ struct InflateStream {
   }
 };
 
-enum class InflateResult { kDone, kNoStart, kBroken };
+enum class InflateResult { kDone, kNoStart, kBroken, kTooLarge };
 
-// Inflates the raw deflate stream in `stored` into `out`, a buffer of exactly
-// the inflated length (`outSize` bytes). All input is given at once; the
-// output room grows in steps of kInflateStep. Throws std::bad_alloc.
-InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, Bytes& out,
-                         std::size_t& outSize) {
+// Inflates the whole raw deflate stream in `stored`, all input at once.
+// With `keep` null, the output goes through `window` over and over and is
+// only counted into `length`; otherwise `keep` must have room for exactly
+// `length` bytes. kTooLarge when it would pass kMaxEntrySize.
+InflateResult InflatePass(const std::uint8_t* stored, std::uint32_t storedSize, std::uint8_t* window,
+                          std::uint8_t* keep, std::uint64_t& length) {
   InflateStream stream;
   // Window bits -15: raw deflate, no zlib or gzip wrapper, no checksum.
   if (inflateInit2(&stream.z, -15) < 0) return InflateResult::kNoStart;
   stream.started = true;
 
-  std::vector<std::uint8_t> work(kInflateStep);
+  std::uint8_t* const room = keep != nullptr ? keep : window;
+  const auto roomSize = static_cast<uInt>(keep != nullptr ? length : kInflateWindow);
   stream.z.next_in = const_cast<Bytef*>(stored);
   stream.z.avail_in = storedSize;
-  stream.z.next_out = work.data();
-  stream.z.avail_out = static_cast<uInt>(work.size());
+  stream.z.next_out = room;
+  stream.z.avail_out = roomSize;
+  std::uint64_t counted = 0;
   for (;;) {
     const int result = inflate(&stream.z, Z_NO_FLUSH);
     if (result == Z_STREAM_END) break;
     if (result == Z_OK) continue;
-    // No progress with the output full: more room is all it needs. With room
-    // left, the input ended before the stream did.
-    if (result != Z_BUF_ERROR || stream.z.avail_out != 0) return InflateResult::kBroken;
-    const std::size_t produced = work.size();
-    if (produced + kInflateStep > kMaxEntrySize) return InflateResult::kBroken;
-    work.resize(produced + kInflateStep);
-    stream.z.next_out = work.data() + produced;
-    stream.z.avail_out = static_cast<uInt>(kInflateStep);
+    // No progress with the output full: at least one more byte is coming.
+    // With room left, the input ended before the stream did.
+    if (result != Z_BUF_ERROR || stream.z.avail_out != 0 || keep != nullptr) return InflateResult::kBroken;
+    counted += roomSize;
+    if (counted >= kMaxEntrySize) return InflateResult::kTooLarge;
+    stream.z.next_out = room;
+    stream.z.avail_out = roomSize;
   }
-
-  outSize = work.size() - stream.z.avail_out;
-  out = std::make_unique<std::uint8_t[]>(outSize);
-  if (outSize != 0) std::memcpy(out.get(), work.data(), outSize);
+  length = counted + roomSize - stream.z.avail_out;
   return InflateResult::kDone;
 }
 
+// Inflates `stored` into `out`, a buffer of exactly the inflated length
+// (`outSize` bytes). A first pass only measures, so an entry past the cap is
+// refused holding nothing but the window; one that fits in the window is
+// copied from it, a longer one inflated again into its own buffer. Throws
+// std::bad_alloc.
+InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, Bytes& out,
+                         std::size_t& outSize) {
+  std::vector<std::uint8_t> window(kInflateWindow);
+  std::uint64_t length = 0;
+  const InflateResult measured = InflatePass(stored, storedSize, window.data(), nullptr, length);
+  if (measured != InflateResult::kDone) return measured;
+  outSize = static_cast<std::size_t>(length);
+  out = std::make_unique<std::uint8_t[]>(outSize);
+  if (length <= kInflateWindow) {
+    if (outSize != 0) std::memcpy(out.get(), window.data(), outSize);
+    return InflateResult::kDone;
+  }
+  window = {};
+  return InflatePass(stored, storedSize, nullptr, out.get(), length);
+}
+
+// The text with every control character shown as '?', so that a damaged
+// name cannot steer the terminal it is written to.
+std::string Printable(std::string text) {
+  for (char& c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) c = '?';
+  }
+  return text;
+}
+
 }  // namespace
+
+std::int32_t CDataPackage::RefuseDamaged(const CDataPackageFile& entry, const std::string& why) {
+  if (!m_bDamageTold) {
+    m_bDamageTold = true;
+    platform::ShowDiagnostic("kavrelcore: " + Printable(platform::Utf16ToUtf8(m_strPath)) +
+                             ": damaged entry " + Printable(platform::Utf16ToUtf8(entry.m_strName)) +
+                             ": " + why + "; it is not loaded (further damaged entries are not told)");
+  }
+  return KAVREL_E_INFLATE;
+}
 
 std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
   try {
@@ -81,12 +124,23 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
     // cache hit and costs no file access.
     if (entry.m_nStoredSize == 0 || entry.m_nState == CDataPackageFile::kLoaded) return KAVREL_OK;
     if (!m_file.IsOpen()) return KAVREL_E_NO_FILE;
-    if (entry.m_nStoredSize > kMaxEntrySize) return KAVREL_E_INFLATE;
+
+    // The data start cannot wrap: Open found the index inside the file.
+    const std::uint64_t start = std::uint64_t{m_nDataStart} + entry.m_nOffset;
+    if (start + entry.m_nStoredSize > m_nFileSize) {
+      return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes at offset " +
+                                      std::to_string(entry.m_nOffset) + " reach past the end of the file (" +
+                                      std::to_string(m_nFileSize) + " bytes)");
+    }
+    if (entry.m_nMethod != kMethodDeflate && entry.m_nStoredSize > kMaxEntrySize) {
+      return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes, more than " +
+                                      std::to_string(kMaxEntrySize));
+    }
 
     Bytes stored = std::make_unique<std::uint8_t[]>(entry.m_nStoredSize);
-    // The sum wraps at 2^32: packages are addressed with 32-bit offsets.
-    const std::uint32_t position = m_nDataStart + entry.m_nOffset;
-    // A read that ends early at the end of the file leaves zeros behind it.
+    // 32-bit, as every file offset of the format.
+    const auto position = static_cast<std::uint32_t>(start);
+    // A read that ends early (the file shrank since Open) leaves zeros.
     if (!m_file.ReadAt(position, stored.get(), entry.m_nStoredSize)) return KAVREL_E_INFLATE;
 
     std::int32_t size = 0;
@@ -100,6 +154,8 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
           return KAVREL_E_DECOMPRESSOR;
         case InflateResult::kBroken:
           return KAVREL_E_INFLATE;
+        case InflateResult::kTooLarge:
+          return RefuseDamaged(entry, "it inflates to more than " + std::to_string(kMaxEntrySize) + " bytes");
         case InflateResult::kDone:
           break;
       }

@@ -63,7 +63,7 @@ protected:
 
 TEST_F(EntryLoader, InflatesToTheExactLength) {
   // 65536 fills the first output step exactly; 65537 needs a second one.
-  const std::size_t lengths[] = {0, 1, 65535, 65536, 65537, 3 * 65536 + 17};
+  const std::size_t lengths[] = {0, 1, 65535, 65536, 65537, 2 * 65536, 3 * 65536 + 17};
   pack::PackageWriter writer;
   for (std::size_t length : lengths) writer.Add(std::to_string(length), Noise(length, 7u + length));
   for (std::size_t length : lengths) writer.Add("z" + std::to_string(length), std::string(length, 'z'));
@@ -135,17 +135,107 @@ TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
 
 TEST_F(EntryLoader, EntriesAreReadAtDataStartPlusOffset) {
   // The data area holds the entries in the opposite order of the index, with
-  // a gap; a short read at the end of the file leaves zeros.
+  // a gap.
   const std::string index = test::IndexRecord("hello", 0, 0, 7, 5) +
-                            test::IndexRecord("world", 0, 0, 0, 5) +
-                            test::IndexRecord("tail", 0, 0, 10, 4);
+                            test::IndexRecord("world", 0, 0, 0, 5);
   OpenPackage(test::PackageBytes(index, "WORLD..HELLO"));
   ASSERT_EQ(m_package.LoadFile(u"hello"), KAVREL_OK);
   ASSERT_EQ(m_package.LoadFile(u"world"), KAVREL_OK);
-  ASSERT_EQ(m_package.LoadFile(u"tail"), KAVREL_OK);
   EXPECT_EQ(DataOf(Entry(u"hello")), "HELLO");
   EXPECT_EQ(DataOf(Entry(u"world")), "WORLD");
-  EXPECT_EQ(DataOf(Entry(u"tail")), std::string("LO\0\0", 4));
+}
+
+TEST_F(EntryLoader, EntriesPastTheEndOfTheFileAreDamaged) {
+  const std::string data = "WORLD..HELLO";
+  const struct Case {
+    const char* name;
+    std::uint8_t method;
+    std::uint32_t offset, storedSize;
+    bool damaged;
+  } cases[] = {
+      {"whole file", 0, 0, 12, false},
+      {"last byte", 0, 11, 1, false},
+      {"one byte over", 0, 10, 3, true},           // used to load "LO" and a zero
+      {"a bit flipped in the size", 1, 0, 0x40000000u | 12u, true},  // used to allocate 1 GiB
+      {"size 0 far away", 0, 0xFFFFFFF0u, 0, false},
+      {"wraps to the header", 0, 0, 5, true},  // offset set below
+  };
+  std::string index;
+  for (const Case& c : cases) index += test::IndexRecord(c.name, c.method, 0, c.offset, c.storedSize);
+  // The last record gets the offset whose 32-bit sum with the data start is
+  // 0, the file's first byte.
+  const auto indexSize = static_cast<std::uint32_t>(index.size());
+  const std::string last = test::IndexRecord("wraps to the header", 0, 0, 0 - (8 + indexSize), 5);
+  index.replace(index.size() - last.size(), last.size(), last);
+  OpenPackage(test::PackageBytes(index, data));
+
+  testing::internal::CaptureStderr();
+  for (const Case& c : cases) {
+    const std::string narrow = c.name;
+    const std::u16string name(narrow.begin(), narrow.end());
+    EXPECT_EQ(m_package.LoadFile(name), c.damaged ? KAVREL_E_INFLATE : KAVREL_OK) << narrow;
+    if (c.damaged) {
+      EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
+      EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
+    }
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry one byte over"), std::string::npos);
+  EXPECT_EQ(DataOf(Entry(u"last byte")), "O");
+  EXPECT_EQ(Entry(u"size 0 far away").m_nState, CDataPackageFile::kListed);
+}
+
+TEST_F(EntryLoader, TheFirstDamagedEntryAfterEachOpenIsToldOnce) {
+  const std::string index = test::IndexRecord("short", 0, 0, 2, 9) + test::IndexRecord("good", 0, 0, 0, 4) +
+                            test::IndexRecord("\x1B[2Jshorter", 0, 0, 3, 9);
+  test::WriteBytes(m_dir / "p.bin", test::PackageBytes(index, "GOOD"));
+  const std::string told = "kavrelcore: " + m_dir / "p.bin" +
+                           ": damaged entry short: 9 bytes at offset 2 reach past the end of the file (" +
+                           std::to_string(8 + index.size() + 4) +
+                           " bytes); it is not loaded (further damaged entries are not told)\n";
+  for (int open = 0; open < 2; ++open) {
+    testing::internal::CaptureStderr();
+    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
+    EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
+    EXPECT_EQ(m_package.LoadFile(u"short"), KAVREL_E_INFLATE);
+    EXPECT_EQ(m_package.LoadFile(u"\x1B[2Jshorter"), KAVREL_E_INFLATE);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), told) << "open " << open;
+    EXPECT_EQ(DataOf(Entry(u"good")), "GOOD");
+    m_package.Close();
+  }
+  // A name that could steer a terminal is not written as it is.
+  const std::string other = test::IndexRecord("\x1B[2J\r", 0, 0, 0, 9);
+  test::WriteBytes(m_dir / "p.bin", test::PackageBytes(other, "GOOD"));
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
+  EXPECT_EQ(m_package.LoadFile(u"\x1B[2J\r"), KAVREL_E_INFLATE);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry ?[2J?: 9 bytes"), std::string::npos);
+}
+
+TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
+  constexpr std::size_t cap = KAVREL_MAX_ENTRY_BYTES;
+  static_assert(cap == 64u * 1024 * 1024);
+  const std::string zeros(cap + 1, '\0');
+  const std::string_view atCap(zeros.data(), cap);
+  pack::PackageWriter writer;
+  writer.AddStored("inflates to the cap", pack::RawDeflate(atCap, 1), pack::kMethodDeflate);
+  writer.AddStored("inflates past it", pack::RawDeflate(zeros, 1), pack::kMethodDeflate);
+  writer.AddStored("stored past it", zeros, pack::kMethodStored);
+  writer.AddStored("unknown method past it", zeros, 7);
+  OpenPackage(writer.Serialize());
+
+  testing::internal::CaptureStderr();
+  for (const std::u16string name : {u"inflates past it", u"stored past it", u"unknown method past it"}) {
+    const std::string narrow(name.begin(), name.end());
+    EXPECT_EQ(m_package.LoadFile(name), KAVREL_E_INFLATE) << narrow;
+    EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
+    EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "damaged entry inflates past it: it inflates to more than 67108864 bytes"),
+            std::string::npos);
+  ASSERT_EQ(m_package.LoadFile(u"inflates to the cap"), KAVREL_OK);
+  EXPECT_EQ(Entry(u"inflates to the cap").m_nSize, static_cast<std::int32_t>(cap));
+  EXPECT_EQ(DataOf(Entry(u"inflates to the cap")), atCap);
 }
 
 TEST_F(EntryLoader, LoadedEntriesAreACacheUntilUnloaded) {
