@@ -1,10 +1,12 @@
 // kavrel-pack: builds, lists and verifies kavrel data packages.
 #include <exception>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "pack_error.h"
+#include "package_file.h"
 #include "package_build.h"
 #include "package_list.h"
 #include "package_verify.h"
@@ -18,6 +20,9 @@ constexpr const char* kUsage =
     "usage: kavrel-pack build INPUT -o PACKAGE   build a package from a CSV of address points\n"
     "                                            (UTF-8, plain or gzip; columns latitude, longitude,\n"
     "                                            prefecture, city, area)\n"
+    "         [--attribution TEXT | --attribution-file FILE]\n"
+    "                                            with the source data's credits (UTF-8) in the\n"
+    "                                            entry /ATTRIBUTION.txt\n"
     "       kavrel-pack list PACKAGE             list the entries of a package\n"
     "       kavrel-pack verify PACKAGE           check a package; exit 0 only when it is sound\n";
 
@@ -29,18 +34,34 @@ int UsageError(const std::string& message) {
 int Build(const std::vector<std::string>& args) {
   std::string input;
   std::string output;
+  std::string attribution;
+  std::string attributionFile;
   for (std::size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "-o" || args[i] == "--output") {
-      if (i + 1 == args.size()) return UsageError(args[i] + " needs a file name");
+    const std::string& arg = args[i];
+    const bool takesValue = arg == "-o" || arg == "--output" || arg == "--attribution" || arg == "--attribution-file";
+    if (takesValue && i + 1 == args.size()) return UsageError(arg + " needs a value");
+    if (arg == "-o" || arg == "--output") {
       output = args[++i];
+    } else if (arg == "--attribution") {
+      attribution = args[++i];
+    } else if (arg == "--attribution-file") {
+      attributionFile = args[++i];
     } else if (input.empty()) {
-      input = args[i];
+      input = arg;
     } else {
-      return UsageError("build takes one input file, not also \"" + args[i] + "\"");
+      return UsageError("build takes one input file, not also \"" + arg + "\"");
     }
   }
   if (input.empty() || output.empty()) return UsageError("build needs an INPUT and -o PACKAGE");
-  const kavrel::pack::BuildSummary summary = kavrel::pack::BuildPackage(input, output);
+  if (!attribution.empty() && !attributionFile.empty()) {
+    return UsageError("give --attribution or --attribution-file, not both");
+  }
+  if (!attributionFile.empty()) {
+    const std::optional<std::string> text = kavrel::pack::ReadWholeFile(attributionFile);
+    if (!text) throw kavrel::pack::PackError(attributionFile + ": cannot be read");
+    attribution = *text;
+  }
+  const kavrel::pack::BuildSummary summary = kavrel::pack::BuildPackage(input, output, attribution);
   if (summary.outsideArea != 0) {
     std::cerr << "kavrel-pack: warning: " << summary.outsideArea
               << (summary.outsideArea == 1 ? " point lies" : " points lie")

@@ -136,8 +136,12 @@ void AddNameBlocks(PackageWriter& writer, NameLevel level, const KeyTable& table
 
 }  // namespace
 
-BuildSummary BuildPackage(const std::string& input, const std::string& output) {
+BuildSummary BuildPackage(const std::string& input, const std::string& output, std::string_view attribution) {
   const platform::Stopwatch clock;
+  // A round trip through UTF-16 changes any invalid byte into U+FFFD.
+  if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(attribution)) != attribution) {
+    throw PackError("the attribution is not valid UTF-8 text");
+  }
   PointCollector collector(input);
   collector.ReadAll();
   std::vector<PointRecord>& points = collector.Points();
@@ -148,6 +152,7 @@ BuildSummary BuildPackage(const std::string& input, const std::string& output) {
   AddNameBlocks(writer, kLevelPref, collector.Prefectures());
   AddNameBlocks(writer, kLevelCity, collector.Cities());
   AddNameBlocks(writer, kLevelArea, collector.Areas());
+  if (!attribution.empty()) writer.Add(kAttributionEntry, attribution, kMethodStored);
   const std::string bytes = writer.Serialize();
 
   std::string error;

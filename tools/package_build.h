@@ -3,8 +3,12 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kavrel::pack {
+
+// The entry that carries a package's credits for its source data (UTF-8).
+inline constexpr const char* kAttributionEntry = "/ATTRIBUTION.txt";
 
 // What a build made.
 struct BuildSummary {
@@ -26,15 +30,20 @@ struct BuildSummary {
 // - one point block per 0.01-degree latitude band with points, records in
 //   PointOrder; the P and C name blocks and one S block per 1000 S keys;
 //   entries raw-deflated at level 9, names in UTF-8, point blocks first in
-//   ascending band order, then P, C and the S blocks in ascending order.
+//   ascending band order, then P, C and the S blocks in ascending order;
+// - when `attribution` is not empty, a last entry kAttributionEntry holding
+//   it as is (stored, not deflated, so that it reads in any file viewer); the
+//   engine never asks for it.
 // The package is written under a temporary name beside `output` and renamed
 // into place only when complete. Throws PackError, naming the file and line,
 // for any bad input (a missing column, a field that is not a number, a
 // coordinate outside -90..90 or -180..180, a longitude that rounds to 0, an
 // empty name, a name code page 932 cannot hold or longer than 255 bytes there,
-// more names than a level can key, no points at all) and when the package
-// cannot be written; `output` is then left as it was.
-BuildSummary BuildPackage(const std::string& input, const std::string& output);
+// more names than a level can key, no points at all), for an attribution
+// that is not valid UTF-8, and when the package cannot be written; `output`
+// is then left as it was.
+BuildSummary BuildPackage(const std::string& input, const std::string& output,
+                          std::string_view attribution = {});
 
 // The one-line summary of a build, without a line end, e.g.
 // "out.bin: 12 points, 3 prefectures, 4 cities, 12 areas, 9 entries,

@@ -16,7 +16,7 @@ constexpr std::size_t kLineCount = 100000;
 constexpr std::uint32_t kSeed = 20260107;
 
 TEST(NationalConversion, EveryLineComesOutAndIsCounted) {
-  KAVREL_NATIONAL_PACKAGE_OR_SKIP();
+  KAVREL_REQUIRE_NATIONAL_PACKAGE();
   TempDir work;
   const std::string input = work / "towns.csv";
   const std::string output = work / "addresses.csv";

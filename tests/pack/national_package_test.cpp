@@ -22,7 +22,7 @@ using Point = std::tuple<std::uint32_t, std::uint32_t, std::string>;  // lat, lo
 
 class NationalPackage : public ::testing::Test {
 protected:
-  void SetUp() override { KAVREL_NATIONAL_PACKAGE_OR_SKIP(); }
+  void SetUp() override { KAVREL_REQUIRE_NATIONAL_PACKAGE(); }
 
   // Every point of the package with its three names, in UTF-8.
   static std::vector<Point> PackagePoints() {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,8 @@
 #include "pack_test_helpers.h"
 #include "package_build.h"
 #include "package_index.h"
+#include "package_list.h"
+#include "package_verify.h"
 #include "test_support.h"
 
 namespace kavrel::pack {
@@ -127,6 +130,40 @@ TEST(PackageBuild, PointsOutsideTheAreaBoxAreKeptAndCounted) {
   PackageReader package(dir / "out.bin");
   EXPECT_EQ(package.Points("/L2/0/LLP20420000.gzbin").size(), 1u);
   EXPECT_EQ(package.Points("/L2/4/LLP24280000.gzbin").size(), 1u);
+}
+
+// The credits of the source data: a last entry, stored as given, that the
+// listing shows and the verification accepts; text that is not UTF-8 is
+// refused before anything is written.
+TEST(PackageBuild, AttributionIsALastStoredEntry) {
+  TempDir dir;
+  WriteBytes(dir / "towns.csv", kTownsCsv);
+  const std::string credits = "出典: 位置参照情報 (CC BY 4.0)\nline two\n";
+  const BuildSummary summary = BuildPackage(dir / "towns.csv", dir / "out.bin", credits);
+  EXPECT_EQ(summary.entries, 8u);
+
+  const PackageIndex index = ReadPackageIndex(ReadBytes(dir / "out.bin"));
+  ASSERT_EQ(index.entries.size(), 8u);
+  EXPECT_EQ(index.entries.back().displayName, kAttributionEntry);
+  EXPECT_EQ(index.entries.back().method, 0);
+  PackageReader package(dir / "out.bin");
+  EXPECT_EQ(package.Content(kAttributionEntry), credits);
+  EXPECT_EQ(package.Points("/L3/5/LLP35680000.gzbin").size(), 4u);
+
+  const VerifyReport report = VerifyPackage(dir / "out.bin");
+  EXPECT_TRUE(report.Sound()) << ::testing::PrintToString(report.problems);
+  EXPECT_EQ(report.points, 7u);
+  std::ostringstream listing, errors;
+  EXPECT_EQ(ListPackage(dir / "out.bin", listing, errors), 0);
+  EXPECT_NE(listing.str().find("/ATTRIBUTION.txt         stored"), std::string::npos) << listing.str();
+
+  try {
+    BuildPackage(dir / "towns.csv", dir / "bad.bin", "credits \xFF\xFE");
+    ADD_FAILURE() << "accepted an attribution that is not UTF-8";
+  } catch (const PackError& error) {
+    EXPECT_NE(std::string(error.what()).find("attribution is not valid UTF-8"), std::string::npos) << error.what();
+  }
+  EXPECT_EQ(Files(dir), (std::vector<std::string>{"out.bin", "towns.csv"}));
 }
 
 TEST(DefaultPackage, AnswersTokyoStation) {

@@ -14,7 +14,7 @@ namespace {
 class NationalPackage : public testing::Test {
 protected:
   void SetUp() override {
-    KAVREL_NATIONAL_PACKAGE_OR_SKIP();
+    KAVREL_REQUIRE_NATIONAL_PACKAGE();
     const std::u16string path = platform::Utf8ToUtf16(NationalPackagePath());
     ASSERT_EQ(Initialize(path.c_str()), 0);
     m_initialized = true;

@@ -17,8 +17,8 @@ std::string ReadBytes(const std::string& path);
 // Each byte of `ascii` as one UTF-16 unit: for the ASCII paths of the tests.
 inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
-// The open town-level address data, and the national package built from it
-// (may not exist: see KAVREL_NATIONAL_PACKAGE_OR_SKIP).
+// The town-level address data, and the national package the build makes
+// from it (the default package).
 std::string TownsCsvPath();
 std::string NationalPackagePath();
 // The folder of the built programs, library and default package.
@@ -26,12 +26,11 @@ std::string OutputDir();
 
 }  // namespace kavrel::test
 
-// Skips the current test, with a message that says why, when the national
-// package has not been built (the open town data is not beside the project).
-#define KAVREL_NATIONAL_PACKAGE_OR_SKIP()                                                 \
+// Fails the current test, saying why, when the national package is missing:
+// the normal build makes it from the town data in the repository.
+#define KAVREL_REQUIRE_NATIONAL_PACKAGE()                                                   \
   do {                                                                                      \
     if (!::kavrel::platform::FileExists(::kavrel::test::NationalPackagePath()))             \
-      GTEST_SKIP() << "national package not built (" << ::kavrel::test::NationalPackagePath() \
-                   << "): the town data " << ::kavrel::test::TownsCsvPath()                 \
-                   << " is not there";                                                      \
+      FAIL() << "no national package at " << ::kavrel::test::NationalPackagePath()          \
+             << ": build the project (it makes the package from " << ::kavrel::test::TownsCsvPath() << ")"; \
   } while (false)

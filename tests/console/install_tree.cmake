@@ -1,0 +1,37 @@
+# Installs the build into a scratch prefix and runs the installed kavrel from
+# another folder: it must find its library in ../lib and the package beside
+# itself, with the package's attribution file next to the package.
+#   cmake -DBUILD=<build folder> -DPREFIX=<scratch folder> -DATTRIBUTION=<attribution source>
+#         -P install_tree.cmake
+file(REMOVE_RECURSE "${PREFIX}")
+execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
+                OUTPUT_QUIET RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "cmake --install failed (${result})")
+endif()
+foreach(file bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so)
+  if(NOT EXISTS "${PREFIX}/${file}")
+    message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${ATTRIBUTION}" "${PREFIX}/bin/kavreldata-attribution.txt"
+                RESULT_VARIABLE differ)
+if(NOT differ EQUAL 0)
+  message(FATAL_ERROR "the installed attribution differs from ${ATTRIBUTION}")
+endif()
+
+# Tokyo Station, and a point near Nerima station that only the national
+# package answers right.
+foreach(lookup "35.681236;139.767125;^東京都千代田区丸の内一丁目$" "35.7376;139.6542;^東京都練馬区")
+  list(GET lookup 0 latitude)
+  list(GET lookup 1 longitude)
+  list(GET lookup 2 expected)
+  execute_process(COMMAND "${PREFIX}/bin/kavrel" /lat ${latitude} /lon ${longitude}
+                  WORKING_DIRECTORY "${PREFIX}" OUTPUT_VARIABLE address ERROR_VARIABLE errors
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT address MATCHES "${expected}")
+    message(FATAL_ERROR "installed kavrel at ${latitude},${longitude}: status ${result}, \"${address}\" ${errors}")
+  endif()
+  message("${latitude},${longitude}: ${address}")
+endforeach()
+file(REMOVE_RECURSE "${PREFIX}")
