@@ -3,10 +3,9 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 
 #include "pack_error.h"
+#include "package_file.h"
 
 namespace kavrel::pack {
 
@@ -63,73 +62,142 @@ bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields) {
   }
 }
 
-// Lines of a file read through zlib, which passes a file that is not gzip
-// through unchanged: that is how compression is told by content.
+namespace {
+
+// The bytes of a file, inflated when it starts with the gzip magic: that is
+// how compression is told by content. Several gzip members in a row are one
+// stream; anything else after the last member is an error.
+class ContentSource {
+public:
+  explicit ContentSource(const std::string& path) : m_file(path) {
+    m_in.resize(kChunk);
+    m_inEnd = m_file.Read(m_in.data(), kChunk);
+    m_gzip = m_inEnd >= 2 && m_in[0] == '\x1F' && m_in[1] == '\x8B';
+    if (m_gzip && inflateInit2(&m_z, 15 + 16) != Z_OK) throw PackError(path + ": zlib cannot start");
+  }
+  ~ContentSource() {
+    if (m_gzip) inflateEnd(&m_z);
+  }
+  ContentSource(const ContentSource&) = delete;
+  ContentSource& operator=(const ContentSource&) = delete;
+
+  // Appends more content to `out`; false at the end. On damaged gzip data
+  // `error` is set and false returned.
+  bool Append(std::string& out, std::string& error) {
+    if (!m_gzip) {
+      if (m_inPos == m_inEnd) Refill();
+      if (m_inPos == m_inEnd) return false;
+      out.append(m_in.data() + m_inPos, m_inEnd - m_inPos);
+      m_inPos = m_inEnd;
+      return true;
+    }
+    const std::size_t old = out.size();
+    out.resize(old + kChunk);
+    m_z.next_out = reinterpret_cast<Bytef*>(out.data() + old);
+    m_z.avail_out = static_cast<uInt>(kChunk);
+    while (m_z.avail_out == kChunk) {
+      if (m_inPos == m_inEnd) Refill();
+      if (m_memberEnded) {
+        if (m_inPos == m_inEnd) break;
+        // Another member may follow; its header starts with the magic too.
+        if (m_inEnd - m_inPos < 2) Refill();
+        if (m_inEnd - m_inPos < 2 || m_in[m_inPos] != '\x1F' || m_in[m_inPos + 1] != '\x8B') {
+          error = "bytes follow the end of the gzip data";
+          break;
+        }
+        inflateReset(&m_z);
+        m_memberEnded = false;
+      }
+      m_z.next_in = reinterpret_cast<Bytef*>(m_in.data() + m_inPos);
+      m_z.avail_in = static_cast<uInt>(m_inEnd - m_inPos);
+      const int result = inflate(&m_z, Z_NO_FLUSH);
+      m_inPos = m_inEnd - m_z.avail_in;
+      if (result == Z_STREAM_END) {
+        m_memberEnded = true;
+      } else if (result == Z_BUF_ERROR && m_inPos == m_inEnd && m_fileEnded) {
+        error = "the gzip data ends before its end";
+        break;
+      } else if (result != Z_OK && result != Z_BUF_ERROR) {
+        error = std::string("damaged gzip data (") + (m_z.msg != nullptr ? m_z.msg : "zlib error") + ")";
+        break;
+      }
+    }
+    out.resize(old + kChunk - m_z.avail_out);
+    return error.empty() && out.size() > old;
+  }
+
+private:
+  static constexpr std::size_t kChunk = 256 * 1024;
+
+  // Keeps the unread input and reads more behind it.
+  void Refill() {
+    if (m_fileEnded) return;
+    m_in.erase(0, m_inPos);
+    m_inEnd -= m_inPos;
+    m_inPos = 0;
+    m_in.resize(m_inEnd + kChunk);
+    const std::size_t got = m_file.Read(m_in.data() + m_inEnd, kChunk);
+    m_inEnd += got;
+    m_fileEnded = got == 0;
+  }
+
+  InputFile m_file;
+  std::string m_in;  // raw bytes; [m_inPos, m_inEnd) unread
+  std::size_t m_inPos = 0;
+  std::size_t m_inEnd = 0;
+  bool m_fileEnded = false;
+  bool m_gzip = false;
+  bool m_memberEnded = false;
+  z_stream m_z{};
+};
+
+}  // namespace
+
+// Lines of the content. A line ends in LF, CR LF or a lone CR. Each byte is
+// looked at once, however long the line.
 class AddressCsvReader::LineSource {
 public:
-  explicit LineSource(const std::string& path) : m_file(gzopen(path.c_str(), "rb")) {
-    if (m_file == nullptr) {
-      throw PackError(path + ": " + (errno != 0 ? std::strerror(errno) : "cannot be opened"));
-    }
-    gzbuffer(m_file, 256 * 1024);
-  }
-  ~LineSource() { gzclose(m_file); }
-  LineSource(const LineSource&) = delete;
-  LineSource& operator=(const LineSource&) = delete;
+  explicit LineSource(const std::string& path) : m_content(path) {}
 
   // The next line without its line end, or false at the end. On a read
   // error `error` is set and false returned.
   bool Next(std::string_view& line, std::string& error) {
     for (;;) {
-      const std::size_t end = m_buffer.find('\n', m_pos);
-      if (end != std::string::npos) {
-        line = Cut(end, end + 1);
+      const std::size_t end = m_buffer.find_first_of("\r\n", m_scan);
+      // A CR at the end of what is read may be the first half of CR LF.
+      const bool complete = end != std::string::npos && (m_buffer[end] == '\n' || end + 1 < m_buffer.size() || m_ended);
+      if (complete) {
+        const bool crlf = m_buffer[end] == '\r' && end + 1 < m_buffer.size() && m_buffer[end + 1] == '\n';
+        line = std::string_view(m_buffer.data() + m_pos, end - m_pos);
+        m_pos = m_scan = end + (crlf ? 2 : 1);
         return true;
       }
-      if (m_eof) {
+      if (m_ended) {
         if (m_pos >= m_buffer.size()) return false;
-        line = Cut(m_buffer.size(), m_buffer.size());  // last line without a line end
+        line = std::string_view(m_buffer.data() + m_pos, m_buffer.size() - m_pos);  // no line end
+        m_pos = m_scan = m_buffer.size();
         return true;
       }
+      m_scan = end != std::string::npos ? end : m_buffer.size();
       m_buffer.erase(0, m_pos);
+      m_scan -= m_pos;
       m_pos = 0;
-      if (!Fill(error)) return false;
+      if (!m_content.Append(m_buffer, error)) {
+        if (!error.empty()) return false;
+        m_ended = true;
+      }
     }
   }
 
 private:
-  std::string_view Cut(std::size_t end, std::size_t next) {
-    std::string_view line(m_buffer.data() + m_pos, end - m_pos);
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    m_pos = next;
-    return line;
-  }
-
-  bool Fill(std::string& error) {
-    constexpr std::size_t kChunk = 64 * 1024;
-    const std::size_t old = m_buffer.size();
-    m_buffer.resize(old + kChunk);
-    const int got = gzread(m_file, m_buffer.data() + old, kChunk);
-    int code = Z_OK;
-    const char* message = gzerror(m_file, &code);
-    if (got < 0 || (code != Z_OK && code != Z_STREAM_END)) {
-      m_buffer.resize(old);
-      error = code == Z_ERRNO ? std::strerror(errno) : message;
-      return false;
-    }
-    m_buffer.resize(old + static_cast<std::size_t>(got));
-    if (got == 0) m_eof = true;
-    return true;
-  }
-
-  gzFile m_file;
+  ContentSource m_content;
   std::string m_buffer;
-  std::size_t m_pos = 0;
-  bool m_eof = false;
+  std::size_t m_pos = 0;   // start of the next line
+  std::size_t m_scan = 0;  // where the search for its end goes on
+  bool m_ended = false;
 };
 
 AddressCsvReader::AddressCsvReader(const std::string& path) : m_path(path) {
-  errno = 0;
   m_source = std::make_unique<LineSource>(path);
   std::string_view header;
   if (!NextLine(header)) throw PackError(m_path + ": empty file, no header line");
@@ -141,6 +209,9 @@ AddressCsvReader::AddressCsvReader(const std::string& path) : m_path(path) {
     if (found == m_fields.end()) {
       Fail(std::string("the header names no \"") + kColumnNames[c] +
            "\" column (it needs latitude, longitude, prefecture, city and area)");
+    }
+    if (std::find(found + 1, m_fields.end(), kColumnNames[c]) != m_fields.end()) {
+      Fail(std::string("the header names the \"") + kColumnNames[c] + "\" column twice");
     }
     m_columns[c] = static_cast<std::size_t>(found - m_fields.begin());
     m_neededFields = std::max(m_neededFields, m_columns[c] + 1);

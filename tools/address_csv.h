@@ -26,16 +26,20 @@ struct AddressRow {
 // quote, on this line (quoted line breaks are not supported).
 bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields);
 
-// Reads rows from a CSV file whose header line names at least the columns
-// "latitude", "longitude", "prefecture", "city" and "area", in any order
-// (other columns are ignored). Whether the file is gzip-compressed is told by
-// its content, not its name. Lines may end in LF or CR LF; blank lines are
-// skipped; a UTF-8 byte order mark before the header is dropped. Every
-// failure throws PackError naming the file and, where there is one, the line.
+// Reads rows from a CSV file whose header line names the columns
+// "latitude", "longitude", "prefecture", "city" and "area" once each, in any
+// order (other columns are ignored). Whether the file is gzip-compressed is
+// told by its content, not its name; several gzip members in a row are read
+// as one, bytes after the last are an error. Lines may end in LF, CR LF or a
+// lone CR; blank lines are skipped; a UTF-8 byte order mark before the header
+// is dropped. Time is linear in the file's length, however long its lines.
+// Every failure throws PackError naming the file and, where there is one,
+// the line.
 class AddressCsvReader {
 public:
-  // Opens `path` and reads its header. Throws PackError when the file cannot
-  // be opened or read, or a required column is missing.
+  // Opens `path` and reads its header. Throws PackError when the file is
+  // missing, a folder or cannot be read, or a required column is missing or
+  // named twice.
   explicit AddressCsvReader(const std::string& path);
   ~AddressCsvReader();
   AddressCsvReader(const AddressCsvReader&) = delete;

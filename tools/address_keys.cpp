@@ -1,6 +1,7 @@
 #include "address_keys.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "kavrel/platform/text.h"
 
@@ -10,6 +11,17 @@ bool EncodeName(std::string_view utf8, std::string& text, std::string& error) {
   if (utf8.empty()) {
     error = "is empty";
     return false;
+  }
+  // A control character would end up in a console's or terminal's output:
+  // a CR or LF breaks the address line, an ESC steers the terminal.
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "0x%02X", byte);
+      error = std::string("holds a control character (") + code + ")";
+      return false;
+    }
   }
   const std::u16string wide = platform::Utf8ToUtf16(utf8);
   if (wide.find(u'\uFFFD') != std::u16string::npos && utf8.find("\xEF\xBF\xBD") == std::string_view::npos) {

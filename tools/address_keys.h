@@ -21,7 +21,8 @@ inline constexpr std::size_t kMaxNameBytes = 255;
 
 // Converts a UTF-8 name to the code page 932 bytes of the package. Returns
 // true with the bytes in `text`; false with the reason in `error` when the
-// name is empty, is not valid UTF-8, holds a character that code page 932
+// name is empty, holds a control character (C0 or DEL: NUL, TAB, CR, LF,
+// ESC...), is not valid UTF-8, holds a character that code page 932
 // cannot hold, or takes more than kMaxNameBytes bytes there. Characters that
 // code page 932 holds only under another code point (U+301C WAVE DASH is
 // stored as FULLWIDTH TILDE) are accepted: they read back as that one.

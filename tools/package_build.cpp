@@ -20,6 +20,31 @@ namespace kavrel::pack {
 
 namespace {
 
+// A field as messages quote it: in double quotes, at most its first 80
+// bytes (not cutting a UTF-8 character), control characters as \xNN.
+std::string Quoted(std::string_view field) {
+  constexpr std::size_t kMaxQuoted = 80;
+  std::size_t cut = field.size();
+  if (cut > kMaxQuoted) {
+    cut = kMaxQuoted;
+    while (cut > 0 && (static_cast<unsigned char>(field[cut]) & 0xC0) == 0x80) --cut;
+  }
+  std::string out = "\"";
+  for (const char c : field.substr(0, cut)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x20 || byte == 0x7F) {
+      char code[8];
+      std::snprintf(code, sizeof code, "\\x%02X", byte);
+      out += code;
+    } else {
+      out += c;
+    }
+  }
+  out += '"';
+  if (cut < field.size()) out += "... (" + std::to_string(field.size()) + " bytes)";
+  return out;
+}
+
 // Reads the rows of one input file into points and key tables.
 class PointCollector {
 public:
@@ -47,7 +72,7 @@ private:
     point.longitude = MicrodegreeKey(longitude);
     if (point.longitude == 0) {
       // The search marks the points it has set aside by longitude 0.
-      Fail("longitude \"" + row.longitude + "\" rounds to 0, which the engine cannot hold");
+      Fail("longitude " + Quoted(row.longitude) + " rounds to 0, which the engine cannot hold");
     }
     point.prefecture = static_cast<std::uint8_t>(
         KeyOf(m_prefectures, row.prefecture, row.prefecture, "prefecture", "P keys have 8 bits"));
@@ -67,10 +92,10 @@ private:
     const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
     if (digits.empty() || error != std::errc() || end != digits.data() + digits.size() ||
         !std::isfinite(value)) {
-      Fail(std::string(column) + " \"" + field + "\" is not a number");
+      Fail(std::string(column) + " " + Quoted(field) + " is not a number");
     }
     if (value < -limit || value > limit) {
-      Fail(std::string(column) + " " + field + " is outside -" + std::to_string(static_cast<int>(limit)) +
+      Fail(std::string(column) + " " + Quoted(field) + " is outside -" + std::to_string(static_cast<int>(limit)) +
            ".." + std::to_string(static_cast<int>(limit)));
     }
     return value;
@@ -81,11 +106,11 @@ private:
     if (const std::uint32_t key = table.Find(identity); key != 0) return key;
     std::string text;
     std::string error;
-    if (!EncodeName(name, text, error)) Fail(std::string(column) + " \"" + name + "\" " + error);
+    if (!EncodeName(name, text, error)) Fail(std::string(column) + " " + Quoted(name) + " " + error);
     const std::uint32_t key = table.Add(identity, std::move(text));
     if (key == 0) {
       Fail(std::string("more than ") + std::to_string(table.MaxKey()) + " distinct " + column +
-           " names (" + width + "): \"" + name + "\" is one too many");
+           " names (" + width + "): " + Quoted(name) + " is one too many");
     }
     return key;
   }

@@ -1,12 +1,35 @@
-// Reading a whole file for the package tools.
+// Reading input files for the package tools, with failures that say which
+// file and what is wrong with it.
 #pragma once
 
-#include <optional>
+#include <cstddef>
+#include <cstdio>
 #include <string>
 
 namespace kavrel::pack {
 
-// The whole content of `path`, or nothing when it cannot be read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// A file opened for reading bytes. Every failure throws PackError naming the
+// path: "PATH: no such file", "PATH: is a folder, not a file", or the
+// system's reason. Move-free; closes itself.
+class InputFile {
+public:
+  explicit InputFile(const std::string& path);
+  ~InputFile();
+  InputFile(const InputFile&) = delete;
+  InputFile& operator=(const InputFile&) = delete;
+
+  // Reads up to `count` bytes into `buffer`; fewer only at the end of the
+  // file, 0 there.
+  std::size_t Read(char* buffer, std::size_t count);
+
+private:
+  [[noreturn]] void Fail(int error) const;
+
+  std::string m_path;
+  std::FILE* m_file = nullptr;
+};
+
+// The whole content of `path`. Throws PackError as InputFile does.
+std::string ReadWholeFile(const std::string& path);
 
 }  // namespace kavrel::pack

@@ -50,7 +50,8 @@ PackageIndex ReadPackageIndex(std::string_view file) {
     entry.storedSize = ReadU32(record + n + 6);
     entry.recordPosition = pos;
     const std::uint64_t end = index.dataStart + entry.offset + static_cast<std::uint64_t>(entry.storedSize);
-    entry.dataInFile = end <= file.size();
+    // An empty entry has nothing to read, wherever its offset points.
+    entry.dataInFile = entry.storedSize == 0 || end <= file.size();
     if (!entry.dataInFile) {
       index.problems.push_back(entry.displayName + ": its data (" + std::to_string(entry.storedSize) +
                                " bytes at offset " + std::to_string(entry.offset) +

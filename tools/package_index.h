@@ -18,7 +18,7 @@ struct IndexEntry {
   std::uint32_t offset = 0;   // from the data start
   std::uint32_t storedSize = 0;
   std::uint64_t recordPosition = 0;  // file offset of the index record
-  bool dataInFile = false;    // the stored bytes lie wholly inside the file
+  bool dataInFile = false;    // the stored bytes lie wholly inside the file (or there are none)
 };
 
 // The header, the index records that could be read, and what is wrong.

@@ -8,12 +8,7 @@
 namespace kavrel::pack {
 
 int ListPackage(const std::string& path, std::ostream& out, std::ostream& errors) {
-  const std::optional<std::string> file = ReadWholeFile(path);
-  if (!file) {
-    errors << path << ": cannot be read\n";
-    return 1;
-  }
-  const PackageIndex index = ReadPackageIndex(*file);
+  const PackageIndex index = ReadPackageIndex(ReadWholeFile(path));
   std::uint64_t stored = 0;
   for (const IndexEntry& entry : index.entries) {
     char numbers[64];

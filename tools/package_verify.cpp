@@ -8,6 +8,7 @@
 #include "block_codec.h"
 #include "blocks.h"
 #include "data_package.h"
+#include "kavrelcore.h"
 #include "kavrel/platform/text.h"
 #include "package_file.h"
 #include "package_index.h"
@@ -72,12 +73,7 @@ public:
   explicit Verifier(std::string path) : m_path(std::move(path)) {}
 
   VerifyReport Run() {
-    const std::optional<std::string> file = ReadWholeFile(m_path);
-    if (!file) {
-      Problem("cannot be read");
-      return std::move(m_report);
-    }
-    const PackageIndex index = ReadPackageIndex(*file);
+    const PackageIndex index = ReadPackageIndex(ReadWholeFile(m_path));
     for (const std::string& problem : index.problems) Problem(problem);
     m_report.entries = static_cast<std::uint32_t>(index.entries.size());
     if (!index.headerRead) return std::move(m_report);
@@ -95,6 +91,10 @@ public:
     ClassifyEntries(index);
     for (std::int32_t i : m_nameBlocks) CheckNameBlock(i);
     for (std::int32_t i : m_pointBlocks) CheckPointBlock(i);
+    // No search reads them, but a preload does.
+    for (std::int32_t i : m_otherEntries) {
+      if (Load(i)) m_package.File(i).ReleaseData();
+    }
     m_report.pointBlocks = static_cast<std::uint32_t>(m_pointBlocks.size());
     m_report.nameBlocks = static_cast<std::uint32_t>(m_nameBlocks.size());
     if (m_pointBlocks.empty()) Problem("holds no point blocks, so the engine finds no address anywhere");
@@ -127,6 +127,8 @@ private:
       } else if (what.kind == EntryKind::kNameBlock) {
         m_nameBlocks.push_back(i);
         m_levels.emplace(i, what.level);
+      } else {
+        m_otherEntries.push_back(i);
       }
     }
   }
@@ -167,7 +169,11 @@ private:
     CDataPackageFile& entry = m_package.File(i);
     const std::int32_t code = m_package.LoadFile(entry.m_strName);
     if (code != 0) {
-      Problem(Narrow(entry.m_strName) + ": the engine cannot load it (result code " + std::to_string(code) + ")");
+      Problem(Narrow(entry.m_strName) + ": the engine cannot load it (result code " + std::to_string(code) +
+              (code == KAVREL_E_INFLATE ? ": a damaged stream, or more than " +
+                                              std::to_string(KAVREL_MAX_ENTRY_BYTES) + " bytes"
+                                        : std::string()) +
+              ")");
       return std::nullopt;
     }
     if (entry.m_pData == nullptr) return std::string_view();
@@ -251,6 +257,7 @@ private:
   CDataPackage m_package;
   std::vector<std::int32_t> m_pointBlocks;
   std::vector<std::int32_t> m_nameBlocks;
+  std::vector<std::int32_t> m_otherEntries;
   std::unordered_map<std::int32_t, std::uint32_t> m_bands;
   std::unordered_map<std::int32_t, NameLevel> m_levels;
   // Per level, key to whether the engine finds a non-empty name for it.

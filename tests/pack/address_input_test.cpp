@@ -109,6 +109,83 @@ TEST(AddressCsvReader, ADamagedCompressedFileIsAnError) {
   }
 }
 
+std::string Gzip(const std::string& data) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
+}
+
+TEST(AddressCsvReader, GzipMembersInARowAreOneFileAndBytesAfterThemAreAnError) {
+  const std::string header = "latitude,longitude,prefecture,city,area\n";
+  const std::string row = "35.0,139.0,東京都,千代田区,丸の内\n";
+  const struct Case {
+    const char* what;
+    std::string bytes;
+    std::size_t rows;  // read before the end or the error
+    bool error;
+  } cases[] = {
+      {"one member", Gzip(header + row), 1, false},
+      {"three members", Gzip(header) + Gzip(row) + Gzip(row + row), 3, false},
+      {"an empty member between", Gzip(header + row) + Gzip("") + Gzip(row), 2, false},
+      {"text after the member", Gzip(header + row) + "35.1,139.1,x,y,z\n", 1, true},
+      {"zeros after the member", Gzip(header + row) + std::string(512, '\0'), 1, true},
+      {"one byte after the member", Gzip(header + row) + "\x1F", 1, true},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "in.csv.gz", c.bytes);
+    std::size_t rows = 0;
+    try {
+      AddressCsvReader reader(dir / "in.csv.gz");
+      AddressRow read;
+      while (reader.Next(read)) ++rows;
+      EXPECT_FALSE(c.error) << c.what << ": read without error";
+    } catch (const PackError& error) {
+      EXPECT_TRUE(c.error) << c.what << ": " << error.what();
+      EXPECT_NE(std::string(error.what()).find("bytes follow the end of the gzip data"), std::string::npos)
+          << error.what();
+    }
+    EXPECT_EQ(rows, c.rows) << c.what;
+  }
+}
+
+TEST(AddressCsvReader, LineEndsAnywhereInLongLinesAndAcrossReads) {
+  // Reads are 256 KiB: lines of several reads, and a CR LF split between two.
+  const std::size_t kRead = 256 * 1024;
+  const std::string header = "latitude,longitude,prefecture,city,area\r\n";
+  const std::string padding(3 * kRead, ' ');
+  const std::string longRow = "35.0,139.0,東京都,千代田区," + padding + "丸の内";
+  std::string csv = header + longRow + "\r";
+  // Its CR LF, blank lines, and a CR as the last byte of a read.
+  const std::size_t lineFeeds = kRead - csv.size() % kRead - 1;
+  csv += std::string(lineFeeds, '\n');
+  csv += "\r\n35.1,139.1,東京都,千代田区,有楽町\r35.2,139.2,東京都,千代田区,永田町\n\r";
+  csv += "35.3,139.3,東京都,千代田区,末尾";  // no line end
+  TempDir dir;
+  for (const bool compressed : {false, true}) {
+    WriteBytes(dir / "in.csv", compressed ? Gzip(csv) : csv);
+    const std::vector<AddressRow> rows = ReadAll(dir / "in.csv");
+    ASSERT_EQ(rows.size(), 4u) << compressed;
+    EXPECT_EQ(rows[0].area, "丸の内");
+    EXPECT_EQ(rows[1].area, "有楽町");
+    EXPECT_EQ(rows[2].area, "永田町");
+    EXPECT_EQ(rows[3].area, "末尾");
+    EXPECT_EQ(rows[0].line, 2u);
+    // The first line feed ends the long row; the others and the split CR LF
+    // end blank lines.
+    EXPECT_EQ(rows[1].line, 2 + lineFeeds + 1) << compressed;
+    EXPECT_EQ(rows[3].line, rows[2].line + 2) << compressed;  // "\n\r" is two line ends
+  }
+}
+
 std::string Repeat(const std::string& text, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) out += text;

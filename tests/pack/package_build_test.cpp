@@ -179,6 +179,12 @@ TEST(DefaultPackage, AnswersTokyoStation) {
 
 // Each bad input names its line (0: none), and no package (and no temporary
 // file) is left behind.
+std::string Repeat(const std::string& text, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) out += text;
+  return out;
+}
+
 TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
   const std::string good = "35.0,139.0,東京都,千代田区,丸の内一丁目\n";
   const std::string tooLong(3 * 86, 'x');  // 258 bytes, all single-byte
@@ -187,7 +193,7 @@ TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
   const struct Case {
     std::string csv;
     int line;
-    const char* says;
+    std::string says;
   } cases[] = {
       {"latitude,longitude,prefecture,city\n" + good, 1, "no \"area\" column"},
       {"lat,longitude,prefecture,city,area\n" + good, 1, "no \"latitude\" column"},
@@ -208,6 +214,13 @@ TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
       {kCsvHeader + good + "\n" + "35.0,139.0,東京都,千代田区\n", 4, "has 4 fields"},  // blank lines count
       {prefectures, 257, "more than 255 distinct prefecture names"},  // the 256th stands on line 257
       {kCsvHeader, 0, "no address points, only a header"},
+      {"latitude,longitude,prefecture,city,area,latitude\n" + good, 1, "names the \"latitude\" column twice"},
+      {"area,latitude,longitude,prefecture,city,area\n" + good, 1, "names the \"area\" column twice"},
+      // A bad field is quoted to its first 80 bytes, not cutting a character.
+      {kCsvHeader + good + std::string(1000, '9') + "x,139.0,東京都,千代田区,丸の内\n", 3,
+       "latitude \"" + std::string(80, '9') + "\"... (1001 bytes) is not a number"},
+      {kCsvHeader + good + "35.0,139.0,東京都,千代田区,x" + Repeat("町", 200) + "\n", 3,
+       "area \"x" + Repeat("町", 26) + "\"... (601 bytes) takes 401 bytes"},
   };
   for (const Case& c : cases) {
     TempDir dir;
@@ -225,6 +238,44 @@ TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
   }
 }
 
+TEST(PackageBuild, NamesWithControlCharactersAreRefusedWithTheirLine) {
+  const struct Case {
+    std::string row;
+    const char* says;
+  } cases[] = {
+      {std::string("35.0,139.0,東京都,千代田区,丸の") + '\0' + "内", "area \"丸の\\x00内\" holds a control character (0x00)"},
+      {"35.0,139.0,東京都,千代\x1B[31m田区,丸の内", "city \"千代\\x1B[31m田区\" holds a control character (0x1B)"},
+      {"35.0,139.0,東京\t都,千代田区,丸の内", "prefecture \"東京\\x09都\" holds a control character (0x09)"},
+      {"35.0,139.0,東京都,千代田区,丸の内\x7F", "area \"丸の内\\x7F\" holds a control character (0x7F)"},
+      {"35.0,139.0,東京都,千代田区,\x01丸の内", "area \"\\x01丸の内\" holds a control character (0x01)"},
+      {"35.0,139.0,東京都,千代田区,\"丸の\x1F内\"", "holds a control character (0x1F)"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "in.csv", std::string(kCsvHeader) + "35.0,139.0,東京都,千代田区,丸の内\n" + c.row + "\n");
+    try {
+      BuildPackage(dir / "in.csv", dir / "out.bin");
+      ADD_FAILURE() << "accepted: " << c.says;
+    } catch (const PackError& error) {
+      EXPECT_EQ(std::string(error.what()).rfind(dir / "in.csv:3: ", 0), 0u) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
+    }
+  }
+}
+
+TEST(PackageBuild, LinesEndingInALoneCrAreLines) {
+  std::string crOnly = kTownsCsv;
+  std::replace(crOnly.begin(), crOnly.end(), '\n', '\r');
+  TempDir dir;
+  WriteBytes(dir / "lf.csv", kTownsCsv);
+  WriteBytes(dir / "cr.csv", crOnly);
+  const BuildSummary lf = BuildPackage(dir / "lf.csv", dir / "lf.bin");
+  const BuildSummary cr = BuildPackage(dir / "cr.csv", dir / "cr.bin");
+  EXPECT_EQ(cr.points, 7u);
+  EXPECT_EQ(cr.areas, lf.areas);
+  EXPECT_EQ(ReadBytes(dir / "cr.bin"), ReadBytes(dir / "lf.bin"));
+}
+
 TEST(PackageBuild, AFailedBuildLeavesTheOldPackageAsItWas) {
   TempDir dir;
   WriteBytes(dir / "out.bin", "old package");
@@ -238,8 +289,9 @@ TEST(PackageBuild, FilesThatCannotBeReadOrWrittenAreNamed) {
   TempDir dir;
   WriteBytes(dir / "in.csv", kTownsCsv);
   std::filesystem::create_directory(dir / "folder");
-  const struct { std::string input, output, named; } cases[] = {
-      {dir / "missing.csv", dir / "out.bin", dir / "missing.csv"},
+  const struct { std::string input, output, says; } cases[] = {
+      {dir / "missing.csv", dir / "out.bin", dir / "missing.csv: no such file"},
+      {dir / "folder", dir / "out.bin", dir / "folder: is a folder, not a file"},
       {dir / "in.csv", dir / "no-such-folder/out.bin", dir / "no-such-folder/out.bin"},
       {dir / "in.csv", dir / "folder", dir / "folder"},  // the target is a folder
   };
@@ -248,7 +300,7 @@ TEST(PackageBuild, FilesThatCannotBeReadOrWrittenAreNamed) {
       BuildPackage(c.input, c.output);
       ADD_FAILURE() << "built " << c.output;
     } catch (const PackError& error) {
-      EXPECT_NE(std::string(error.what()).find(c.named), std::string::npos) << error.what();
+      EXPECT_NE(std::string(error.what()).find(c.says), std::string::npos) << error.what();
     }
     EXPECT_EQ(Files(dir), (std::vector<std::string>{"folder", "in.csv"})) << c.output;
   }

@@ -2,6 +2,7 @@
 // verifier claims to find is found in a package crafted with that damage.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <functional>
 #include <sstream>
 #include <string>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "kavrel/platform/text.h"
+#include "pack_error.h"
+#include "kavrelcore.h"
+#include "package_index.h"
 #include "package_list.h"
 #include "package_verify.h"
 #include "test_packages.h"
@@ -143,10 +147,65 @@ TEST(VerifyPackage, FindsEveryKindOfDamage) {
   }
 }
 
-TEST(VerifyPackage, AMissingFileCannotBeRead) {
+TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot) {
+  const std::string zeros(KAVREL_MAX_ENTRY_BYTES + std::size_t{1}, '\0');
+  const auto withEntry = [](std::string name, std::string stored, std::uint32_t offset) {
+    Sample sample;
+    sample.more = [=](PackageWriter& w) { w.AddStored(name, stored, kMethodDeflate); };
+    std::string bytes = sample.Bytes();
+    // The offset field follows the name, the method and the flag.
+    const std::size_t field = bytes.find(name) + name.size() + 2;
+    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
+    return bytes;
+  };
+  std::string sound = Sample().Bytes();
+  const std::uint32_t end = static_cast<std::uint32_t>(sound.size() - ReadPackageIndex(sound).dataStart);
+  const struct Case {
+    const char* what;
+    std::string bytes;
+    const char* found;  // null: sound
+  } cases[] = {
+      {"inflates past the cap", withEntry("/readme", RawDeflate(zeros, 1), end),
+       "/readme: the engine cannot load it (result code -1007: a damaged stream, or more than 67108864 bytes)"},
+      {"size 0 far away", withEntry("/readme", "", 0xFFFFFF00u), nullptr},
+      {"reaches past the end", withEntry("/L3/5/LLP35690000.gzbin", "x", end + 1), "its data (1 bytes"},
+  };
+  for (const Case& c : cases) {
+    TempDir dir;
+    WriteBytes(dir / "p.bin", c.bytes);
+    testing::internal::CaptureStderr();
+    const VerifyReport report = VerifyPackage(dir / "p.bin");
+    testing::internal::GetCapturedStderr();
+    if (c.found == nullptr) {
+      EXPECT_TRUE(report.Sound()) << c.what << ":\n" << Joined(report.problems);
+    } else {
+      EXPECT_NE(Joined(report.problems).find(c.found), std::string::npos) << c.what << ":\n" << Joined(report.problems);
+    }
+  }
+}
+
+TEST(VerifyAndList, AMissingFileOrAFolderIsNamedAsSuchNotCalledDamaged) {
   TempDir dir;
-  const VerifyReport report = VerifyPackage(dir / "absent.bin");
-  EXPECT_EQ(report.problems, std::vector<std::string>{"cannot be read"});
+  std::filesystem::create_directory(dir / "folder");
+  const struct { std::string path, says; } cases[] = {
+      {dir / "absent.bin", dir / "absent.bin: no such file"},
+      {dir / "folder", dir / "folder: is a folder, not a file"},
+  };
+  for (const auto& c : cases) {
+    try {
+      VerifyPackage(c.path);
+      ADD_FAILURE() << "verified " << c.path;
+    } catch (const PackError& error) {
+      EXPECT_EQ(error.what(), c.says);
+    }
+    std::ostringstream out, errors;
+    try {
+      ListPackage(c.path, out, errors);
+      ADD_FAILURE() << "listed " << c.path;
+    } catch (const PackError& error) {
+      EXPECT_EQ(error.what(), c.says);
+    }
+  }
 }
 
 TEST(ListPackage, OneLinePerEntryAndATotal) {
