@@ -1,7 +1,6 @@
 // kavrel-pack: builds, lists and verifies kavrel data packages.
 #include <exception>
 #include <iostream>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,11 +55,7 @@ int Build(const std::vector<std::string>& args) {
   if (!attribution.empty() && !attributionFile.empty()) {
     return UsageError("give --attribution or --attribution-file, not both");
   }
-  if (!attributionFile.empty()) {
-    const std::optional<std::string> text = kavrel::pack::ReadWholeFile(attributionFile);
-    if (!text) throw kavrel::pack::PackError(attributionFile + ": cannot be read");
-    attribution = *text;
-  }
+  if (!attributionFile.empty()) attribution = kavrel::pack::ReadWholeFile(attributionFile);
   const kavrel::pack::BuildSummary summary = kavrel::pack::BuildPackage(input, output, attribution);
   if (summary.outsideArea != 0) {
     std::cerr << "kavrel-pack: warning: " << summary.outsideArea

@@ -1,4 +1,4 @@
-// Every single-byte change of the default package: opening it, looking up
+// Every single-byte change of the sample package: opening it, looking up
 // before and after preloading never crashes, never holds an entry beyond the
 // cap and never allocates more than the cap. The bound is on allocation, so
 // this program counts every operator new of the process; it is not built
@@ -102,7 +102,7 @@ std::int64_t Exercise(const std::u16string& path) {
 }
 
 TEST(PackageDamage, NoSingleByteChangeCrashesOrAllocatesBeyondTheCap) {
-  const std::string original = test::ReadBytes(KAVREL_OUTPUT_DIR "/kavreldata.bin");
+  const std::string original = test::ReadBytes(KAVREL_SAMPLE_PACKAGE);
   ASSERT_GT(original.size(), 1000u);
   test::TempDir dir;
   const std::string path = dir / "damaged.bin";
