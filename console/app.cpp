@@ -2,9 +2,12 @@
 
 #include "batch.h"
 #include "coordinate_text.h"
+#include "failure_report.h"
+#include "kavrel/platform/console.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "message_format.h"
+#include "record_writer.h"
 #include "resources/messages.h"
 #include "resources/version_info.h"
 
@@ -17,10 +20,49 @@ constexpr std::u16string_view kLineEnd = u"\r\n";
 // A coordinate text that would not have fitted a 255-byte buffer is not read.
 constexpr std::size_t kMaxCoordinateBytes = 255;
 
-double ReadCoordinateArgument(const std::u16string& text) {
-  const std::string bytes = platform::Utf16ToConsole(text);
-  if (bytes.size() > kMaxCoordinateBytes) return 0.0;
-  return ParseCoordinateText(bytes.c_str());
+void WarnNotWhole(const char* option, const std::u16string& text, const std::string& used) {
+  ReportOnStandardError(std::string("warning: ") + option + " " +
+                        Quoted(platform::Utf16ToConsoleKeepingBytes(text)) +
+                        " does not read whole as a number; " + used + " is used");
+}
+
+// The value of /lat or /lon. Its designed reading stays (a text that does
+// not read whole still gives what its start reads as), with a warning.
+double ReadCoordinateArgument(const char* option, const std::u16string& text) {
+  const std::string bytes = platform::Utf16ToConsoleKeepingBytes(text);
+  const bool tooLong = bytes.size() > kMaxCoordinateBytes;
+  const double value = tooLong ? 0.0 : ParseCoordinateText(bytes.c_str());
+  if (tooLong || !ReadsWhole(bytes.c_str())) {
+    std::string used;
+    AppendFixed6(used, value);
+    WarnNotWhole(option, text, used);
+  }
+  return value;
+}
+
+void WarnIfNotCount(const char* option, const std::u16string& text, std::int32_t used) {
+  if (!text.empty() && !IsWholeCount(text)) WarnNotWhole(option, text, std::to_string(used));
+}
+
+// Arguments keep the bytes that the console codeset cannot read (see main),
+// for file names; in a separator such a byte stands for U+FFFD, the
+// replacement character, as in any other text read from the console.
+std::u16string WithoutKeptBytes(std::u16string text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool afterHigh = i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
+    if (text[i] >= 0xDC00 && text[i] <= 0xDCFF && !afterHigh) text[i] = 0xFFFD;
+  }
+  return text;
+}
+
+// Says once, before a lookup or a conversion, when addresses cannot come
+// out right: a codeset without Japanese writes each character as "?".
+void WarnIfCodesetLacksJapanese() {
+  constexpr std::u16string_view kSample = u"東京都千代田区丸の内";
+  if (platform::ConsoleToUtf16(platform::Utf16ToConsole(kSample)) == kSample) return;
+  ReportOnStandardError("warning: the locale's codeset " + platform::ConsoleCodeset() +
+                        " cannot write Japanese; every character of an address that it lacks"
+                        " is written as \"?\" (choose a UTF-8 locale)");
 }
 
 void PrintStatistics(CConsoleOutput& out, const BatchJob& job) {
@@ -62,27 +104,43 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
     PrintUsage(out);
     return kExitSuccess;
   }
-  if (!info.m_strSeparator.empty()) m_appInfo.m_strSeparator = info.m_strSeparator;
+  if (!info.m_strSeparator.empty()) m_appInfo.m_strSeparator = WithoutKeptBytes(info.m_strSeparator);
   if (info.m_nStep > 0) m_appInfo.m_nStep = info.m_nStep;
   if (info.m_nWidth > 0) m_appInfo.m_nWidth = info.m_nWidth;
 
-  if (!info.m_strLatitude.empty() && !info.m_strLongitude.empty()) {
-    const double latitude = ReadCoordinateArgument(info.m_strLatitude);
-    const double longitude = ReadCoordinateArgument(info.m_strLongitude);
-    return m_appInfo.LookupSinglePoint(out, latitude, longitude) ? kExitSuccess : kExitFailure;
+  const bool lookup = !info.m_strLatitude.empty() && !info.m_strLongitude.empty();
+  if (!lookup && (info.m_strInFile.empty() || info.m_strOutFile.empty())) {
+    PrintVersion(out);
+    out.Write(LoadMessage(kMsgArgumentError));
+    out.Write(kLineEnd);
+    out.Write(kLineEnd);
+    ReportOnStandardError("nothing to do: give /lat and /lon for one lookup, or /in and /out "
+                          "for a conversion (/help lists the options)");
+    return kExitArgumentError;
   }
-  if (!info.m_strInFile.empty() && !info.m_strOutFile.empty()) return RunBatch(info, out);
+  WarnIfNotCount("/step", info.m_strStep, m_appInfo.m_nStep);
+  WarnIfNotCount("/width", info.m_strWidth, m_appInfo.m_nWidth);
+  WarnIfCodesetLacksJapanese();
+  if (!lookup) return RunBatch(info, out);
 
-  PrintVersion(out);
-  out.Write(LoadMessage(kMsgArgumentError));
-  out.Write(kLineEnd);
-  out.Write(kLineEnd);
-  return kExitArgumentError;
+  const double latitude = ReadCoordinateArgument("/lat", info.m_strLatitude);
+  const double longitude = ReadCoordinateArgument("/lon", info.m_strLongitude);
+  if (!m_appInfo.LookupSinglePoint(out, latitude, longitude)) return kExitFailure;
+  // A write the system held back can still fail when the output is closed.
+  if (out.handle != kInvalidHandle) {
+    if (const int error = platform::CloseStandardOutput(); error != 0) {
+      ReportOnStandardError("cannot write the address to standard output: " +
+                            platform::SystemErrorText(error));
+      return kExitFailure;
+    }
+  }
+  return kExitSuccess;
 }
 
 int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out) {
-  if (m_appInfo.m_engine.LoadEngine() != 0) {
+  if (const std::int32_t loaded = m_appInfo.m_engine.LoadEngine(); loaded != 0) {
     out.Write(LoadMessage(kMsgEngineInitFailed));
+    ReportOnStandardError(m_appInfo.m_engine.DescribeLoadFailure(loaded));
     return kExitFailure;
   }
   BatchJob job;
@@ -96,8 +154,14 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out
   out.Write(LoadMessage(kMsgConversionStarted));
   out.Write(kLineEnd);
   const std::int32_t result = ConvertCsvFile(m_appInfo.m_engine, job);
+  if (job.linesCutAtLoneCr > 0) {
+    ReportOnStandardError(std::to_string(job.linesCutAtLoneCr) +
+                          " line(s) held a carriage return without a line feed after it; what "
+                          "followed it in the line was not looked at (lines end at a line feed)");
+  }
   if (const int message = BatchFailureMessage(result); message != 0) {
     out.Write(LoadMessage(message));
+    ReportOnStandardError(job.failure);
     return kExitFailure;
   }
   out.Write(LoadMessage(kMsgConversionFinished));

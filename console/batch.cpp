@@ -1,17 +1,21 @@
 #include "batch.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "console_output.h"
+#include "failure_report.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "line_reader.h"
 #include "line_scan.h"
 #include "message_format.h"
+#include "record_writer.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
@@ -23,14 +27,50 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// Closes the output and tells whether everything buffered reached the file.
-bool CloseChecked(FilePtr& file) {
-  const bool flushed = std::fflush(file.get()) == 0 && !std::ferror(file.get());
-  return (std::fclose(file.release()) == 0) && flushed;
+// Closes the output and tells whether everything buffered reached the file;
+// when not, `error` receives the error number.
+bool CloseChecked(FilePtr& file, RecordWriter& writer, int& error) {
+  errno = 0;
+  bool written = writer.Flush() && std::fflush(file.get()) == 0 && !std::ferror(file.get());
+  if (!written) error = errno;
+  if (std::fclose(file.release()) != 0 && written) {
+    written = false;
+    error = errno;
+  }
+  return written;
 }
 
-bool WriteBytes(std::FILE* file, const char* bytes, std::size_t count) {
-  return std::fwrite(bytes, 1, count, file) == count;
+std::string FileFailure(const char* what, const std::string& path, int error) {
+  return std::string(what) + " " + Quoted(path) + ": " + platform::SystemErrorText(error);
+}
+
+// The bytes a line without a coordinate pair is written as: the bytes before
+// its first NUL, and its own line end when the NUL cut that off.
+std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) {
+  const std::size_t nul = line.find('\0');
+  lineEnd = {};
+  if (nul == std::string::npos) return line;
+  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+    lineEnd = "\r\n";
+  } else if (!line.empty() && line.back() == '\n') {
+    lineEnd = "\n";
+  }
+  return std::string_view(line).substr(0, nul);
+}
+
+// True when a carriage return not followed by a line feed, before the first
+// NUL, has bytes after it other than line ends: the token scan stops at it,
+// so those bytes are never looked at.
+bool LoneCrCutsLine(const std::string& line) {
+  const std::size_t scanned = std::min(line.find('\0'), line.size());
+  for (std::size_t cr = line.find('\r'); cr < scanned; cr = line.find('\r', cr + 1)) {
+    if (cr + 1 < line.size() && line[cr + 1] == '\n') continue;
+    for (std::size_t i = cr + 1; i < scanned; ++i) {
+      if (line[i] != '\r' && line[i] != '\n') return true;
+    }
+    return false;
+  }
+  return false;
 }
 
 // Progress lines at each further tenth of the input, as a percentage of the
@@ -57,14 +97,39 @@ private:
   double m_threshold = 0.0;
 };
 
-std::int32_t SendParameters(const CEngineBinding& engine, const BatchJob& job) {
-  if (engine.m_pSetStep == nullptr || job.step <= 0 || job.width <= 0) return kBatchStepRefused;
-  engine.m_pSetStep(job.step, job.width);
-  if (engine.m_pSetSeparator == nullptr || engine.m_pSetSeparator(job.separator.c_str()) != 0) {
-    return kBatchSeparatorRefused;
+std::int32_t SendParametersAndPreload(const CEngineBinding& engine, BatchJob& job) {
+  switch (SendParameters(engine, job.step, job.width, job.separator, job.failure)) {
+    case ParameterRefusal::kStep: return kBatchStepRefused;
+    case ParameterRefusal::kSeparator: return kBatchSeparatorRefused;
+    case ParameterRefusal::kNone: break;
   }
-  if (engine.m_pPreloadData == nullptr || engine.m_pPreloadData() != 0) return kBatchPreloadRefused;
+  if (engine.m_pPreloadData == nullptr) {
+    job.failure = "the engine library has no function PreloadData";
+    return kBatchPreloadRefused;
+  }
+  if (const std::int32_t result = engine.m_pPreloadData(); result != 0) {
+    job.failure = "cannot load the data package " + Quoted(engine.DataFilePath()) +
+                  " into memory: " + ResultCodeMeaning(result);
+    return kBatchPreloadRefused;
+  }
   return kBatchCompleted;
+}
+
+// Why the conversion must not write to `outputPath`, or empty when it may:
+// the output would replace the input or the package the engine reads.
+std::string OutputRefusal(const std::string& outputPath, const std::string& inputPath,
+                          const std::string& packagePath) {
+  const std::optional<platform::FileIdentity> output = platform::IdentifyFile(outputPath);
+  if (!output) return {};
+  if (output == platform::IdentifyFile(inputPath)) {
+    return "the output file " + Quoted(outputPath) + " is the input file " + Quoted(inputPath) +
+           ": writing it would destroy the input; nothing was written";
+  }
+  if (!packagePath.empty() && output == platform::IdentifyFile(packagePath)) {
+    return "the output file " + Quoted(outputPath) + " is the data package " + Quoted(packagePath) +
+           " in use; nothing was written";
+  }
+  return {};
 }
 
 }  // namespace
@@ -72,36 +137,52 @@ std::int32_t SendParameters(const CEngineBinding& engine, const BatchJob& job) {
 std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job) {
   job.succeeded = 0;
   job.failed = 0;
+  job.linesCutAtLoneCr = 0;
+  job.failure.clear();
   job.startTime = platform::CalendarSeconds();
 
-  const std::int32_t parameters = SendParameters(engine, job);
+  const std::int32_t parameters = SendParametersAndPreload(engine, job);
   if (parameters != kBatchCompleted) return parameters;
 
-  const std::string inputPath = platform::Utf16ToConsole(job.inputPath);
-  const std::string outputPath = platform::Utf16ToConsole(job.outputPath);
+  // File names are bytes: whatever the arguments held comes back unchanged.
+  const std::string inputPath = platform::Utf16ToConsoleKeepingBytes(job.inputPath);
+  const std::string outputPath = platform::Utf16ToConsoleKeepingBytes(job.outputPath);
   const std::uint64_t inputSize = platform::FileSize(inputPath).value_or(0);
 
+  FilePtr input(std::fopen(inputPath.c_str(), "rb"));
+  if (!input) {
+    job.failure = FileFailure("cannot open the input file", inputPath, errno);
+    return kBatchInputUnreadable;
+  }
   // A folder opens for reading here but cannot be read; refuse it before the
   // output file is made.
-  if (!platform::FileExists(inputPath)) return kBatchInputUnreadable;
-  FilePtr input(std::fopen(inputPath.c_str(), "rb"));
-  if (!input) return kBatchInputUnreadable;
+  if (!platform::FileExists(inputPath)) {
+    job.failure = "the input " + Quoted(inputPath) + " is a folder, not a file";
+    return kBatchInputUnreadable;
+  }
+  job.failure = OutputRefusal(outputPath, inputPath, engine.DataFilePath());
+  if (!job.failure.empty()) return kBatchOutputUnwritable;
   FilePtr output(std::fopen(outputPath.c_str(), "wb"));
-  if (!output) return kBatchOutputUnwritable;
+  if (!output) {
+    job.failure = FileFailure("cannot create the output file", outputPath, errno);
+    return kBatchOutputUnwritable;
+  }
 
-  const platform::TextCodec toConsole("UTF-16LE", platform::ConsoleCodeset().c_str());
   LineReader reader(input.get());
+  RecordWriter writer(output.get());
   ProgressReport progress(job.outputHandle, inputSize);
   std::string line;
-  std::string record;
   std::u16string address;
+  int error = 0;
 
   while (!reader.AtEnd()) {
     if (!reader.ReadLine(line)) {
-      CloseChecked(output);
+      job.failure = FileFailure("cannot read the input file", inputPath, errno);
+      CloseChecked(output, writer, error);
       return kBatchInputUnreadable;
     }
     const CoordinatePair pair = ScanCoordinatePair(line.c_str());
+    if (LoneCrCutsLine(line)) ++job.linesCutAtLoneCr;
     bool written = true;
     if (pair.IsComplete()) {
       address.clear();
@@ -110,26 +191,27 @@ std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job) {
       } else {
         ++job.failed;
       }
-      char numbers[128];
-      const int length =
-          std::snprintf(numbers, sizeof numbers, "%f,%f,", pair.latitude, pair.longitude);
-      record.assign(numbers, static_cast<std::size_t>(length));
-      record += toConsole.Convert(platform::Utf16Bytes(address));
-      record += "\r\n";
-      written = WriteBytes(output.get(), record.data(), record.size());
-    } else if (const std::size_t length = std::strlen(line.c_str()); length != 0) {
+      written = writer.WriteRecord(pair.latitude, pair.longitude, address);
+    } else if (!line.empty()) {
       ++job.failed;
-      written = WriteBytes(output.get(), line.data(), length);
+      std::string_view lineEnd;
+      const std::string_view copied = CopiedLine(line, lineEnd);
+      written = writer.WriteBytes(copied) && writer.WriteBytes(lineEnd);
     }
     if (!written) {
-      CloseChecked(output);
+      error = errno;
+      job.failure = FileFailure("cannot write the output file", outputPath, error);
+      CloseChecked(output, writer, error);
       return kBatchOutputUnwritable;
     }
     progress.Update(reader.Position(), job.succeeded, job.failed);
   }
 
   input.reset();
-  if (!CloseChecked(output)) return kBatchOutputUnwritable;
+  if (!CloseChecked(output, writer, error)) {
+    job.failure = FileFailure("cannot write the output file", outputPath, error);
+    return kBatchOutputUnwritable;
+  }
   job.endTime = platform::CalendarSeconds();
   return kBatchCompleted;
 }

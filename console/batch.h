@@ -32,6 +32,12 @@ struct BatchJob {
   std::int32_t failed = 0;      // other lines that were not empty
   std::int64_t startTime = 0;   // calendar seconds at the start
   std::int64_t endTime = 0;     // calendar seconds after a completed run only
+  // Lines in which a carriage return without a line feed after it cut off
+  // bytes that the token scan therefore never saw.
+  std::int32_t linesCutAtLoneCr = 0;
+  // For a result other than 0: what failed, which file and why, as one line
+  // for standard error.
+  std::string failure;
 };
 
 // Runs one conversion with an engine that LoadEngine has started. Sends
@@ -39,12 +45,17 @@ struct BatchJob {
 // the output line by line: a line holding a latitude and a longitude (see
 // ScanCoordinatePair) becomes "lat,lon,address\r\n" with six decimals
 // (address empty when the lookup fails, which counts as failed); any other
-// line that is not empty is copied up to its first NUL and counts as failed.
+// line that is not empty counts as failed and is copied up to its first NUL,
+// followed by its own line end (CR LF or LF) when the NUL cut it off, so
+// that every line read gives one line written.
 // After each line a progress line (message 156 and CR LF) goes to
 // outputHandle each time the read position passes another tenth of the
 // input's size; an input of unknown or zero size shows none.
-// Returns a BatchResult. On 2004 and 2005 after the output was created, what
-// was written stays in it.
+// An output that is the input file or the package the engine uses (the same
+// device and inode, whatever the names) is refused with 2005 before anything
+// is opened for writing. Returns a BatchResult, with `failure` set when it is
+// not 0. On 2004 and 2005 after the output was created, what was written
+// stays in it.
 std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job);
 
 }  // namespace kavrel::console

@@ -48,8 +48,14 @@ void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOpti
     case kOptionLon: m_strLongitude = text; break;
     case kOptionLat: m_strLatitude = text; break;
     case kOptionSep: m_strSeparator = text; break;
-    case kOptionStep: m_nStep = CountOrDefault(text, kDefaultStep); break;
-    case kOptionWidth: m_nWidth = CountOrDefault(text, kDefaultWidth); break;
+    case kOptionStep:
+      m_nStep = CountOrDefault(text, kDefaultStep);
+      m_strStep = text;
+      break;
+    case kOptionWidth:
+      m_nWidth = CountOrDefault(text, kDefaultWidth);
+      m_strWidth = text;
+      break;
     default: break;  // no option yet, or one that takes no value
   }
 }
@@ -89,6 +95,14 @@ std::int32_t ParseCount(std::u16string_view text) {
     if (value > kMax) return static_cast<std::int32_t>(kMax);
   }
   return static_cast<std::int32_t>(value);
+}
+
+bool IsWholeCount(std::u16string_view text) {
+  if (text.empty()) return false;
+  for (char16_t c : text) {
+    if (c < u'0' || c > u'9') return false;
+  }
+  return true;
 }
 
 }  // namespace kavrel::console

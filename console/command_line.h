@@ -56,6 +56,8 @@ public:
   std::u16string m_strSeparator;
   std::int32_t m_nStep = kDefaultStep;
   std::int32_t m_nWidth = kDefaultWidth;
+  std::u16string m_strStep;   // the step as typed, for the warning about a value that is not a number
+  std::u16string m_strWidth;  // likewise the width
   int m_nOption = -1;  // identifier of the last option word, -1 before the first
 };
 
@@ -74,5 +76,8 @@ int LookupOption(std::u16string_view word);
 // does not begin with a digit. Digits beyond the range of a 32-bit signed
 // integer give its largest value.
 std::int32_t ParseCount(std::u16string_view text);
+
+// True when `text` is a whole count: digits only, at least one.
+bool IsWholeCount(std::u16string_view text);
 
 }  // namespace kavrel::console

@@ -1,5 +1,7 @@
 #include "console_output.h"
 
+#include <cerrno>
+
 #include "kavrel/platform/console.h"
 #include "kavrel/platform/text.h"
 
@@ -10,13 +12,16 @@ int CConsoleOutput::Write(std::u16string_view text) {
     status = 2;
     return 0;
   }
-  return WriteAnsiText(handle, text);
+  return WriteAnsiText(handle, text, &writeError);
 }
 
-int WriteAnsiText(int handle, std::u16string_view text) {
+int WriteAnsiText(int handle, std::u16string_view text, int* error) {
   if (handle < 0 || text.empty()) return 0;
   const std::string bytes = platform::Utf16ToConsole(text);
-  if (!platform::WriteAll(handle, bytes)) return 0;
+  if (!platform::WriteAll(handle, bytes)) {
+    if (error != nullptr) *error = errno;
+    return 0;
+  }
   return static_cast<int>(bytes.size());
 }
 

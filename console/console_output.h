@@ -13,11 +13,13 @@ inline constexpr int kInvalidHandle = -1;
 
 // Where the console's texts go, and whether a write was refused.
 struct CConsoleOutput {
-  int handle;      // file descriptor, or kInvalidHandle
-  int status = 0;  // 2 once a write was attempted on kInvalidHandle
+  int handle;          // file descriptor, or kInvalidHandle
+  int status = 0;      // 2 once a write was attempted on kInvalidHandle
+  int writeError = 0;  // error number of the last write that failed, 0 while none has
 
   // Writes `text` through WriteAnsiText. On kInvalidHandle nothing is written
-  // and status becomes 2. Returns the number of bytes written.
+  // and status becomes 2. Returns the number of bytes written; a failed write
+  // returns 0 and sets writeError.
   int Write(std::u16string_view text);
 };
 
@@ -25,7 +27,8 @@ struct CConsoleOutput {
 // POSIX locales; unmappable characters become '?') and writes all of it to
 // `handle`. A negative handle writes nothing. Returns the number of bytes
 // written, 0 when nothing was or the write failed. A failed write (a closed
-// pipe included) is not reported otherwise: console output is best effort.
-int WriteAnsiText(int handle, std::u16string_view text);
+// pipe included) is not reported otherwise: console output is best effort,
+// unless `error` is given, which then receives the failure's error number.
+int WriteAnsiText(int handle, std::u16string_view text, int* error = nullptr);
 
 }  // namespace kavrel::console

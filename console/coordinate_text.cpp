@@ -34,7 +34,11 @@ double ReadUnsigned(const char* first, const char* last, bool exponentNegative) 
   return value;
 }
 
-double ParseDecimal(const char* p) {
+// Each reader leaves in `end` the position after the last byte it used
+// (the start of the text when it could read nothing).
+double ParseDecimal(const char* text, const char** end) {
+  const char* p = text;
+  *end = text;
   while (IsSpace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -55,19 +59,26 @@ double ParseDecimal(const char* p) {
     // An exponent letter without digits is not part of the number.
     if (IsDigit(*q)) p = SkipDigits(q);
   }
+  *end = p;
   const double value = ReadUnsigned(first, p, exponentNegative);
   return negative ? -value : value;
 }
 
-double ParsePacked(const char* p) {
+double ParsePacked(const char* text, const char** end) {
+  const char* p = text;
+  *end = text;
   double fields[4] = {0.0, 0.0, 0.0, 0.0};
   for (double& field : fields) {
-    const char* end = SkipDigits(p);
-    if (end == p) break;
-    if (static_cast<std::size_t>(end - p) > kMaxFieldDigits) return 0.0;
-    field = ReadUnsigned(p, end, false);
-    p = end;
+    const char* digitsEnd = SkipDigits(p);
+    if (digitsEnd == p) break;
+    if (static_cast<std::size_t>(digitsEnd - p) > kMaxFieldDigits) {
+      *end = text;
+      return 0.0;
+    }
+    field = ReadUnsigned(p, digitsEnd, false);
+    p = digitsEnd;
     while (*p == '.') ++p;
+    *end = p;
   }
   const double d = fields[0], m = fields[1], s = fields[2], f = fields[3];
   // This order of the sums is the one whose results users have seen.
@@ -76,12 +87,22 @@ double ParsePacked(const char* p) {
 
 }  // namespace
 
-double ParseCoordinateText(const char* text) {
+double ParseCoordinateText(const char* text, const char** end) {
   int stops = 0;
   for (const char* p = text; !IsTextEnd(*p); ++p) {
     if (*p == '.') ++stops;
   }
-  return stops >= 2 ? ParsePacked(text) : ParseDecimal(text);
+  const char* unused = nullptr;
+  if (end == nullptr) end = &unused;
+  return stops >= 2 ? ParsePacked(text, end) : ParseDecimal(text, end);
+}
+
+bool ReadsWhole(const char* text) {
+  const char* end = nullptr;
+  ParseCoordinateText(text, &end);
+  if (end == text) return false;
+  if (*end != '\0' && std::strchr("NEWSnews", *end) != nullptr) ++end;  // a hemisphere letter
+  return *end == '\0';
 }
 
 bool IsCoordinateText(const char* text) {

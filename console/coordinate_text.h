@@ -15,7 +15,14 @@ namespace kavrel::console {
 // ended by any number of full stops, giving D + M/60 + S/3600 + F/360000;
 // a field that does not start with a digit ends the reading with it and all
 // later fields at 0. A field of 256 digits or more makes the whole text 0.0.
-double ParseCoordinateText(const char* text);
+// When `end` is given it receives the position after the last byte used,
+// `text` itself when nothing could be read.
+double ParseCoordinateText(const char* text, const char** end = nullptr);
+
+// True when ParseCoordinateText uses every byte of `text` but, at most, one
+// trailing hemisphere letter: "35.681236N" and "35.40.52.45" do, "35,68",
+// "35.6 km", "35.40.52.45.99" and "abc" do not.
+bool ReadsWhole(const char* text);
 
 // True when `text` has a digit, later a full stop, and a digit after that
 // full stop; other bytes are passed over. So 35 and 35. and .5 are false.

@@ -1,32 +1,66 @@
 #include "engine_binding.h"
 
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "failure_report.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
 
 namespace {
 
+// The folder of the running program with a trailing "/"; empty when unknown.
+std::string ProgramFolder() {
+  const std::string program = platform::ExecutablePath();
+  const std::size_t slash = program.rfind(platform::kPathSeparator);
+  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
+}
+
 // Loads the engine by bare name, so the program's RUNPATH ($ORIGIN, then
 // $ORIGIN/../lib) and the system's search order apply. The dynamic loader
 // reads the RUNPATH of the object that calls dlopen; when a sanitizer
 // runtime intercepts the call, that object is the runtime, so the two
 // RUNPATH folders are then tried by path.
-bool LoadEngineLibrary(platform::SharedLibrary& module) {
+// `error` receives the loader's reason for the first, bare-name attempt.
+bool LoadEngineLibrary(platform::SharedLibrary& module, std::string& error) {
   if (module.Load(kEngineLibraryName)) return true;
-  const std::string program = platform::ExecutablePath();
-  const std::size_t slash = program.rfind(platform::kPathSeparator);
-  if (slash == std::string::npos) return false;
-  const std::string folder = program.substr(0, slash + 1);
+  error = module.LoadError();
+  const std::string folder = ProgramFolder();
+  if (folder.empty()) return false;
   return module.Load(folder + kEngineLibraryName) ||
          module.Load(folder + "../lib/" + kEngineLibraryName);
+}
+
+// Where the engine looks for the package it is given by bare name: the
+// current folder (the name as given, then the current folder, are the same
+// place), then the program's folder.
+std::string PackagePlaces() {
+  const std::string name = platform::Utf16ToUtf8(kDataFileName);
+  std::string places = Quoted(platform::CurrentDirectory() + platform::kPathSeparator + name);
+  if (const std::string folder = ProgramFolder(); !folder.empty()) {
+    places += " and " + Quoted(folder + name);
+  }
+  return places;
+}
+
+// Why the file at `path` cannot be opened for reading, as the system says.
+std::string OpenFailureReason(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (file == nullptr) return platform::SystemErrorText(errno);
+  std::fclose(file);
+  return "it opens now, but did not for the engine";
 }
 
 }  // namespace
 
 std::int32_t CEngineBinding::LoadEngine() {
   UnloadEngine();
-  if (!LoadEngineLibrary(m_module)) return kEngineNotLoadable;
+  m_libraryError.clear();
+  if (!LoadEngineLibrary(m_module, m_libraryError)) return kEngineNotLoadable;
   m_pGetInfo = m_module.Bind<KavrelGetInfoFn>("GetInfo");
   m_pInitialize = m_module.Bind<KavrelInitializeFn>("Initialize");
   m_pCleanup = m_module.Bind<KavrelCleanupFn>("Cleanup");
@@ -35,6 +69,7 @@ std::int32_t CEngineBinding::LoadEngine() {
   m_pSetSeparator = m_module.Bind<KavrelSetSeparatorFn>("SetSeparator");
   m_pReverseGeocoding = m_module.Bind<KavrelReverseGeocodingFn>("ReverseGeocoding");
   m_pIsJapanRegion = m_module.Bind<KavrelIsJapanRegionFn>("IsJapanRegion");
+  m_pGetDatafilename = m_module.Bind<KavrelGetDatafilenameFn>("GetDatafilename");
   if (m_pInitialize == nullptr) return kEntryMissing;
   return m_pInitialize(kDataFileName);
 }
@@ -68,27 +103,90 @@ void CEngineBinding::UnloadEngine() {
   m_pSetSeparator = nullptr;
   m_pReverseGeocoding = nullptr;
   m_pIsJapanRegion = nullptr;
+  m_pGetDatafilename = nullptr;
+}
+
+std::string CEngineBinding::DataFilePath() const {
+  if (m_pGetDatafilename == nullptr) return {};
+  std::uint32_t size = 0;
+  if (m_pGetDatafilename(nullptr, &size) != KAVREL_E_FORMAT || size < 2) return {};
+  std::u16string path(size / 2, u'\0');
+  if (m_pGetDatafilename(path.data(), &size) != 0) return {};
+  path.resize(std::min(path.find(u'\0'), path.size()));
+  // The engine made the path from file system bytes read as UTF-8.
+  return platform::Utf16ToUtf8(path);
+}
+
+std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
+  if (code == kEngineNotLoadable) {
+    return "cannot load the engine library " + std::string(kEngineLibraryName) +
+           " (looked for beside the program, in ../lib and on the system's library path): " +
+           m_libraryError;
+  }
+  if (code == kEntryMissing) {
+    return "the engine library has no function Initialize: it is not a kavrel engine";
+  }
+  const std::string package = DataFilePath();
+  if (code == KAVREL_E_NO_FILE && package.empty()) {
+    return "no data package: looked for " + PackagePlaces();
+  }
+  if (code == KAVREL_E_NO_FILE) {
+    return "cannot open the data package " + Quoted(package) + ": " + OpenFailureReason(package);
+  }
+  if (code == KAVREL_E_FORMAT) {
+    return "the data package " + Quoted(package) + " is damaged: its header or index is not valid";
+  }
+  return "the engine did not start with the data package " + Quoted(package) + ": " +
+         ResultCodeMeaning(code);
 }
 
 bool CAppInfo::LookupSinglePoint(CConsoleOutput& out, double latitude, double longitude) {
-  if (m_engine.LoadEngine() != 0) {
+  if (const std::int32_t loaded = m_engine.LoadEngine(); loaded != 0) {
     out.Write(LoadMessage(kMsgEngineInitFailed));
+    ReportOnStandardError(m_engine.DescribeLoadFailure(loaded));
     return false;
   }
-  bool parametersSet = false;
-  if (m_engine.m_pSetStep != nullptr && m_nStep > 0 && m_nWidth > 0) {
-    m_engine.m_pSetStep(m_nStep, m_nWidth);
-    parametersSet = m_engine.m_pSetSeparator != nullptr &&
-                    m_engine.m_pSetSeparator(m_strSeparator.c_str()) == 0;
-  }
-  if (!parametersSet) {
+  if (std::string why; SendParameters(m_engine, m_nStep, m_nWidth, m_strSeparator, why) !=
+                       ParameterRefusal::kNone) {
     out.Write(LoadMessage(kMsgParameterFailed));
+    ReportOnStandardError(why);
     return false;
   }
   std::u16string address;
-  if (m_engine.ReverseLookup(latitude, longitude, address) != 0) return false;
-  out.Write(address);
+  if (const std::int32_t found = m_engine.ReverseLookup(latitude, longitude, address); found != 0) {
+    char point[64];
+    std::snprintf(point, sizeof point, "%f,%f", latitude, longitude);
+    ReportOnStandardError(std::string("no address for ") + point + ": " + ResultCodeMeaning(found));
+    return false;
+  }
+  if (out.Write(address) == 0 && out.writeError != 0) {
+    ReportOnStandardError("cannot write the address to standard output: " +
+                          platform::SystemErrorText(out.writeError));
+    return false;
+  }
   return !address.empty();
+}
+
+ParameterRefusal SendParameters(const CEngineBinding& engine, std::int32_t step, std::int32_t width,
+                                const std::u16string& separator, std::string& why) {
+  if (engine.m_pSetStep == nullptr) {
+    why = "the engine library has no function SetStep";
+    return ParameterRefusal::kStep;
+  }
+  if (step <= 0 || width <= 0) {
+    why = "the step and the width must be greater than 0";
+    return ParameterRefusal::kStep;
+  }
+  engine.m_pSetStep(step, width);
+  if (engine.m_pSetSeparator == nullptr) {
+    why = "the engine library has no function SetSeparator";
+    return ParameterRefusal::kSeparator;
+  }
+  if (const std::int32_t result = engine.m_pSetSeparator(separator.c_str()); result != 0) {
+    why = "the engine refused the separator: " + ResultCodeMeaning(result);
+    return ParameterRefusal::kSeparator;
+  }
+  return ParameterRefusal::kNone;
 }
 
 }  // namespace kavrel::console

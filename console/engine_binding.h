@@ -51,6 +51,16 @@ public:
   // non-zero result `address` is left as it was.
   std::int32_t ReverseLookup(double latitude, double longitude, std::u16string& address) const;
 
+  // The path of the package the engine found (also when opening it failed),
+  // in file system bytes; empty when the engine has none or cannot say.
+  std::string DataFilePath() const;
+
+  // One line that says why LoadEngine returned `code`, naming the library
+  // or the package and every place the package was looked for. A missing
+  // library, a missing package, one that cannot be opened and a damaged one
+  // are told apart.
+  std::string DescribeLoadFailure(std::int32_t code) const;
+
   // Calls the engine's Cleanup when bound, releases the library and empties
   // every entry. Nothing happens when no library is loaded.
   void UnloadEngine();
@@ -63,10 +73,22 @@ public:
   KavrelSetSeparatorFn m_pSetSeparator = nullptr;
   KavrelReverseGeocodingFn m_pReverseGeocoding = nullptr;
   KavrelIsJapanRegionFn m_pIsJapanRegion = nullptr;
+  KavrelGetDatafilenameFn m_pGetDatafilename = nullptr;  // for failure reports only
 
 private:
   platform::SharedLibrary m_module;
+  std::string m_libraryError;  // the loader's reason when the library was not loaded
 };
+
+// What SendParameters could not send.
+enum class ParameterRefusal { kNone, kStep, kSeparator };
+
+// Sends step and width (SetStep), then the separator (SetSeparator), to the
+// loaded engine. kStep when SetStep is not bound or step or width is not
+// positive (nothing is sent then); kSeparator when SetSeparator is not bound
+// or refuses. `why` receives a line for standard error on a refusal.
+ParameterRefusal SendParameters(const CEngineBinding& engine, std::int32_t step, std::int32_t width,
+                                const std::u16string& separator, std::string& why);
 
 // The console's settings: the engine binding and the separator, step and
 // width that the engine and the batch conversion receive.
@@ -76,7 +98,9 @@ public:
   // break: loads the engine (message 129 on failure), sends step, width and
   // separator (message 136 when SetStep or SetSeparator is missing, step or
   // width is not positive, or SetSeparator refuses), then looks up. A failed
-  // lookup writes nothing. True when an address was written.
+  // lookup writes nothing. True when an address was written. Each failure
+  // also gets a line on standard error (ReportOnStandardError), a write
+  // to standard output that fails included.
   bool LookupSinglePoint(CConsoleOutput& out, double latitude, double longitude);
 
   CEngineBinding m_engine;

@@ -13,6 +13,16 @@ constexpr std::size_t kTokenSize = 128;
 
 bool IsLineEnd(char c) { return c == '\0' || c == '\r' || c == '\n'; }
 
+// True when the run starting at `run` carries a minus sign: a "-" right
+// before it that does not itself follow a digit or a full stop (there it is
+// a dash between two numbers, 35.681236-139.767125).
+bool IsNegative(const char* line, const char* run) {
+  if (run == line || run[-1] != '-') return false;
+  if (run - 1 == line) return true;
+  const char before = run[-2];
+  return !((before >= '0' && before <= '9') || before == '.');
+}
+
 }  // namespace
 
 CoordinatePair ScanCoordinatePair(const char* line) {
@@ -26,7 +36,8 @@ CoordinatePair ScanCoordinatePair(const char* line) {
     const std::size_t length = static_cast<std::size_t>(end - p);
     const char* start = p;
     p = end;
-    if (length >= kTokenSize) continue;
+    // A negative number is never a coordinate in Japan, whatever its digits.
+    if (length >= kTokenSize || IsNegative(line, start)) continue;
     std::memcpy(token, start, length);
     token[length] = '\0';
     if (!IsCoordinateText(token)) continue;

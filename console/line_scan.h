@@ -23,7 +23,8 @@ struct CoordinatePair {
 // ParseCoordinateText; a value in the latitude range becomes the latitude,
 // else one in the longitude range the longitude, a later one replacing an
 // earlier. The scan ends as soon as both are set. Runs of 128 or more
-// characters are skipped whole. Bytes are taken one at a time, without
+// characters are skipped whole, and so is a run right after a minus sign
+// (a "-" that does not follow a digit or a full stop). Bytes are taken one at a time, without
 // regard to multibyte characters.
 CoordinatePair ScanCoordinatePair(const char* line);
 

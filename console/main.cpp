@@ -22,7 +22,11 @@ int main(int argc, char* argv[]) {
   try {
     std::vector<std::u16string> arguments;
     arguments.reserve(static_cast<std::size_t>(argc));
-    for (int i = 0; i < argc; ++i) arguments.push_back(kavrel::platform::ConsoleToUtf16(argv[i]));
+    // File names are bytes: the ones the codeset cannot read are kept, so
+    // that /in and /out name exactly the files given.
+    for (int i = 0; i < argc; ++i) {
+      arguments.push_back(kavrel::platform::ConsoleToUtf16KeepingBytes(argv[i]));
+    }
 
     kavrel::console::CConsoleOutput out{haveStandardOutput ? kavrel::platform::kStandardOutput
                                                            : kavrel::console::kInvalidHandle};

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -19,6 +20,17 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::optional<FileIdentity> IdentifyFile(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::string SystemErrorText(int error) {
+  // Only LC_CTYPE follows the user's locale, so the text is the C locale's.
+  return std::strerror(error);
 }
 
 std::string CurrentDirectory() {

@@ -22,6 +22,8 @@ SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
 bool SharedLibrary::Load(const std::string& fileName) {
   Release();
   m_handle = ::dlopen(fileName.c_str(), RTLD_NOW);
+  const char* error = m_handle == nullptr ? ::dlerror() : nullptr;
+  m_loadError = error != nullptr ? error : "";
   return m_handle != nullptr;
 }
 

@@ -166,3 +166,67 @@ std::string Utf16ToConsole(std::u16string_view text) {
 }
 
 }  // namespace kavrel::platform
+
+namespace kavrel::platform {
+
+namespace {
+
+constexpr char16_t kByteEscape = 0xDC00;
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+bool IsByteEscape(char16_t c) { return c >= kByteEscape && c <= kByteEscape + 0xFF; }
+
+void AppendUtf16Bytes(std::string& bytes, char16_t c) {
+  bytes.push_back(static_cast<char>(c & 0xFF));
+  bytes.push_back(static_cast<char>(c >> 8));
+}
+
+}  // namespace
+
+std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes) {
+  const std::string codeset = ConsoleCodeset();
+  const iconv_t cd = iconv_open("UTF-16LE", codeset.c_str());
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    throw std::runtime_error("text conversion not available: " + codeset + " to UTF-16LE");
+  }
+  char* in = const_cast<char*>(bytes.data());
+  std::size_t inLeft = bytes.size();
+  // One input byte gives at most one UTF-16 unit (two bytes), a 4-byte
+  // character one surrogate pair; the loop grows the room anyway.
+  std::string output(bytes.size() * 2 + 8, '\0');
+  std::size_t used = 0;
+  while (inLeft > 0) {
+    char* out = output.data() + used;
+    std::size_t outLeft = output.size() - used;
+    const std::size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+    used = output.size() - outLeft;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (errno != E2BIG) {  // EILSEQ or EINVAL: a byte that begins no valid character
+      output.resize(used);
+      AppendUtf16Bytes(output, static_cast<char16_t>(kByteEscape + static_cast<unsigned char>(*in)));
+      used = output.size();
+      ++in;
+      --inLeft;
+    }
+    output.resize(used * 2 + 8);
+  }
+  iconv_close(cd);
+  output.resize(used);
+  return Utf16FromBytes(output);
+}
+
+std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
+  const TextCodec codec("UTF-16LE", ConsoleCodeset().c_str());
+  std::string bytes;
+  std::size_t runStart = 0;
+  for (std::size_t i = 0; i <= text.size(); ++i) {
+    const bool escape = i < text.size() && IsByteEscape(text[i]) && (i == 0 || !IsHighSurrogate(text[i - 1]));
+    if (i < text.size() && !escape) continue;
+    bytes += codec.Convert(Utf16Bytes(text.substr(runStart, i - runStart)));
+    if (escape) bytes.push_back(static_cast<char>(text[i] - kByteEscape));
+    runStart = i + 1;
+  }
+  return bytes;
+}
+
+}  // namespace kavrel::platform

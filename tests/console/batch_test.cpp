@@ -121,10 +121,19 @@ TEST_F(BatchTest, SetsUpTheEngineThenConvertsPairsAndCopiesOtherLines) {
   EXPECT_GT(m_job.startTime, 0);
 }
 
-TEST_F(BatchTest, ALineIsCopiedUpToItsFirstNul) {
-  ASSERT_EQ(Convert(std::string("abc\0def\r\nxyz\r\n", 14)), kBatchCompleted);
-  EXPECT_EQ(Output(), "abcxyz\r\n");
-  EXPECT_EQ(m_job.failed, 2);
+// Each line read gives one line written: a NUL cuts the copy, not the line end.
+TEST_F(BatchTest, ALineIsCopiedUpToItsFirstNulThenItsOwnLineEnd) {
+  const std::string input("abc\0def\r\n"  // CR LF kept
+                          "\0\0\r\n"       // a NUL first: the line end alone
+                          "g\0\n"          // LF kept
+                          "x\0\r\r\n"      // the line end is the last CR LF only
+                          "xyz\r\n"
+                          "\0",             // a last line without a line end
+                          27);
+  ASSERT_EQ(Convert(input), kBatchCompleted);
+  EXPECT_EQ(Output(), "abc\r\n\r\ng\nx\r\nxyz\r\n");
+  EXPECT_EQ(m_job.failed, 6);
+  EXPECT_EQ(m_job.succeeded, 0);
 }
 
 TEST_F(BatchTest, SetUpFailuresStopBeforeAnyFileIsMade) {

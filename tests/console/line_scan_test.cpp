@@ -58,7 +58,14 @@ TEST(ScanCoordinatePair, TokensThatAreNotCoordinates) {
       {"\r\n", 0.0, 0.0},
       {"", 0.0, 0.0},
       {"N35.681236,139.767125E", 0.0, 139.767125},  // a leading letter makes the token unreadable
-      {"-35.5,139.5", 35.5, 139.5},          // the sign is no coordinate character
+      // A number with a minus sign is negative, so never a coordinate in Japan.
+      {"-35.5,139.5", 0.0, 139.5},
+      {"-35.68,-139.76\r\n", 0.0, 0.0},
+      {"x -35.68 139.76 35.5", 35.5, 139.76},
+      {"N-35.68,139.76", 0.0, 139.76},
+      // A dash between two numbers is no sign.
+      {"35.681236-139.767125", 35.681236, 139.767125},
+      {"35.-139.767125,35.5", 35.5, 139.767125},
       // A trail byte equal to 'N' joins the number after it (code page 932 "ク").
       {"\x83N35.681236,139.767125", 0.0, 139.767125},
   };

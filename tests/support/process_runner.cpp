@@ -1,15 +1,21 @@
 #include "process_runner.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 namespace kavrel::test {
 
-ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::string& workDir, StandardOutput mode) {
+namespace {
+
+ProcessResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                       const std::string& workDir, const RunOptions& options, bool captureError) {
+  const StandardOutput mode = options.mode;
   int fds[2];
   if (::pipe(fds) != 0) throw std::runtime_error("pipe failed");
 
@@ -17,8 +23,13 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   argv.push_back(const_cast<char*>(program.c_str()));
   for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
   argv.push_back(nullptr);
-  char environment0[] = "LC_ALL=C";
-  char* envp[] = {environment0, nullptr};
+  std::string locale = "LC_ALL=" + options.locale;
+  std::string localePath = "LOCPATH=" + options.localePath;
+  char* envp[] = {locale.data(), options.localePath.empty() ? nullptr : localePath.data(), nullptr};
+  // Standard error goes to a nameless file, read back when the child ended.
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> errorFile(captureError ? std::tmpfile() : nullptr,
+                                                             std::fclose);
+  if (captureError && !errorFile) throw std::runtime_error("tmpfile failed");
 
   if (mode != StandardOutput::kCaptured) ::close(fds[0]);
   const pid_t pid = ::fork();
@@ -27,10 +38,15 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
     if (mode == StandardOutput::kCaptured) ::close(fds[0]);
     if (mode == StandardOutput::kClosed) {
       ::close(STDOUT_FILENO);
+    } else if (!options.standardOutputFile.empty()) {
+      const int fd = ::open(options.standardOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) ::_exit(125);
+      ::close(fd);
     } else {
       ::dup2(fds[1], STDOUT_FILENO);
     }
     ::close(fds[1]);
+    if (errorFile) ::dup2(::fileno(errorFile.get()), STDERR_FILENO);
     if (::chdir(workDir.c_str()) != 0) ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp);
     ::_exit(127);
@@ -60,7 +76,25 @@ ProcessResult RunProcess(const std::string& program, const std::vector<std::stri
   } else if (WIFSIGNALED(status)) {
     result.signal = WTERMSIG(status);
   }
+  if (errorFile) {
+    std::rewind(errorFile.get());
+    char buffer[4096];
+    std::size_t n = 0;
+    while ((n = std::fread(buffer, 1, sizeof buffer, errorFile.get())) > 0) result.error.append(buffer, n);
+  }
   return result;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workDir, StandardOutput mode) {
+  return RunChild(program, arguments, workDir, RunOptions{mode, "C", "", ""}, false);
+}
+
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workDir, const RunOptions& options) {
+  return RunChild(program, arguments, workDir, options, true);
 }
 
 }  // namespace kavrel::test

@@ -18,6 +18,15 @@ struct ProcessResult {
   int exitStatus = -1;      // valid when exited
   int signal = 0;           // valid when !exited
   std::string output;       // standard output bytes (kCaptured)
+  std::string error;        // standard error bytes (RunOptions only)
+};
+
+// How RunProcess runs the child beyond its arguments and folder.
+struct RunOptions {
+  StandardOutput mode = StandardOutput::kCaptured;
+  std::string locale = "C";            // LC_ALL of the child
+  std::string localePath;              // LOCPATH of the child, when not empty
+  std::string standardOutputFile;      // when not empty: standard output goes to this file
 };
 
 // Runs `program` with `arguments` (argv[1..]) in `workDir`, with the
@@ -26,5 +35,10 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& workDir,
                          StandardOutput mode = StandardOutput::kCaptured);
+
+// The same with more choices; standard error is captured into `error`
+// instead of being passed through.
+ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::string& workDir, const RunOptions& options);
 
 }  // namespace kavrel::test

@@ -15,6 +15,23 @@ bool FileExists(const std::string& path);
 // Size in bytes of the file at `path`, or nothing when it cannot be stat'ed.
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+// What makes a file the same file under any of its names (hard and
+// symbolic links included): its device and inode numbers.
+struct FileIdentity {
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
+  bool operator==(const FileIdentity& other) const {
+    return device == other.device && inode == other.inode;
+  }
+};
+
+// The identity of the file `path` names, symbolic links followed; nothing
+// when it cannot be stat'ed (a missing file, among others).
+std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// The system's text for error number `error` (strerror), in English.
+std::string SystemErrorText(int error);
+
 // The current working directory, or an empty string when it cannot be had.
 std::string CurrentDirectory();
 

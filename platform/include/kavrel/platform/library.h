@@ -18,8 +18,11 @@ public:
 
   // Loads the library by file name, with the system's search order (the
   // program's RUNPATH first). Releases any library held before. False when
-  // it cannot be loaded.
+  // it cannot be loaded; LoadError() then says why.
   bool Load(const std::string& fileName);
+  // Why the last Load failed, as the system's loader put it; empty after a
+  // successful Load.
+  const std::string& LoadError() const { return m_loadError; }
   // Releases the library; nothing happens when none is loaded.
   void Release();
   bool IsLoaded() const { return m_handle != nullptr; }
@@ -36,6 +39,7 @@ public:
 
 private:
   void* m_handle = nullptr;
+  std::string m_loadError;
 };
 
 }  // namespace kavrel::platform

@@ -51,6 +51,16 @@ std::u16string ConsoleToUtf16(std::string_view bytes);
 // UTF-16 to console bytes, in ConsoleCodeset(); unmappable characters give '?'.
 std::string Utf16ToConsole(std::u16string_view text);
 
+// Console bytes that may hold bytes invalid in the console's codeset (file
+// names are bytes, whatever the locale says) to UTF-16: valid characters
+// convert as ConsoleToUtf16 converts them; each byte that begins no valid
+// character becomes the lone low surrogate U+DC00 + byte. The text goes back
+// to the very same bytes with Utf16ToConsoleKeepingBytes.
+std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes);
+// UTF-16 to console bytes as Utf16ToConsole, except that each lone low
+// surrogate U+DC00..U+DCFF becomes the byte it stands for.
+std::string Utf16ToConsoleKeepingBytes(std::u16string_view text);
+
 // Bytes of a UTF-16 string in the native byte order, and back; used where
 // iconv works on UTF-16 as bytes.
 std::string Utf16Bytes(std::u16string_view text);

@@ -1,0 +1,25 @@
+// Lines on standard error that say what failed, where and why. They come on
+// top of the string table messages on standard output, which stay as they
+// are; so scripts that read standard output see no change.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace kavrel::console {
+
+// Writes "kavrel: ", `text` and a line feed to standard error as one write.
+// `text` is bytes as they are (file names included); a failed write is
+// ignored, there being nowhere left to tell.
+void ReportOnStandardError(std::string_view text);
+
+// What an engine result code (KAVREL_E_*) or a binding code (-100 to -102)
+// means, with the code: "no point near the coordinate (-1005)". Unknown
+// codes give "result code N".
+std::string ResultCodeMeaning(std::int32_t code);
+
+// `path` between double quotes, for naming a file in a report line.
+std::string Quoted(std::string_view path);
+
+}  // namespace kavrel::console

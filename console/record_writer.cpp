@@ -1,0 +1,77 @@
+#include "record_writer.h"
+
+#include <charconv>
+
+namespace kavrel::console {
+
+namespace {
+
+constexpr std::size_t kFlushSize = 1 << 20;
+
+bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
+void AppendUtf8(std::string& bytes, std::u16string_view text) {
+  for (const char16_t c : text) {
+    if (c < 0x80) {
+      bytes.push_back(static_cast<char>(c));
+    } else if (c < 0x800) {
+      bytes.push_back(static_cast<char>(0xC0 | (c >> 6)));
+      bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    } else {
+      bytes.push_back(static_cast<char>(0xE0 | (c >> 12)));
+      bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+      bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+    }
+  }
+}
+
+}  // namespace
+
+void AppendFixed6(std::string& bytes, double value) {
+  char digits[400];  // the largest double has 309 digits before the point
+  const std::to_chars_result result =
+      std::to_chars(digits, digits + sizeof digits, value, std::chars_format::fixed, 6);
+  bytes.append(digits, result.ptr);
+}
+
+ConsoleTextEncoder::ConsoleTextEncoder()
+    : m_utf8(platform::ConsoleCodeset() == "UTF-8"),
+      m_codec("UTF-16LE", platform::ConsoleCodeset().c_str()) {}
+
+void ConsoleTextEncoder::Append(std::string& bytes, std::u16string_view text) const {
+  // Surrogates, paired or not, keep the converter's own handling.
+  bool plain = m_utf8;
+  for (std::size_t i = 0; plain && i < text.size(); ++i) plain = !IsSurrogate(text[i]);
+  if (plain) {
+    AppendUtf8(bytes, text);
+  } else {
+    bytes += m_codec.Convert(platform::Utf16Bytes(text));
+  }
+}
+
+RecordWriter::RecordWriter(std::FILE* file) : m_file(file) { m_buffer.reserve(kFlushSize + 4096); }
+
+bool RecordWriter::WriteRecord(double latitude, double longitude, std::u16string_view address) {
+  AppendFixed6(m_buffer, latitude);
+  m_buffer.push_back(',');
+  AppendFixed6(m_buffer, longitude);
+  m_buffer.push_back(',');
+  m_encoder.Append(m_buffer, address);
+  m_buffer += "\r\n";
+  return FlushWhenFull();
+}
+
+bool RecordWriter::WriteBytes(std::string_view bytes) {
+  m_buffer += bytes;
+  return FlushWhenFull();
+}
+
+bool RecordWriter::FlushWhenFull() { return m_buffer.size() < kFlushSize || Flush(); }
+
+bool RecordWriter::Flush() {
+  const bool written = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) == m_buffer.size();
+  m_buffer.clear();
+  return written;
+}
+
+}  // namespace kavrel::console

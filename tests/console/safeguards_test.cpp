@@ -1,0 +1,230 @@
+// The program as a process, where a careless run or a bad input would lose
+// data, give a silently wrong answer or fail without saying why. Console
+// text is UTF-8 (C locale) unless a test says otherwise.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kavrel/platform/files.h"
+#include "process_runner.h"
+#include "program_folder.h"
+
+namespace kavrel::test {
+namespace {
+
+const std::string kStarted = "変換処理を開始しました\r\n";
+const std::string kOutputUnwritable = "出力ファイルに書き込めません";
+const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
+const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class KavrelSafeguards : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
+  static void TearDownTestSuite() { s_folder.reset(); }
+
+  ProcessResult Run(const std::vector<std::string>& arguments, RunOptions options = {}) {
+    return RunProcess(s_folder->Program(), arguments, m_work.Path(), options);
+  }
+  std::string WorkPath(const std::string& name) const { return m_work / name; }
+
+  static std::unique_ptr<ProgramFolder> s_folder;
+  TempDir m_work;
+};
+std::unique_ptr<ProgramFolder> KavrelSafeguards::s_folder;
+
+// --- Data loss ---
+
+TEST_F(KavrelSafeguards, AnOutputThatIsTheInputOrThePackageIsRefusedUntouched) {
+  namespace fs = std::filesystem;
+  const std::string input = "35.681236,139.767125\r\n";
+  WriteBytes(WorkPath("in.csv"), input);
+  fs::create_hard_link(WorkPath("in.csv"), WorkPath("hard.csv"));
+  fs::create_symlink(WorkPath("in.csv"), WorkPath("soft.csv"));
+  const std::string package = ReadBytes(s_folder->Path("kavreldata.bin"));
+  fs::create_symlink(s_folder->Path("kavreldata.bin"), WorkPath("package-link.bin"));
+  struct Case {
+    std::string output;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"in.csv", "is the input file"},
+      {"./in.csv", "is the input file"},
+      {"hard.csv", "is the input file"},
+      {"soft.csv", "is the input file"},
+      {s_folder->Path("kavreldata.bin"), "is the data package"},
+      {"package-link.bin", "is the data package"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = Run({"/in", "in.csv", "/out", c.output});
+    ExpectRun(result, 1, kStarted + kOutputUnwritable);
+    EXPECT_TRUE(Contains(result.error, c.why)) << c.output << ": " << result.error;
+    EXPECT_EQ(ReadBytes(WorkPath("in.csv")), input) << c.output;
+    EXPECT_EQ(ReadBytes(s_folder->Path("kavreldata.bin")), package) << c.output;
+  }
+}
+
+TEST_F(KavrelSafeguards, EveryInputLineGivesOneOutputLineNulBytesIncluded) {
+  const std::string input("no pair\0 cut\r\n\0starts with NUL\n35.681236,139.767125\r\n\0", 54);
+  WriteBytes(WorkPath("in.csv"), input);
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv"});
+  ASSERT_TRUE(Contains(result.output, "成功1件/失敗3件")) << result.output;
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "no pair\r\n\n" + kConverted);
+}
+
+TEST_F(KavrelSafeguards, ALookupWhoseAddressCannotBeWrittenFails) {
+  if (!platform::FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  RunOptions options;
+  options.standardOutputFile = "/dev/full";
+  const ProcessResult result = Run({"/lat", "35.681236", "/lon", "139.767125"}, options);
+  ASSERT_TRUE(result.exited);
+  EXPECT_EQ(result.exitStatus, 1);
+  EXPECT_TRUE(Contains(result.error, "standard output: No space left on device")) << result.error;
+}
+
+// --- Silently wrong answers ---
+
+TEST_F(KavrelSafeguards, ANumberWithAMinusSignIsNoCoordinate) {
+  WriteBytes(WorkPath("in.csv"), "-35.681236,-139.767125\r\n35.681236-139.767125\r\n");
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv"});
+  EXPECT_TRUE(Contains(result.output, "成功1件/失敗1件")) << result.output;
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "-35.681236,-139.767125\r\n" + kConverted);
+}
+
+TEST_F(KavrelSafeguards, AValueThatDoesNotReadWholeIsUsedAsDesignedWithAWarning) {
+  struct Case {
+    std::vector<std::string> arguments;
+    int status;
+    std::string output;
+    std::vector<std::string> warnings;  // empty: no warning at all
+  };
+  const Case cases[] = {
+      {{"/lat", "35,68", "/lon", "139,76"}, 1, "",
+       {"warning: /lat \"35,68\" does not read whole as a number; 35.000000 is used",
+        "warning: /lon \"139,76\" does not read whole as a number; 139.000000 is used"}},
+      {{"/lat", "35.681236", "/lon", "139.767125", "/step", "50abc", "/width", "x"}, 0, kTokyoStation,
+       {"warning: /step \"50abc\" does not read whole as a number; 50 is used",
+        "warning: /width \"x\" does not read whole as a number; 3000 is used"}},
+      {{"/lat", "35.40.52.45.99", "/lon", "139.767125"}, 0, kTokyoStation,
+       {"/lat \"35.40.52.45.99\" does not read whole"}},
+      // What reads whole, a hemisphere letter at the end included, says nothing.
+      {{"/lat", "35.681236N", "/lon", "139.46.1.65E", "/step", "50"}, 0, kTokyoStation, {}},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = Run(c.arguments);
+    ExpectRun(result, c.status, c.output);
+    for (const std::string& warning : c.warnings) {
+      EXPECT_TRUE(Contains(result.error, warning)) << c.arguments[1] << ": " << result.error;
+    }
+    if (c.warnings.empty()) {
+      EXPECT_FALSE(Contains(result.error, "warning")) << result.error;
+    }
+  }
+}
+
+TEST_F(KavrelSafeguards, LinesCutShortByALoneCarriageReturnAreCounted) {
+  struct Case {
+    std::string input;
+    std::string message;  // empty: none
+  };
+  const Case cases[] = {
+      {"35.681236,139.767125\r35.681236,139.767125\r35.681236,139.767125\r", "kavrel: 1 line(s)"},
+      {"a\rb\r\nc\rd\n35.681236,139.767125\r\n", "kavrel: 2 line(s)"},
+      {"35.681236,139.767125\r\n35.681236,139.767125\r\r\n", ""},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(WorkPath("in.csv"), c.input);
+    const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(Contains(result.error, "carriage return without a line feed"), !c.message.empty())
+        << result.error;
+    if (!c.message.empty()) {
+      EXPECT_TRUE(Contains(result.error, c.message)) << result.error;
+    }
+  }
+}
+
+TEST_F(KavrelSafeguards, ACodesetWithoutJapaneseIsToldOnce) {
+  // A locale of its own, since the machine may have none with that codeset.
+  const std::string locales = WorkPath("locales");
+  std::filesystem::create_directory(locales);
+  const std::string make = "localedef -i en_US -f ISO-8859-1 '" + locales +
+                           "/en_US.ISO-8859-1' >/dev/null 2>&1";
+  if (std::system(make.c_str()) != 0) GTEST_SKIP() << "localedef cannot make an ISO-8859-1 locale";
+  RunOptions latin1;
+  latin1.locale = "en_US.ISO-8859-1";
+  latin1.localePath = locales;
+  const ProcessResult result = Run({"/lat", "35.681236", "/lon", "139.767125"}, latin1);
+  ExpectRun(result, 0, std::string(13, '?'));  // the designed output stays
+  EXPECT_TRUE(Contains(result.error, "codeset ISO-8859-1 cannot write Japanese")) << result.error;
+  EXPECT_EQ(result.error.find('\n'), result.error.size() - 1) << result.error;  // one line
+
+  EXPECT_EQ(Run({"/lat", "35.681236", "/lon", "139.767125"}).error, "");  // UTF-8: nothing to say
+}
+
+TEST_F(KavrelSafeguards, FileNamesAreBytesPassedThroughUnchanged) {
+  const std::string input = "\x93\x8c\x8b\x9e.csv";  // not UTF-8
+  const std::string output = "\x93\x8c\x8b\x9e-\xff.csv";
+  WriteBytes(WorkPath(input), "35.681236,139.767125\r\n");
+  const ProcessResult result = Run({"/in", input, "/out", output});
+  EXPECT_EQ(result.exitStatus, 0) << result.output << result.error;
+  EXPECT_EQ(ReadBytes(WorkPath(output)), kConverted);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_work.Path()),
+                          std::filesystem::directory_iterator()),
+            2);
+}
+
+// --- Clear errors ---
+
+TEST(KavrelFailureReports, EachFailureSaysWhatWhichFileAndWhy) {
+  struct Case {
+    const char* what;
+    bool withLibrary;
+    bool withPackage;
+    const char* packageBytes;  // written over the package when not null
+    std::vector<std::string> arguments;
+    std::vector<std::string> told;  // parts of the one line on standard error
+  };
+  const Case cases[] = {
+      {"missing library", false, true, nullptr, {"/lat", "35.681236", "/lon", "139.767125"},
+       {"cannot load the engine library libkavrelcore.so", "No such file"}},
+      {"missing package", true, false, nullptr, {"/in", "in.csv", "/out", "out.csv"},
+       {"no data package: looked for", "/work/kavreldata.bin\" and \"", "/kavreldata.bin\""}},
+      {"damaged package", true, true, "not a package at all", {"/lat", "35.681236", "/lon", "139.767125"},
+       {"/kavreldata.bin\" is damaged"}},
+      {"missing input", true, true, nullptr, {"/in", "missing.csv", "/out", "out.csv"},
+       {"cannot open the input file \"missing.csv\": No such file or directory"}},
+      {"folder input", true, true, nullptr, {"/in", ".", "/out", "out.csv"}, {"\".\" is a folder"}},
+      {"output folder missing", true, true, nullptr, {"/in", "in.csv", "/out", "none/out.csv"},
+       {"cannot create the output file \"none/out.csv\": No such file or directory"}},
+      {"nothing to do", true, true, nullptr, {"/in", "in.csv"}, {"nothing to do"}},
+      {"outside the area", true, true, nullptr, {"/lat", "10", "/lon", "100"},
+       {"no address for 10.000000,100.000000: the point lies outside the covered area (-102)"}},
+  };
+  for (const Case& c : cases) {
+    ProgramFolder folder(c.withLibrary, c.withPackage);
+    if (c.packageBytes != nullptr) WriteBytes(folder.Path("kavreldata.bin"), c.packageBytes);
+    TempDir root;
+    const std::string work = root / "work";
+    std::filesystem::create_directory(work);
+    WriteBytes(work + "/in.csv", "35.681236,139.767125\r\n");
+    const ProcessResult result = RunProcess(folder.Program(), c.arguments, work, RunOptions{});
+    ASSERT_TRUE(result.exited) << c.what;
+    EXPECT_NE(result.exitStatus, 0) << c.what;
+    EXPECT_EQ(result.error.rfind("kavrel: ", 0), 0u) << c.what << ": " << result.error;
+    EXPECT_EQ(result.error.find('\n'), result.error.size() - 1) << c.what << ": " << result.error;
+    for (const std::string& part : c.told) {
+      EXPECT_TRUE(Contains(result.error, part)) << c.what << ": " << result.error;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavrel::test
