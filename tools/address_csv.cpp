@@ -165,7 +165,8 @@ public:
     for (;;) {
       const std::size_t end = m_buffer.find_first_of("\r\n", m_scan);
       // A CR at the end of what is read may be the first half of CR LF.
-      const bool complete = end != std::string::npos && (m_buffer[end] == '\n' || end + 1 < m_buffer.size() || m_ended);
+      const bool complete =
+          end != std::string::npos && (m_buffer[end] == '\n' || end + 1 < m_buffer.size() || m_ended);
       if (complete) {
         const bool crlf = m_buffer[end] == '\r' && end + 1 < m_buffer.size() && m_buffer[end + 1] == '\n';
         line = std::string_view(m_buffer.data() + m_pos, end - m_pos);

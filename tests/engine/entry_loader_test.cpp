@@ -1,7 +1,6 @@
 // Loading entries: stored and raw-deflated data, damaged streams, the cache,
 // unloading and loading everything.
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 
@@ -26,21 +25,6 @@ std::string Noise(std::size_t length, std::uint32_t seed) {
     seed = seed * 1103515245u + 12345u;
     c = static_cast<char>(seed >> 24);
   }
-  return out;
-}
-
-// A deflate stream with a zlib or gzip wrapper (windowBits 15 or 31).
-std::string WrappedDeflate(const std::string& data, int windowBits) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 32, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
   return out;
 }
 
@@ -115,8 +99,8 @@ TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
   pack::PackageWriter writer;
   writer.AddStored("cut in half", raw.substr(0, raw.size() / 2), pack::kMethodDeflate);
   writer.AddStored("last byte missing", raw.substr(0, raw.size() - 1), pack::kMethodDeflate);
-  writer.AddStored("gzip", WrappedDeflate(content, 15 + 16), pack::kMethodDeflate);
-  writer.AddStored("zlib", WrappedDeflate(content, 15), pack::kMethodDeflate);
+  writer.AddStored("gzip", test::WrappedDeflate(content, 15 + 16), pack::kMethodDeflate);
+  writer.AddStored("zlib", test::WrappedDeflate(content, 15), pack::kMethodDeflate);
   writer.AddStored("garbage", std::string(100, '\xFF'), pack::kMethodDeflate);
   writer.AddStored("whole", raw, pack::kMethodDeflate);
   OpenPackage(writer.Serialize());

@@ -10,6 +10,7 @@
 #include "address_keys.h"
 #include "block_codec.h"
 #include "pack_error.h"
+#include "test_packages.h"
 #include "test_support.h"
 
 namespace kavrel::pack {
@@ -109,19 +110,7 @@ TEST(AddressCsvReader, ADamagedCompressedFileIsAnError) {
   }
 }
 
-std::string Gzip(const std::string& data) {
-  z_stream z{};
-  EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
-  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 64, '\0');
-  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
-  z.avail_in = static_cast<uInt>(data.size());
-  z.next_out = reinterpret_cast<Bytef*>(out.data());
-  z.avail_out = static_cast<uInt>(out.size());
-  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
-  out.resize(out.size() - z.avail_out);
-  deflateEnd(&z);
-  return out;
-}
+std::string Gzip(const std::string& data) { return kavrel::test::WrappedDeflate(data, 15 + 16); }
 
 TEST(AddressCsvReader, GzipMembersInARowAreOneFileAndBytesAfterThemAreAnError) {
   const std::string header = "latitude,longitude,prefecture,city,area\n";

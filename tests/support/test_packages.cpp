@@ -1,6 +1,7 @@
 #include "test_packages.h"
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <map>
@@ -52,6 +53,20 @@ std::string NameBlock(const std::vector<std::pair<std::uint32_t, std::string>>& 
   std::string block;
   for (const auto& [key, text] : cp932Names) block += NameRecord(key, text);
   return block;
+}
+
+std::string WrappedDeflate(const std::string& data, int windowBits) {
+  z_stream z{};
+  EXPECT_EQ(deflateInit2(&z, 9, Z_DEFLATED, windowBits, 9, Z_DEFAULT_STRATEGY), Z_OK);
+  std::string out(deflateBound(&z, static_cast<uLong>(data.size())) + 32, '\0');
+  z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  z.avail_in = static_cast<uInt>(data.size());
+  z.next_out = reinterpret_cast<Bytef*>(out.data());
+  z.avail_out = static_cast<uInt>(out.size());
+  EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+  out.resize(out.size() - z.avail_out);
+  deflateEnd(&z);
+  return out;
 }
 
 pack::PackageWriter PointPackage(std::vector<Point> points) {

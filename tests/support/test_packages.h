@@ -37,6 +37,10 @@ std::string NameBlock(const std::vector<std::pair<std::uint32_t, std::u16string>
 // Name records of (key, code page 932 bytes) pairs, bytes as given.
 std::string NameBlock(const std::vector<std::pair<std::uint32_t, std::string>>& cp932Names);
 
+// A deflate stream of `data` with a zlib wrapper (windowBits 15) or a gzip
+// one (15 + 16), as one member.
+std::string WrappedDeflate(const std::string& data, int windowBits);
+
 // A writer holding `points`, each in the block of its band, ascending.
 pack::PackageWriter PointPackage(std::vector<Point> points);
 // One point at Tokyo Station (35.681236, 139.767125) with its names:
