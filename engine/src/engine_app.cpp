@@ -2,6 +2,8 @@
 // the search parameters, the separator and preloading.
 #include "engine_app.h"
 
+#include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -59,6 +61,8 @@ std::int32_t CkavrelcoreApp::Initialize(const char16_t* dataFile) {
   }
   m_strDataFile = *found;
   const std::int32_t result = m_package.Open(m_strDataFile);
+  // Any open but one refused for an open package replaces the directory.
+  if (result != KAVREL_E_ALREADY_OPEN) m_index.reset();
   // Initialised even when the open failed, so that Cleanup closes whatever
   // the open left behind.
   m_bInitialized = 1;
@@ -73,6 +77,7 @@ std::int32_t CkavrelcoreApp::Cleanup() {
   m_bInitialized = 0;
   m_strDataFile.clear();
   m_nPreload = 0;
+  m_index.reset();
   return KAVREL_OK;
 }
 
@@ -102,6 +107,12 @@ std::int32_t CkavrelcoreApp::PreloadData() {
   // Entries that fail to load are skipped here and read on demand later.
   m_package.LoadAll();
   m_nPreload |= 1;
+  m_index.reset();
+  try {
+    m_index = std::make_shared<const SearchIndex>(m_package);
+  } catch (const std::exception&) {
+    // Searches read the point and name blocks as they would without it.
+  }
   return KAVREL_OK;
 }
 

@@ -3,22 +3,17 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "address_key.h"
 #include "data_package.h"
+#include "search_index.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
-
-// The three address keys of a point and its extra byte.
-struct AddressKey {
-  std::uint8_t nExtra = 0;  // record offset 11; carried, never read
-  std::uint8_t nPref = 0;   // P key, record offset 8
-  std::uint16_t nCity = 0;  // C key, record offsets 9-10
-  std::uint32_t nArea = 0;  // S key, record offsets 12-14
-};
 
 class CkavrelcoreApp {
 public:
@@ -39,10 +34,15 @@ public:
   std::int32_t SetStep(std::int32_t step, std::int32_t width);
   // Null means empty. Always 0.
   std::int32_t SetSeparator(const char16_t* separator);
-  // Loads every entry and sets the preload bit; 0, or -1002 when not
-  // initialised.
+  // Loads every entry, sets the preload bit and indexes the package for
+  // searching; 0, or -1002 when not initialised. When the index cannot be
+  // built, searches run on the point blocks as without it.
   std::int32_t PreloadData();
   bool IsPreloaded() const { return (m_nPreload & 1) != 0; }
+  // The index of the preloaded package, or null (not preloaded, or the
+  // package changed since). Shared, so that it can outlive the engine's
+  // next Cleanup in the hands of a reader.
+  std::shared_ptr<const SearchIndex> Index() const { return IsPreloaded() ? m_index : nullptr; }
 
   // --- point and name blocks (point_list.cpp, names.cpp) ---
 
@@ -51,6 +51,10 @@ public:
   // 300 when it is 0 or less). Always 1. Throws std::bad_alloc when the
   // arrays cannot be had.
   int LoadPoints(std::uint32_t latKey);
+  // A band range below 1 (SetStep never called, or a step times width below
+  // 30000) gives step 100, width 300 and band range 1; every search starts
+  // with this.
+  void ApplySearchDefaults();
   // Replaces the point arrays by `capacity` zeroed elements each; count 0.
   void AllocatePoints(std::int32_t capacity);
   // The name of `key` at `level` (0 P, 1 C, 2 S) in `name`; 0, or -1006
@@ -60,13 +64,19 @@ public:
   // --- search (search.cpp) ---
 
   // Ring search around the keys; 0 with the winner's keys in `found`, or
-  // -1005 when no point qualifies.
+  // -1005 when no point qualifies. Preloaded, the index answers; otherwise
+  // (or where the index cannot follow the rules) the point list is loaded
+  // and searched, in one pass where the list allows it.
   std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found);
   // The whole lookup: keys, search, names joined by the separator. 0 with
   // the text in `address`, or -1005. When `elapsedMs` is given it receives
   // the milliseconds taken (the search and the names, not any copy).
   std::int32_t ReverseGeocode(double latitude, double longitude, std::u16string& address,
                               std::int32_t* elapsedMs);
+  // The same, leaving the text in the engine's own buffer (valid until the
+  // next lookup), so that a steady stream of lookups allocates nothing.
+  std::int32_t ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs);
+  const std::u16string& Address() const { return m_strAddress; }
 
   // --- state ---
   std::int32_t m_bInitialized = 0;
@@ -83,6 +93,14 @@ public:
   std::vector<AddressKey> m_pAddressKeys;
 
 private:
+  // Appends the name of `key` at `level` to `address`: from the index when
+  // it knows it, else by LookupName.
+  void AppendName(int level, std::uint32_t key, std::u16string& address);
+  const SearchIndex* ActiveIndex() const { return IsPreloaded() ? m_index.get() : nullptr; }
+
+  std::shared_ptr<const SearchIndex> m_index;
+  std::u16string m_strAddress;  // the text of the last lookup
+  std::u16string m_strName;     // LookupName's answer, reused
   // Name texts are code page 932. The converter is opened at the first
   // lookup and kept, so that a search does not reopen it for every name.
   std::optional<platform::TextCodec> m_nameCodec;

@@ -98,9 +98,9 @@ KAVREL_API int32_t ReverseGeocoding(double latitude, double longitude, kavrel_ch
                                     uint32_t* length, int32_t* elapsedMs) {
   if (length == nullptr) return KAVREL_E_ARGUMENT;
   try {
-    std::u16string address;
-    const int32_t result = g_engine.ReverseGeocode(latitude, longitude, address, elapsedMs);
+    const int32_t result = g_engine.ReverseGeocode(latitude, longitude, elapsedMs);
     if (result != KAVREL_OK) return result;
+    const std::u16string& address = g_engine.Address();
     // The buffer must hold the text and its terminator; otherwise report the
     // length needed and leave the buffer alone, so no text is ever cut.
     if (buffer == nullptr || *length <= address.size()) {

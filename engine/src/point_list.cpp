@@ -49,15 +49,18 @@ void CkavrelcoreApp::AllocatePoints(std::int32_t capacity) {
   }
 }
 
-int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
-  // A band range below 1 (SetStep never called, or a step times width below
-  // 30000) would load only the query's own band; searches then fall back to
-  // the defaults instead.
+void CkavrelcoreApp::ApplySearchDefaults() {
+  // A band range below 1 would load only the query's own band; searches
+  // fall back to the defaults instead.
   if (m_nBandRange <= 0) {
     m_nStep = 100;
     m_nWidth = 300;
     m_nBandRange = 1;
   }
+}
+
+int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
+  ApplySearchDefaults();
   const std::int64_t range = m_nBandRange;
 
   // Sizing pass: every band that loads brings its records plus one spare

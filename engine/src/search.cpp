@@ -1,33 +1,22 @@
 // The reverse geocoding search: coordinate keys, the binary search for a
-// start point and the ring search around it.
+// start point, the choice of how to find the winner, and the address text.
 #include "search.h"
 
 #include <cstdint>
-#include <cstdlib>
+#include <optional>
 #include <string>
 
 #include "blocks.h"
 #include "engine_app.h"
 #include "kavrel/platform/clock.h"
+#include "ring_search.h"
+#include "search_index.h"
 
 namespace kavrel {
 namespace {
 
-// Key difference as a signed 32-bit value, wrapping by definition.
-std::int32_t SignedDifference(std::uint32_t a, std::uint32_t b) {
-  return static_cast<std::int32_t>(a - b);
-}
-
-// 32-bit wrap-around sum and product of the search parameters.
-std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t WrappingMultiply(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-
-void StoreElapsed(std::int32_t* elapsedMs, const platform::Stopwatch& stopwatch) {
-  if (elapsedMs != nullptr) *elapsedMs = static_cast<std::int32_t>(stopwatch.ElapsedMilliseconds());
+void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwatch>& stopwatch) {
+  if (elapsedMs != nullptr && stopwatch) *elapsedMs = static_cast<std::int32_t>(stopwatch->ElapsedMilliseconds());
 }
 
 }  // namespace
@@ -62,59 +51,48 @@ std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std:
 std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey,
                                               AddressKey& found) {
   constexpr std::int32_t kNotFound = -1005;
+  if (const SearchIndex* index = ActiveIndex()) {
+    ApplySearchDefaults();
+    const SearchResult result = FindWinner(*index, {latKey, lonKey, m_nStep, m_nWidth, m_nBandRange});
+    if (result.outcome == SearchResult::kFound) {
+      found = index->Keys(result.point);
+      return 0;
+    }
+    if (result.outcome == SearchResult::kNone) return kNotFound;
+  }
+
   LoadPoints(latKey);
   // Step and width are read only now: the load may have reset them.
   const std::int32_t n = m_nPointCount;
   const std::int32_t step = m_nStep;
   const std::int32_t width = m_nWidth;
-  if (n == 0 || width <= 0) return kNotFound;
-
   const std::uint32_t* latitudes = m_pLatitudes.data();
   std::uint32_t* longitudes = m_pLongitudes.data();
-  const std::int32_t start = FindStartIndex(n, latitudes, latKey);
-  std::int32_t lo = start;
-  std::int32_t hi = start;
-  std::int32_t radius = step;
-  const std::int64_t limit = WrappingMultiply(width, step);
-  std::int32_t best = -1;
-  std::int64_t bestDistance = 99999999;
-
-  for (std::int32_t ring = 0; ring < width; ++ring) {
-    // The window grows until it holds the first point beyond the radius on
-    // each side; those boundary points are scanned too, so a point outside
-    // the radius in latitude can still win on longitude.
-    while (lo > 0 && SignedDifference(latKey, latitudes[lo]) <= radius) --lo;
-    while (hi < n - 1 && SignedDifference(latitudes[hi], latKey) <= radius) ++hi;
-
-    for (std::int32_t i = lo; i <= hi; ++i) {
-      if (longitudes[i] == 0) continue;  // set aside earlier
-      // Only the longitude difference decides; 64 bits so that the absolute
-      // value of the most negative difference cannot overflow.
-      const std::int64_t distance = std::llabs(SignedDifference(longitudes[i], lonKey));
-      // Strictly smaller: on a tie the lowest index, the southernmost, wins.
-      if (distance <= radius && distance < bestDistance) {
-        best = i;
-        bestDistance = distance;
-      }
-      // Beyond the last ring's radius this point can never qualify.
-      if (distance > limit) longitudes[i] = 0;
-    }
-    // The first ring with any candidate ends the search.
-    if (best >= 0) {
-      found = m_pAddressKeys[static_cast<std::size_t>(best)];
-      return 0;
-    }
-    radius = WrappingAdd(radius, step);
-  }
-  return kNotFound;
+  const std::int32_t best = RankingApplies(n, latitudes, latKey, step, width)
+                                ? RankedSearch(n, latitudes, longitudes, latKey, lonKey, step, width)
+                                : RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
+  if (best < 0) return kNotFound;
+  found = m_pAddressKeys[static_cast<std::size_t>(best)];
+  return 0;
 }
 
-std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude,
-                                            std::u16string& address, std::int32_t* elapsedMs) {
+void CkavrelcoreApp::AppendName(int level, std::uint32_t key, std::u16string& address) {
+  std::u16string_view text;
+  const SearchIndex* index = ActiveIndex();
+  if (index != nullptr && index->Names().Find(level, key, text)) {
+    address += text;
+    return;
+  }
+  LookupName(level, key, m_strName);
+  address += m_strName;
+}
+
+std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs) {
   const std::uint32_t latKey = CoordinateKey(latitude);
   const std::uint32_t lonKey = CoordinateKey(longitude);
   if (elapsedMs != nullptr) *elapsedMs = 0;
-  const platform::Stopwatch stopwatch;
+  std::optional<platform::Stopwatch> stopwatch;
+  if (elapsedMs != nullptr) stopwatch.emplace();
 
   AddressKey keys;
   const std::int32_t result = FindNearestPoint(latKey, lonKey, keys);
@@ -124,18 +102,21 @@ std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude,
   }
 
   // A missing name leaves its part empty; both separators always stand.
-  std::u16string name;
-  address.clear();
-  LookupName(kLevelPref, keys.nPref, name);
-  address += name;
-  address += m_strSeparator;
-  LookupName(kLevelCity, keys.nCity, name);
-  address += name;
-  address += m_strSeparator;
-  LookupName(kLevelArea, keys.nArea, name);
-  address += name;
+  m_strAddress.clear();
+  AppendName(kLevelPref, keys.nPref, m_strAddress);
+  m_strAddress += m_strSeparator;
+  AppendName(kLevelCity, keys.nCity, m_strAddress);
+  m_strAddress += m_strSeparator;
+  AppendName(kLevelArea, keys.nArea, m_strAddress);
   StoreElapsed(elapsedMs, stopwatch);
   return 0;
+}
+
+std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::u16string& address,
+                                            std::int32_t* elapsedMs) {
+  const std::int32_t result = ReverseGeocode(latitude, longitude, elapsedMs);
+  if (result == 0) address = m_strAddress;
+  return result;
 }
 
 }  // namespace kavrel

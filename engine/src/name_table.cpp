@@ -1,0 +1,103 @@
+#include "name_table.h"
+
+#include <cstdint>
+#include <string>
+
+#include "blocks.h"
+#include "byte_order.h"
+#include "kavrel/platform/text.h"
+
+namespace kavrel {
+namespace {
+
+constexpr std::int32_t kUnread = -1;   // the block was not in memory
+constexpr std::int32_t kAbsent = -2;   // no such block: every name is empty
+constexpr std::uint32_t kUnset = 0xFFFFFFFF;
+constexpr std::uint32_t kNameRecordHeader = 5;
+
+// Keys a point record can carry: P is one byte, C two, S three.
+constexpr std::uint32_t kPrefKeys = 0x100;
+constexpr std::uint32_t kCityKeys = 0x10000;
+constexpr std::uint32_t kAreaBlocks = (0x1000000 + kAreaKeysPerBlock - 1) / kAreaKeysPerBlock;
+
+}  // namespace
+
+NameTable::NameTable(const CDataPackage& package) {
+  ReadLevel(package, kLevelPref, kPrefKeys, 1);
+  ReadLevel(package, kLevelCity, kCityKeys, 1);
+  ReadLevel(package, kLevelArea, kAreaKeysPerBlock, kAreaBlocks);
+}
+
+void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock,
+                          std::uint32_t blocks) {
+  const platform::TextCodec codec("CP932", "UTF-16LE");
+  Level& names = m_levels[level];
+  names.keysPerBlock = keysPerBlock;
+  names.firstSlot.assign(blocks, kAbsent);
+  for (std::uint32_t block = 0; block < blocks; ++block) {
+    const std::uint32_t firstKey = block * keysPerBlock;
+    const std::int32_t index = package.FindFile(BuildNameBlockName(level, firstKey));
+    if (index < 0) continue;
+    const CDataPackageFile& entry = package.File(index);
+    // A listed entry with bytes to read would be read from the file at the
+    // lookup; only what is in memory (or empty) can be answered from here.
+    const bool inMemory = entry.m_nState == CDataPackageFile::kLoaded || entry.m_nStoredSize == 0;
+    if (!inMemory) {
+      names.firstSlot[block] = kUnread;
+      continue;
+    }
+    const std::size_t first = names.slots.size();
+    names.firstSlot[block] = static_cast<std::int32_t>(first);
+    names.slots.resize(first + keysPerBlock, kUnset);
+
+    const std::uint8_t* data = entry.m_pData.get();
+    const std::uint64_t size = data != nullptr && entry.m_nSize > 0 ? static_cast<std::uint64_t>(entry.m_nSize) : 0;
+    // The lookup's scan: records in order, the first with a key wins, and the
+    // scan ends at a record that would run past the end of the block. Keys of
+    // other blocks can never be asked for here and are passed over.
+    std::uint64_t offset = 0;
+    while (offset + kNameRecordHeader <= size) {
+      const std::uint8_t* record = data + offset;
+      const std::uint32_t key = ReadU32(record);
+      const std::uint32_t length = record[4];
+      if (offset + kNameRecordHeader + length > size) break;
+      offset += kNameRecordHeader + length;
+      if (key / keysPerBlock != block) continue;
+      std::uint32_t& slot = names.slots[first + key % keysPerBlock];
+      if (slot != kUnset) continue;
+      slot = 0;
+      if (length == 0) continue;
+      std::u16string text = platform::Utf16FromBytes(
+          codec.Convert(std::string_view(reinterpret_cast<const char*>(record + kNameRecordHeader), length)));
+      // The text ends at its first null character, as a C string would.
+      text.resize(std::char_traits<char16_t>::length(text.c_str()));
+      if (text.empty()) continue;
+      m_spans.push_back({static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(text.size())});
+      m_text += text;
+      slot = static_cast<std::uint32_t>(m_spans.size());
+    }
+    for (std::size_t s = first; s < names.slots.size(); ++s) {
+      if (names.slots[s] == kUnset) names.slots[s] = 0;
+    }
+  }
+}
+
+bool NameTable::Find(int level, std::uint32_t key, std::u16string_view& text) const {
+  if (level < kLevelPref || level > kLevelArea) return false;
+  const Level& names = m_levels[level];
+  if (names.keysPerBlock == 0) return false;
+  const std::uint32_t block = key / names.keysPerBlock;
+  if (block >= names.firstSlot.size()) return false;
+  const std::int32_t first = names.firstSlot[block];
+  if (first == kUnread) return false;
+  text = {};
+  if (first == kAbsent) return true;
+  const std::uint32_t slot = names.slots[static_cast<std::size_t>(first) + key % names.keysPerBlock];
+  if (slot != 0) {
+    const Span& span = m_spans[slot - 1];
+    text = std::u16string_view(m_text.data() + span.offset, span.length);
+  }
+  return true;
+}
+
+}  // namespace kavrel

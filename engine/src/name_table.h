@@ -1,0 +1,54 @@
+// The address names of a preloaded package as ready texts, so that a lookup
+// neither scans a name block nor converts code page 932.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "data_package.h"
+
+namespace kavrel {
+
+class NameTable {
+public:
+  // An empty table: every Find answers "read the block".
+  NameTable() = default;
+
+  // Reads the P and C blocks and every S block of `package` that is in
+  // memory (or holds no data at all). Throws std::bad_alloc, and
+  // std::runtime_error when code page 932 cannot be converted.
+  explicit NameTable(const CDataPackage& package);
+
+  // The name LookupName gives for `key` at `level` (0 P, 1 C, 2 S) on the
+  // package as it was read: the first record with the key in the block the
+  // key's name points to, converted and cut at its first null; empty when
+  // that block or the key is missing or the record has length 0. False when
+  // the table cannot tell (the block was not in memory, or the key lies
+  // beyond the keys a point record can carry): then LookupName must read it.
+  // The text stays valid as long as the table.
+  bool Find(int level, std::uint32_t key, std::u16string_view& text) const;
+
+private:
+  // The names of one level: keys grouped in blocks of keysPerBlock as the
+  // block names group them, each key a slot holding 0 (empty text) or the
+  // number of its span plus one.
+  struct Level {
+    std::uint32_t keysPerBlock = 0;
+    std::vector<std::int32_t> firstSlot;  // by block number; kUnread or an offset into slots
+    std::vector<std::uint32_t> slots;
+  };
+  struct Span {
+    std::uint32_t offset;
+    std::uint32_t length;
+  };
+
+  void ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock, std::uint32_t blocks);
+
+  Level m_levels[3];
+  std::vector<Span> m_spans;
+  std::u16string m_text;
+};
+
+}  // namespace kavrel
