@@ -85,7 +85,7 @@ std::vector<Coordinate> Queries(std::mt19937& random, const std::vector<std::pai
 }
 
 TEST(NationalDifferentialSearch, PreloadedLookupsGiveTheRingSearchAnswer) {
-  KAVREL_NATIONAL_PACKAGE_OR_SKIP();
+  KAVREL_REQUIRE_NATIONAL_PACKAGE();
   CkavrelcoreApp engine;
   ASSERT_EQ(engine.Initialize(platform::Utf8ToUtf16(NationalPackagePath()).c_str()), 0);
   ASSERT_EQ(engine.PreloadData(), 0);
