@@ -1,8 +1,10 @@
 #include "coordinate_text.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cstring>
 #include <limits>
+#include <string_view>
 
 namespace kavrel::console {
 
@@ -22,11 +24,39 @@ const char* SkipDigits(const char* p) {
   return p;
 }
 
+// Exact powers of ten as doubles: 10^0 to 10^22.
+constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                   1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Reads digits with at most one point, [first, last), when that can be done
+// exactly the short way: with at most 15 digits the digits form an integer
+// that a double holds exactly, and so does 10^k for the k digits after the
+// point, so their quotient is the correctly rounded value, the very double
+// from_chars gives. False for anything else (an exponent, more digits).
+bool ReadShortDecimal(const char* first, const char* last, double& value) {
+  std::uint64_t mantissa = 0;
+  int digits = 0;
+  int fractionDigits = -1;  // -1 until the point
+  for (const char* p = first; p != last; ++p) {
+    if (*p == '.' && fractionDigits < 0) {
+      fractionDigits = 0;
+      continue;
+    }
+    if (!IsDigit(*p) || ++digits > 15) return false;
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    if (fractionDigits >= 0) ++fractionDigits;
+  }
+  value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits < 0 ? 0 : fractionDigits];
+  return true;
+}
+
 // Reads the digits-and-point part [first, last) with from_chars, which knows
 // no locale; a value beyond the double range becomes infinity or 0 as "%lf"
 // would make it.
 double ReadUnsigned(const char* first, const char* last, bool exponentNegative) {
   double value = 0.0;
+  if (ReadShortDecimal(first, last, value)) return value;
   const std::from_chars_result result = std::from_chars(first, last, value);
   if (result.ec == std::errc::result_out_of_range) {
     return exponentNegative ? 0.0 : std::numeric_limits<double>::infinity();
@@ -118,9 +148,21 @@ bool IsCoordinateText(const char* text) {
   return false;
 }
 
-bool IsCoordinateChar(char c) {
-  return c != '\0' && std::strchr("0123456789.NEWSnews", c) != nullptr;
-}
+namespace {
+
+// Membership of each byte value in "0123456789.NEWSnews", looked up per byte
+// of every line.
+struct CoordinateCharTable {
+  bool member[256] = {};
+  constexpr CoordinateCharTable() {
+    for (const char c : std::string_view("0123456789.NEWSnews")) member[static_cast<unsigned char>(c)] = true;
+  }
+};
+constexpr CoordinateCharTable kCoordinateChars;
+
+}  // namespace
+
+bool IsCoordinateChar(char c) { return kCoordinateChars.member[static_cast<unsigned char>(c)]; }
 
 const char* CoordinateRunEnd(const char* p) {
   while (!IsTextEnd(*p) && IsCoordinateChar(*p)) ++p;

@@ -78,13 +78,14 @@ std::int32_t CEngineBinding::ReverseLookup(double latitude, double longitude,
                                            std::u16string& address) const {
   if (m_pIsJapanRegion == nullptr || m_pReverseGeocoding == nullptr) return kEntryMissing;
   if (m_pIsJapanRegion(latitude, longitude) == 0) return kOutsideArea;
-  kavrel_char buffer[kAddressCapacity] = {};
+  // The buffer is zero-filled once, with the binding, not per lookup: the
+  // engine ends every text with a zero, and the bound keeps a faulty engine
+  // from taking the read past the buffer.
+  kavrel_char* buffer = m_addressBuffer.data();
   std::uint32_t capacity = kAddressCapacity;
   std::int32_t elapsed = 0;
   const std::int32_t result = m_pReverseGeocoding(latitude, longitude, buffer, &capacity, &elapsed);
   if (result != 0) return result;
-  // The engine ends the text with a zero; the bound keeps a faulty engine
-  // from taking the read past the buffer.
   std::size_t length = 0;
   while (length < kAddressCapacity && buffer[length] != 0) ++length;
   address.assign(buffer, length);

@@ -2,6 +2,7 @@
 // links against it), and the console's settings that it is sent.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -77,7 +78,9 @@ public:
 
 private:
   platform::SharedLibrary m_module;
-  std::string m_libraryError;  // the loader's reason when the library was not loaded
+  std::string m_libraryError;
+  // The address buffer handed to ReverseGeocoding (a lookup's scratch space).
+  mutable std::array<kavrel_char, kAddressCapacity> m_addressBuffer{};  // the loader's reason when the library was not loaded
 };
 
 // What SendParameters could not send.

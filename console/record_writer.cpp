@@ -10,19 +10,24 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
+// Appends the UTF-8 form of `text`, which holds no surrogate.
 void AppendUtf8(std::string& bytes, std::u16string_view text) {
+  const std::size_t start = bytes.size();
+  bytes.resize(start + text.size() * 3);  // at most three bytes per unit
+  char* out = bytes.data() + start;
   for (const char16_t c : text) {
     if (c < 0x80) {
-      bytes.push_back(static_cast<char>(c));
+      *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
-      bytes.push_back(static_cast<char>(0xC0 | (c >> 6)));
-      bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *out++ = static_cast<char>(0xC0 | (c >> 6));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
     } else {
-      bytes.push_back(static_cast<char>(0xE0 | (c >> 12)));
-      bytes.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-      bytes.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+      *out++ = static_cast<char>(0xE0 | (c >> 12));
+      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
     }
   }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 namespace kavrel::console {
@@ -114,6 +116,32 @@ TEST(CoordinateRunEnd, StopsAtTheFirstOtherByteOrTheTextEnd) {
     EXPECT_EQ(static_cast<std::size_t>(CoordinateRunEnd(c.text) - c.text), c.runLength)
         << '"' << c.text << '"';
   }
+}
+
+// Every decimal text must give the very double "%lf" (strtod) gives, on the
+// short path for up to 15 digits and on the long one beyond.
+TEST(CoordinateText, DecimalsReadExactlyAsStrtodReadsThem) {
+  std::mt19937 random(20261208);
+  for (int i = 0; i < 300000; ++i) {
+    std::string text;
+    const int integerDigits = static_cast<int>(random() % 4);
+    const int fractionDigits = static_cast<int>(random() % 20);
+    for (int d = 0; d < integerDigits; ++d) text.push_back(static_cast<char>('0' + random() % 10));
+    text.push_back('.');
+    for (int d = 0; d < fractionDigits; ++d) text.push_back(static_cast<char>('0' + random() % 10));
+    if (integerDigits + fractionDigits == 0) continue;
+    ASSERT_EQ(ParseCoordinateText(text.c_str()), std::strtod(text.c_str(), nullptr)) << text;
+  }
+}
+
+// Only what the reading uses, and a hemisphere letter after it, count as whole.
+TEST(CoordinateText, ReadsWholeWhenEveryByteIsUsed) {
+  const std::pair<const char*, bool> cases[] = {
+      {"35.681236", true},  {"35.681236N", true}, {"139.767125E", true}, {"3.56e1", true},
+      {"35.40.52.45", true}, {"35.40.52N", true}, {"35,68", false},      {"35.6 km", false},
+      {"35.40.52.45.99", false}, {"abc", false}, {"", false},           {"35.6NE", false},
+  };
+  for (const auto& [text, whole] : cases) EXPECT_EQ(ReadsWhole(text), whole) << text;
 }
 
 }  // namespace
