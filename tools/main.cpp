@@ -37,7 +37,8 @@ int Build(const std::vector<std::string>& args) {
   std::string attributionFile;
   for (std::size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takesValue = arg == "-o" || arg == "--output" || arg == "--attribution" || arg == "--attribution-file";
+    const bool takesValue =
+        arg == "-o" || arg == "--output" || arg == "--attribution" || arg == "--attribution-file";
     if (takesValue && i + 1 == args.size()) return UsageError(arg + " needs a value");
     if (arg == "-o" || arg == "--output") {
       output = args[++i];

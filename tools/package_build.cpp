@@ -161,7 +161,8 @@ void AddNameBlocks(PackageWriter& writer, NameLevel level, const KeyTable& table
 
 }  // namespace
 
-BuildSummary BuildPackage(const std::string& input, const std::string& output, std::string_view attribution) {
+BuildSummary BuildPackage(const std::string& input, const std::string& output,
+                          std::string_view attribution) {
   const platform::Stopwatch clock;
   // A round trip through UTF-16 changes any invalid byte into U+FFFD.
   if (platform::Utf16ToUtf8(platform::Utf8ToUtf16(attribution)) != attribution) {

@@ -28,9 +28,9 @@ std::string OutputDir();
 
 // Fails the current test, saying why, when the national package is missing:
 // the normal build makes it from the town data in the repository.
-#define KAVREL_REQUIRE_NATIONAL_PACKAGE()                                                   \
-  do {                                                                                      \
-    if (!::kavrel::platform::FileExists(::kavrel::test::NationalPackagePath()))             \
-      FAIL() << "no national package at " << ::kavrel::test::NationalPackagePath()          \
-             << ": build the project (it makes the package from " << ::kavrel::test::TownsCsvPath() << ")"; \
+#define KAVREL_REQUIRE_NATIONAL_PACKAGE()                                          \
+  do {                                                                             \
+    if (!::kavrel::platform::FileExists(::kavrel::test::NationalPackagePath()))    \
+      FAIL() << "no national package at " << ::kavrel::test::NationalPackagePath() \
+             << ": the build makes it from " << ::kavrel::test::TownsCsvPath();    \
   } while (false)
