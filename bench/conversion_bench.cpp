@@ -84,7 +84,7 @@ void BM_ConsoleShareOfAConversion(benchmark::State& state) {
     kavrel::console::BatchJob job;
     job.inputPath = std::u16string(input.begin(), input.end());
     job.outputPath = std::u16string(output.begin(), output.end());
-    if (kavrel::console::ConvertCsvFile(engine, job) != kavrel::console::kBatchCompleted) {
+    if (kavrel::console::ConvertCsvFile(engine, {}, job) != kavrel::console::kBatchCompleted) {
       state.SkipWithError("conversion failed");
       return;
     }

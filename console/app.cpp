@@ -10,6 +10,7 @@
 #include "record_writer.h"
 #include "resources/messages.h"
 #include "resources/version_info.h"
+#include "single_lookup.h"
 
 namespace kavrel::console {
 
@@ -42,17 +43,6 @@ double ReadCoordinateArgument(const char* option, const std::u16string& text) {
 
 void WarnIfNotCount(const char* option, const std::u16string& text, std::int32_t used) {
   if (!text.empty() && !IsWholeCount(text)) WarnNotWhole(option, text, std::to_string(used));
-}
-
-// Arguments keep the bytes that the console codeset cannot read (see main),
-// for file names; in a separator such a byte stands for U+FFFD, the
-// replacement character, as in any other text read from the console.
-std::u16string WithoutKeptBytes(std::u16string text) {
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool afterHigh = i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
-    if (text[i] >= 0xDC00 && text[i] <= 0xDCFF && !afterHigh) text[i] = 0xFFFD;
-  }
-  return text;
 }
 
 // Says once, before a lookup or a conversion, when addresses cannot come
@@ -104,10 +94,6 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
     PrintUsage(out);
     return kExitSuccess;
   }
-  if (!info.m_strSeparator.empty()) m_appInfo.m_strSeparator = WithoutKeptBytes(info.m_strSeparator);
-  if (info.m_nStep > 0) m_appInfo.m_nStep = info.m_nStep;
-  if (info.m_nWidth > 0) m_appInfo.m_nWidth = info.m_nWidth;
-
   const bool lookup = !info.m_strLatitude.empty() && !info.m_strLongitude.empty();
   if (!lookup && (info.m_strInFile.empty() || info.m_strOutFile.empty())) {
     PrintVersion(out);
@@ -118,14 +104,14 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
                           "for a conversion (/help lists the options)");
     return kExitArgumentError;
   }
-  WarnIfNotCount("/step", info.m_strStep, m_appInfo.m_nStep);
-  WarnIfNotCount("/width", info.m_strWidth, m_appInfo.m_nWidth);
+  WarnIfNotCount("/step", info.m_strStep, info.m_settings.step);
+  WarnIfNotCount("/width", info.m_strWidth, info.m_settings.width);
   WarnIfCodesetLacksJapanese();
   if (!lookup) return RunBatch(info, out);
 
   const double latitude = ReadCoordinateArgument("/lat", info.m_strLatitude);
   const double longitude = ReadCoordinateArgument("/lon", info.m_strLongitude);
-  if (!m_appInfo.LookupSinglePoint(out, latitude, longitude)) return kExitFailure;
+  if (!LookupSinglePoint(m_engine, info.m_settings, out, latitude, longitude)) return kExitFailure;
   // A write the system held back can still fail when the output is closed.
   if (out.handle != kInvalidHandle) {
     if (const int error = platform::CloseStandardOutput(); error != 0) {
@@ -138,22 +124,19 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
 }
 
 int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out) {
-  if (const std::int32_t loaded = m_appInfo.m_engine.LoadEngine(); loaded != 0) {
+  if (const std::int32_t loaded = m_engine.LoadEngine(); loaded != 0) {
     out.Write(LoadMessage(kMsgEngineInitFailed));
-    ReportOnStandardError(m_appInfo.m_engine.DescribeLoadFailure(loaded));
+    ReportOnStandardError(m_engine.DescribeLoadFailure(loaded));
     return kExitFailure;
   }
   BatchJob job;
   job.inputPath = info.m_strInFile;
   job.outputPath = info.m_strOutFile;
   job.outputHandle = out.handle;
-  job.separator = m_appInfo.m_strSeparator;
-  job.step = m_appInfo.m_nStep;
-  job.width = m_appInfo.m_nWidth;
 
   out.Write(LoadMessage(kMsgConversionStarted));
   out.Write(kLineEnd);
-  const std::int32_t result = ConvertCsvFile(m_appInfo.m_engine, job);
+  const std::int32_t result = ConvertCsvFile(m_engine, info.m_settings, job);
   if (job.linesCutAtLoneCr > 0) {
     ReportOnStandardError(std::to_string(job.linesCutAtLoneCr) +
                           " line(s) held a carriage return without a line feed after it; what "

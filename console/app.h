@@ -18,8 +18,8 @@ enum ExitStatus : int {
   kExitArgumentError = 2,  // the request was incomplete (message 137)
 };
 
-// The program itself. Owns the settings and, through them, the engine
-// library, which stays loaded until the object is destroyed.
+// The program itself. Owns the engine binding, so the engine library stays
+// loaded until the object is destroyed.
 class CkavrelApp {
 public:
   // Parses `arguments` (arguments[0] is the program name), runs the chosen
@@ -31,7 +31,7 @@ public:
   // both paths are, else the argument error. Returns its ExitStatus.
   int RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
 
-  CAppInfo m_appInfo;
+  CEngineBinding m_engine;
 
 private:
   int RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out);

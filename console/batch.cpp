@@ -97,11 +97,12 @@ private:
   double m_threshold = 0.0;
 };
 
-std::int32_t SendParametersAndPreload(const CEngineBinding& engine, BatchJob& job) {
-  switch (SendParameters(engine, job.step, job.width, job.separator, job.failure)) {
-    case ParameterRefusal::kStep: return kBatchStepRefused;
-    case ParameterRefusal::kSeparator: return kBatchSeparatorRefused;
-    case ParameterRefusal::kNone: break;
+std::int32_t SendSettingsAndPreload(const CEngineBinding& engine, const SearchSettings& settings,
+                                   BatchJob& job) {
+  switch (SendSettings(engine, settings, job.failure)) {
+    case SettingsRefusal::kStep: return kBatchStepRefused;
+    case SettingsRefusal::kSeparator: return kBatchSeparatorRefused;
+    case SettingsRefusal::kNone: break;
   }
   if (engine.m_pPreloadData == nullptr) {
     job.failure = "the engine library has no function PreloadData";
@@ -134,14 +135,15 @@ std::string OutputRefusal(const std::string& outputPath, const std::string& inpu
 
 }  // namespace
 
-std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job) {
+std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
+                            BatchJob& job) {
   job.succeeded = 0;
   job.failed = 0;
   job.linesCutAtLoneCr = 0;
   job.failure.clear();
   job.startTime = platform::CalendarSeconds();
 
-  const std::int32_t parameters = SendParametersAndPreload(engine, job);
+  const std::int32_t parameters = SendSettingsAndPreload(engine, settings, job);
   if (parameters != kBatchCompleted) return parameters;
 
   // File names are bytes: whatever the arguments held comes back unchanged.

@@ -6,13 +6,14 @@
 #include <string>
 
 #include "engine_binding.h"
+#include "search_settings.h"
 
 namespace kavrel::console {
 
 // Result codes of ConvertCsvFile.
 enum BatchResult : std::int32_t {
   kBatchCompleted = 0,
-  kBatchStepRefused = 2001,       // SetStep not bound, or step or width not positive
+  kBatchStepRefused = 2001,       // SetStep not bound, or step or width not IsSearchCount
   kBatchSeparatorRefused = 2002,  // SetSeparator not bound or refused
   kBatchPreloadRefused = 2003,    // PreloadData not bound or refused
   kBatchInputUnreadable = 2004,   // input cannot be opened or read
@@ -24,9 +25,6 @@ struct BatchJob {
   std::u16string inputPath;   // as typed; turned into file system bytes in the console codeset
   std::u16string outputPath;  // likewise
   int outputHandle = -1;      // where progress lines go; negative: nowhere
-  std::u16string separator;   // between the address components
-  std::int32_t step = 50;
-  std::int32_t width = 3000;
 
   std::int32_t succeeded = 0;   // lines whose pair the engine found an address for
   std::int32_t failed = 0;      // other lines that were not empty
@@ -41,7 +39,7 @@ struct BatchJob {
 };
 
 // Runs one conversion with an engine that LoadEngine has started. Sends
-// step, width and separator, preloads the data, then copies the input to
+// `settings` (SendSettings), preloads the data, then copies the input to
 // the output line by line: a line holding a latitude and a longitude (see
 // ScanCoordinatePair) becomes "lat,lon,address\r\n" with six decimals
 // (address empty when the lookup fails, which counts as failed); any other
@@ -56,6 +54,7 @@ struct BatchJob {
 // is opened for writing. Returns a BatchResult, with `failure` set when it is
 // not 0. On 2004 and 2005 after the output was created, what was written
 // stays in it.
-std::int32_t ConvertCsvFile(const CEngineBinding& engine, BatchJob& job);
+std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
+                            BatchJob& job);
 
 }  // namespace kavrel::console

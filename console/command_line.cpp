@@ -21,7 +21,19 @@ constexpr OptionEntry kOptionTable[] = {
 
 std::int32_t CountOrDefault(std::u16string_view text, std::int32_t fallback) {
   const std::int32_t count = ParseCount(text);
-  return count > 0 ? count : fallback;
+  return IsSearchCount(count) ? count : fallback;
+}
+
+// Arguments keep the bytes that the console codeset cannot read (see main),
+// for file names; in a separator such a byte stands for U+FFFD, the
+// replacement character, as in any other text read from the console.
+std::u16string WithoutKeptBytes(std::u16string_view kept) {
+  std::u16string text(kept);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const bool afterHigh = i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
+    if (text[i] >= 0xDC00 && text[i] <= 0xDCFF && !afterHigh) text[i] = 0xFFFD;
+  }
+  return text;
 }
 
 }  // namespace
@@ -47,13 +59,13 @@ void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOpti
     case kOptionOut: m_strOutFile = text; break;
     case kOptionLon: m_strLongitude = text; break;
     case kOptionLat: m_strLatitude = text; break;
-    case kOptionSep: m_strSeparator = text; break;
+    case kOptionSep: m_settings.separator = WithoutKeptBytes(text); break;
     case kOptionStep:
-      m_nStep = CountOrDefault(text, kDefaultStep);
+      m_settings.step = CountOrDefault(text, kDefaultStep);
       m_strStep = text;
       break;
     case kOptionWidth:
-      m_nWidth = CountOrDefault(text, kDefaultWidth);
+      m_settings.width = CountOrDefault(text, kDefaultWidth);
       m_strWidth = text;
       break;
     default: break;  // no option yet, or one that takes no value

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "search_settings.h"
+
 namespace kavrel::console {
 
 // Actions a command line can ask for.
@@ -34,9 +36,6 @@ enum OptionId : int {
   kOptionTest = 12,
 };
 
-inline constexpr std::int32_t kDefaultStep = 50;
-inline constexpr std::int32_t kDefaultWidth = 3000;
-
 // What the command line asked for. Nothing here is ever an error: unknown
 // words and unusable values are dropped or replaced by defaults, and the
 // driver reports a request that is incomplete.
@@ -53,9 +52,10 @@ public:
   std::u16string m_strOutFile;
   std::u16string m_strLatitude;   // as typed
   std::u16string m_strLongitude;  // as typed
-  std::u16string m_strSeparator;
-  std::int32_t m_nStep = kDefaultStep;
-  std::int32_t m_nWidth = kDefaultWidth;
+  // Separator, step and width as the engine is to receive them: a step or
+  // width that is not IsSearchCount gives the default, and a byte that the
+  // console codeset could not read stands for U+FFFD in the separator.
+  SearchSettings m_settings;
   std::u16string m_strStep;   // the step as typed, for the warning about a value that is not a number
   std::u16string m_strWidth;  // likewise the width
   int m_nOption = -1;  // identifier of the last option word, -1 before the first

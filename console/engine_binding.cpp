@@ -7,7 +7,6 @@
 #include "failure_report.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
-#include "resources/messages.h"
 
 namespace kavrel::console {
 
@@ -139,55 +138,6 @@ std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
   }
   return "the engine did not start with the data package " + Quoted(package) + ": " +
          ResultCodeMeaning(code);
-}
-
-bool CAppInfo::LookupSinglePoint(CConsoleOutput& out, double latitude, double longitude) {
-  if (const std::int32_t loaded = m_engine.LoadEngine(); loaded != 0) {
-    out.Write(LoadMessage(kMsgEngineInitFailed));
-    ReportOnStandardError(m_engine.DescribeLoadFailure(loaded));
-    return false;
-  }
-  if (std::string why; SendParameters(m_engine, m_nStep, m_nWidth, m_strSeparator, why) !=
-                       ParameterRefusal::kNone) {
-    out.Write(LoadMessage(kMsgParameterFailed));
-    ReportOnStandardError(why);
-    return false;
-  }
-  std::u16string address;
-  if (const std::int32_t found = m_engine.ReverseLookup(latitude, longitude, address); found != 0) {
-    char point[64];
-    std::snprintf(point, sizeof point, "%f,%f", latitude, longitude);
-    ReportOnStandardError(std::string("no address for ") + point + ": " + ResultCodeMeaning(found));
-    return false;
-  }
-  if (out.Write(address) == 0 && out.writeError != 0) {
-    ReportOnStandardError("cannot write the address to standard output: " +
-                          platform::SystemErrorText(out.writeError));
-    return false;
-  }
-  return !address.empty();
-}
-
-ParameterRefusal SendParameters(const CEngineBinding& engine, std::int32_t step, std::int32_t width,
-                                const std::u16string& separator, std::string& why) {
-  if (engine.m_pSetStep == nullptr) {
-    why = "the engine library has no function SetStep";
-    return ParameterRefusal::kStep;
-  }
-  if (step <= 0 || width <= 0) {
-    why = "the step and the width must be greater than 0";
-    return ParameterRefusal::kStep;
-  }
-  engine.m_pSetStep(step, width);
-  if (engine.m_pSetSeparator == nullptr) {
-    why = "the engine library has no function SetSeparator";
-    return ParameterRefusal::kSeparator;
-  }
-  if (const std::int32_t result = engine.m_pSetSeparator(separator.c_str()); result != 0) {
-    why = "the engine refused the separator: " + ResultCodeMeaning(result);
-    return ParameterRefusal::kSeparator;
-  }
-  return ParameterRefusal::kNone;
 }
 
 }  // namespace kavrel::console

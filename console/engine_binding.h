@@ -1,12 +1,11 @@
 // The engine library, loaded at run time by file name (the program never
-// links against it), and the console's settings that it is sent.
+// links against it): an adapter to its C interface that writes nothing.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
 
-#include "console_output.h"
 #include "kavrel/platform/library.h"
 #include "kavrelcore.h"
 
@@ -78,38 +77,9 @@ public:
 
 private:
   platform::SharedLibrary m_module;
-  std::string m_libraryError;
+  std::string m_libraryError;  // the loader's reason when the library was not loaded
   // The address buffer handed to ReverseGeocoding (a lookup's scratch space).
-  mutable std::array<kavrel_char, kAddressCapacity> m_addressBuffer{};  // the loader's reason when the library was not loaded
-};
-
-// What SendParameters could not send.
-enum class ParameterRefusal { kNone, kStep, kSeparator };
-
-// Sends step and width (SetStep), then the separator (SetSeparator), to the
-// loaded engine. kStep when SetStep is not bound or step or width is not
-// positive (nothing is sent then); kSeparator when SetSeparator is not bound
-// or refuses. `why` receives a line for standard error on a refusal.
-ParameterRefusal SendParameters(const CEngineBinding& engine, std::int32_t step, std::int32_t width,
-                                const std::u16string& separator, std::string& why);
-
-// The console's settings: the engine binding and the separator, step and
-// width that the engine and the batch conversion receive.
-class CAppInfo {
-public:
-  // Looks up one point and writes its address to `out`, without a line
-  // break: loads the engine (message 129 on failure), sends step, width and
-  // separator (message 136 when SetStep or SetSeparator is missing, step or
-  // width is not positive, or SetSeparator refuses), then looks up. A failed
-  // lookup writes nothing. True when an address was written. Each failure
-  // also gets a line on standard error (ReportOnStandardError), a write
-  // to standard output that fails included.
-  bool LookupSinglePoint(CConsoleOutput& out, double latitude, double longitude);
-
-  CEngineBinding m_engine;
-  std::u16string m_strSeparator;
-  std::int32_t m_nStep = 50;
-  std::int32_t m_nWidth = 3000;
+  mutable std::array<kavrel_char, kAddressCapacity> m_addressBuffer{};
 };
 
 }  // namespace kavrel::console

@@ -80,7 +80,7 @@ protected:
   std::int32_t ConvertWithPaths() {
     m_job.inputPath = Absolute(m_job.inputPath);
     m_job.outputPath = Absolute(m_job.outputPath);
-    return ConvertCsvFile(m_engine, m_job);
+    return ConvertCsvFile(m_engine, m_settings, m_job);
   }
   std::u16string Absolute(const std::u16string& path) const {
     if (!path.empty() && path.front() == u'/') return path;
@@ -98,13 +98,14 @@ protected:
   std::string m_progressPath = m_dir / "progress.txt";
   int m_progressFd = -1;
   CEngineBinding m_engine;
+  SearchSettings m_settings;
   BatchJob m_job;
 };
 
 // Mixed lines are compared byte for byte in the runs of the program; here,
 // what the engine is sent and what is counted.
 TEST_F(BatchTest, SetsUpTheEngineThenConvertsPairsAndCopiesOtherLines) {
-  m_job.separator = u"/";
+  m_settings.separator = u"/";
   ASSERT_EQ(Convert("lat,lon\r\n139.767125 35.681236\r\n29.5,130.5\n35,139"), kBatchCompleted);
   EXPECT_EQ(Output(),
             "lat,lon\r\n"
@@ -165,8 +166,8 @@ TEST_F(BatchTest, SetUpFailuresStopBeforeAnyFileIsMade) {
     m_engine.m_pSetStep = c.bindSetStep ? FakeSetStep : nullptr;
     m_engine.m_pSetSeparator = c.bindSetSeparator ? FakeSetSeparator : nullptr;
     m_engine.m_pPreloadData = c.bindPreload ? FakePreloadData : nullptr;
-    m_job.step = c.step;
-    m_job.width = c.width;
+    m_settings.step = c.step;
+    m_settings.width = c.width;
     m_job.succeeded = m_job.failed = 99;
     EXPECT_EQ(ConvertWithPaths(), c.expected) << c.name;
     EXPECT_EQ(m_job.succeeded, 0) << c.name;

@@ -91,9 +91,9 @@ void ExpectFields(const ArgumentCase& c) {
   EXPECT_EQ(info.m_strOutFile, c.expected.out) << c.name;
   EXPECT_EQ(info.m_strLatitude, c.expected.latitude) << c.name;
   EXPECT_EQ(info.m_strLongitude, c.expected.longitude) << c.name;
-  EXPECT_EQ(info.m_strSeparator, c.expected.separator) << c.name;
-  EXPECT_EQ(info.m_nStep, c.expected.step) << c.name;
-  EXPECT_EQ(info.m_nWidth, c.expected.width) << c.name;
+  EXPECT_EQ(info.m_settings.separator, c.expected.separator) << c.name;
+  EXPECT_EQ(info.m_settings.step, c.expected.step) << c.name;
+  EXPECT_EQ(info.m_settings.width, c.expected.width) << c.name;
 }
 
 TEST(ParseArguments, OptionWordsAndTheirValues) {
@@ -110,6 +110,10 @@ TEST(ParseArguments, OptionWordsAndTheirValues) {
       {"negative value reads as an option word", {u"/lat", u"-35.5"}, Work()},
       {"separator", {u"/sep", u" / "}, Defaults().Sep(u" / ")},
       {"empty separator replaces", {u"/sep", u"x", u"/sep", u""}, Defaults()},
+      // A byte the codeset could not read is kept as U+DC80..U+DCFF; in a
+      // separator it is the replacement character. A real pair stays.
+      {"kept byte in the separator", {u"/sep", u"a\xDC80\xD83D\xDE00"},
+       Defaults().Sep(u"a\uFFFD\xD83D\xDE00")},
       {"mode changes nothing", {u"/mode", u"anything"}, Defaults()},
       {"unknown word drops its value", {u"/x", u"a.csv"}, Defaults()},
       {"version takes no value", {u"/in", u"a", u"/version", u"b"},

@@ -1,0 +1,36 @@
+// The search settings of a run: what the engine is sent before the single
+// lookup or the batch conversion, made once from the command line.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kavrel::console {
+
+class CEngineBinding;
+
+// Step and width used when the command line gives none (or none above 0).
+inline constexpr std::int32_t kDefaultStep = 50;
+inline constexpr std::int32_t kDefaultWidth = 3000;
+
+// True for a step or width the engine may be sent: greater than 0.
+constexpr bool IsSearchCount(std::int32_t count) { return count > 0; }
+
+// Separator, step (microdegrees of radius added per ring) and width (rings).
+struct SearchSettings {
+  std::u16string separator;  // between the address components; may be empty
+  std::int32_t step = kDefaultStep;
+  std::int32_t width = kDefaultWidth;
+};
+
+// What SendSettings could not send.
+enum class SettingsRefusal { kNone, kStep, kSeparator };
+
+// Sends step and width (SetStep), then the separator (SetSeparator), to the
+// loaded engine. kStep when SetStep is not bound or step or width is not
+// IsSearchCount (nothing is sent then); kSeparator when SetSeparator is not
+// bound or refuses. `why` receives a line for standard error on a refusal.
+SettingsRefusal SendSettings(const CEngineBinding& engine, const SearchSettings& settings,
+                             std::string& why);
+
+}  // namespace kavrel::console
