@@ -12,8 +12,8 @@
 #include <fstream>
 #include <string>
 
-#include "blocks.h"
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "package_writer.h"
@@ -45,9 +45,9 @@ public:
     const std::string stored = kavrel::pack::RawDeflate(block, 9);
     kavrel::pack::PackageWriter writer;
     for (int j = -kBands / 2; j <= kBands / 2; ++j) {
-      const std::uint32_t band = kQueryLatitude + static_cast<std::uint32_t>(j * 10000);
+      const std::uint32_t band = kQueryLatitude + static_cast<std::uint32_t>(j * kavrel::kBandHeight);
       writer.AddStored(kavrel::platform::Utf16ToUtf8(kavrel::BuildPointBlockName(band)), stored,
-                       kavrel::pack::kMethodDeflate);
+                       kavrel::kMethodDeflate);
     }
     const std::string bytes = writer.Serialize();
     m_bytes = bytes.size();

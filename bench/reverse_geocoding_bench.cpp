@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "byte_order.h"
-#include "data_package.h"
+#include "kavrel/format/blocks.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
@@ -44,9 +44,10 @@ std::vector<Coordinate> PackagePoints(const std::string& path) {
     const std::u16string name = package.File(i).m_strName;
     if (name.rfind(u"/L", 0) != 0 || package.LoadFile(name) != 0) continue;
     const kavrel::CDataPackageFile& block = package.File(package.FindFile(name));
-    for (std::int32_t offset = 0; block.m_pData && offset + 15 <= block.m_nSize; offset += 15) {
-      const std::uint8_t* record = block.m_pData.get() + offset;
-      points.push_back({kavrel::ReadU32(record) / 1e6, kavrel::ReadU32(record + 4) / 1e6});
+    constexpr std::int32_t kRecord = kavrel::kPointRecordSize;
+    for (std::int32_t offset = 0; block.m_pData && offset + kRecord <= block.m_nSize; offset += kRecord) {
+      const kavrel::PointRecord point = kavrel::ReadPointRecord(block.m_pData.get() + offset);
+      points.push_back({point.latitude / 1e6, point.longitude / 1e6});
     }
     package.UnloadFile(name);
   }

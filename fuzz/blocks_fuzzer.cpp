@@ -131,8 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string cities = Chunk(input);
   const std::string areas = input.ConsumeRemainingBytesAsString();
 
-  const std::uint8_t method = deflate ? kavrel::pack::kMethodDeflate : kavrel::pack::kMethodStored;
-  kavrel::pack::PackageWriter writer(kavrel::pack::kNamesUtf8);
+  const std::uint8_t method = deflate ? kavrel::kMethodDeflate : kavrel::kMethodStored;
+  kavrel::pack::PackageWriter writer(kavrel::kNamesUtf8);
   writer.Add("/L3/5/LLP35670000.gzbin", lower, method, 1);
   writer.Add("/L3/5/LLP35680000.gzbin", own, method, 1);
   writer.Add("/P/000000.gzbin", prefectures, method, 1);

@@ -18,7 +18,7 @@
 #include "address_csv.h"
 #include "engine_app.h"
 #include "fuzz_temp.h"
-#include "geodesy.h"
+#include "kavrel/format/coverage.h"
 #include "kavrel/platform/text.h"
 #include "pack_error.h"
 #include "package_build.h"

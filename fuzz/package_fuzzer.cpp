@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "data_package.h"
 #include "engine_app.h"
 #include "fuzz_temp.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel/platform/text.h"
 
 namespace {

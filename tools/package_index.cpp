@@ -1,6 +1,8 @@
 #include "package_index.h"
 
-#include "byte_order.h"
+#include <algorithm>
+#include <optional>
+
 #include "kavrel/platform/text.h"
 
 namespace kavrel::pack {
@@ -8,47 +10,42 @@ namespace kavrel::pack {
 PackageIndex ReadPackageIndex(std::string_view file) {
   PackageIndex index;
   index.fileSize = file.size();
-  const auto* bytes = reinterpret_cast<const unsigned char*>(file.data());
-  if (file.size() < 8) {
+  if (file.size() < kPackageHeaderSize) {
     index.problems.push_back("the file has " + std::to_string(file.size()) +
                              " bytes, fewer than the 8-byte header");
     return index;
   }
-  if (bytes[0] != 0xF0 || bytes[1] != 0x01) {
+  const std::optional<PackageHeader> header = ReadPackageHeader(file);
+  if (!header) {
     index.problems.push_back("the file does not start with the package magic F0 01");
     return index;
   }
   index.headerRead = true;
-  index.headerFlag = bytes[2];
-  index.nameEncoding = bytes[3];
-  index.indexSize = ReadU32(bytes + 4);
-  index.dataStart = 8 + static_cast<std::uint64_t>(index.indexSize);
-  std::uint64_t indexEnd = index.dataStart;
-  if (index.dataStart > file.size()) {
+  index.headerFlag = header->headerFlag;
+  index.nameEncoding = header->nameEncoding;
+  index.indexSize = header->indexSize;
+  index.dataStart = kPackageHeaderSize + static_cast<std::uint64_t>(index.indexSize);
+  const bool indexInFile = index.dataStart <= file.size();
+  if (!indexInFile) {
     index.problems.push_back("the index (" + std::to_string(index.indexSize) +
                              " bytes) runs past the end of the file");
-    indexEnd = file.size();
   }
 
-  std::uint64_t pos = 8;
-  while (pos < index.dataStart) {
-    if (indexEnd - pos < 2 || indexEnd - pos < 12 + std::uint64_t{ReadU16(bytes + pos)}) {
-      index.problems.push_back("the index record at byte " + std::to_string(pos) +
-                               " runs past the end of the index");
-      break;
-    }
-    const std::uint32_t n = ReadU16(bytes + pos);
-    const unsigned char* record = bytes + pos + 2;
+  // The records that lie inside both the index and the file.
+  const std::string_view bytes = file.substr(kPackageHeaderSize, index.indexSize);
+  std::vector<IndexRecord> records;
+  const bool whole = ReadIndex(bytes, records) && indexInFile;
+  for (const IndexRecord& record : records) {
     IndexEntry entry;
-    entry.name.assign(reinterpret_cast<const char*>(record), n);
-    entry.displayName = index.nameEncoding == 1
+    entry.name = std::string(record.name);
+    entry.displayName = index.nameEncoding == kNamesUtf8
                             ? platform::Utf16ToUtf8(platform::Utf8ToUtf16(entry.name))
                             : platform::Utf16ToUtf8(platform::Cp932ToUtf16(entry.name));
-    entry.method = record[n];
-    entry.flag = record[n + 1];
-    entry.offset = ReadU32(record + n + 2);
-    entry.storedSize = ReadU32(record + n + 6);
-    entry.recordPosition = pos;
+    entry.method = record.method;
+    entry.flag = record.flag;
+    entry.offset = record.offset;
+    entry.storedSize = record.storedSize;
+    entry.recordPosition = kPackageHeaderSize + record.position;
     const std::uint64_t end = index.dataStart + entry.offset + static_cast<std::uint64_t>(entry.storedSize);
     // An empty entry has nothing to read, wherever its offset points.
     entry.dataInFile = entry.storedSize == 0 || end <= file.size();
@@ -58,14 +55,19 @@ PackageIndex ReadPackageIndex(std::string_view file) {
                                ") runs past the end of the file");
     }
     index.entries.push_back(std::move(entry));
-    pos += 12 + n;
+  }
+  if (!whole) {
+    const std::uint64_t stop =
+        records.empty() ? 0 : records.back().position + kIndexRecordFixedSize + records.back().name.size();
+    index.problems.push_back("the index record at byte " + std::to_string(kPackageHeaderSize + stop) +
+                             " runs past the end of the index");
   }
   return index;
 }
 
 std::string MethodName(std::uint8_t method) {
-  if (method == 0) return "stored";
-  if (method == 1) return "deflate";
+  if (method == kMethodStored) return "stored";
+  if (method == kMethodDeflate) return "deflate";
   return "method " + std::to_string(method);
 }
 

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kavrel/format/package_layout.h"
+
 namespace kavrel::pack {
 
 // One index record.

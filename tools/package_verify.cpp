@@ -6,10 +6,10 @@
 #include <unordered_map>
 
 #include "block_codec.h"
-#include "blocks.h"
-#include "data_package.h"
-#include "kavrelcore.h"
+#include "kavrel/format/blocks.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel/platform/text.h"
+#include "kavrelcore.h"
 #include "package_file.h"
 #include "package_index.h"
 
@@ -45,27 +45,6 @@ std::string Narrow(const std::u16string& text) { return platform::Utf16ToUtf8(te
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
-}
-
-// The decimal text between `prefix` and ".gzbin" as a 32-bit value (a
-// leading '-' wraps around, as the engine's "%d" writes such bands).
-std::optional<std::uint32_t> NumberBetween(std::string_view name, std::string_view prefix) {
-  constexpr std::string_view kSuffix = ".gzbin";
-  const std::size_t start = name.find(prefix);
-  if (start == std::string_view::npos || name.size() < start + prefix.size() + kSuffix.size() ||
-      name.substr(name.size() - kSuffix.size()) != kSuffix) {
-    return std::nullopt;
-  }
-  std::string_view digits = name.substr(start + prefix.size(), name.size() - kSuffix.size() - start - prefix.size());
-  const bool negative = !digits.empty() && digits.front() == '-';
-  if (negative) digits.remove_prefix(1);
-  if (digits.empty() || digits.size() > 10) return std::nullopt;
-  std::uint64_t value = 0;
-  for (char c : digits) {
-    if (c < '0' || c > '9') return std::nullopt;
-    value = value * 10 + static_cast<std::uint64_t>(c - '0');
-  }
-  return static_cast<std::uint32_t>(negative ? 0 - value : value);
 }
 
 class Verifier {
@@ -120,7 +99,7 @@ private:
       }
       // Its data lies past the end of the file: already told, nothing to read.
       if (!index.entries[static_cast<std::size_t>(i)].dataInFile) continue;
-      const Classified what = Classify(name);
+      const Classified what = Classify(entry.m_strName);
       if (what.kind == EntryKind::kPointBlock) {
         m_pointBlocks.push_back(i);
         m_bands.emplace(i, what.band);
@@ -135,13 +114,13 @@ private:
 
   // Tells an entry by its name; a name that looks like a block's but is not
   // one the engine builds is a problem, since the engine never reads it.
-  Classified Classify(const std::string& name) {
+  Classified Classify(const std::u16string& wide) {
     Classified what;
+    const std::string name = Narrow(wide);
     if (StartsWith(name, "/L") && name.find("LLP") != std::string::npos) {
-      const std::optional<std::uint32_t> band = NumberBetween(name, "LLP");
-      if (band && Narrow(BuildPointBlockName(*band)) == name) {
+      if (const std::optional<std::uint32_t> band = PointBlockBand(wide)) {
         what.kind = EntryKind::kPointBlock;
-        what.band = BandOf(*band);
+        what.band = *band;
       } else {
         Problem(name + ": named like a point block, but not as the engine names one");
       }
@@ -151,8 +130,7 @@ private:
         {{"/P/", kLevelPref}, {"/C/", kLevelCity}, {"/S/", kLevelArea}}};
     for (const auto& [prefix, level] : levels) {
       if (!StartsWith(name, prefix)) continue;
-      const std::optional<std::uint32_t> number = NumberBetween(name, prefix);
-      if (number && Narrow(BuildNameBlockName(level, *number)) == name) {
+      if (NameBlockFirstKey(level, wide)) {
         what.kind = EntryKind::kNameBlock;
         what.level = level;
       } else {

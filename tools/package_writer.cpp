@@ -5,7 +5,6 @@
 #include <limits>
 #include <stdexcept>
 
-#include "byte_order.h"
 #include "kavrel/platform/replacement_file.h"
 
 namespace kavrel::pack {
@@ -45,23 +44,15 @@ std::string PackageWriter::Serialize() const {
   std::uint64_t offset = 0;
   for (const PackageEntry& entry : m_entries) {
     if (entry.name.size() > 0xFFFF) throw std::length_error("entry name longer than 65535 bytes");
-    AppendLittleEndian(index, static_cast<std::uint32_t>(entry.name.size()), 2);
-    index += entry.name;
-    index.push_back(static_cast<char>(entry.method));
-    index.push_back(static_cast<char>(entry.flag));
-    AppendLittleEndian(index, static_cast<std::uint32_t>(offset), 4);
-    AppendLittleEndian(index, static_cast<std::uint32_t>(entry.stored.size()), 4);
+    AppendIndexRecord(index, entry.name, entry.method, entry.flag, static_cast<std::uint32_t>(offset),
+                      static_cast<std::uint32_t>(entry.stored.size()));
     offset += entry.stored.size();
   }
-  if (8 + index.size() + offset > kLimit) throw std::length_error("package larger than 4 GiB");
+  if (kPackageHeaderSize + index.size() + offset > kLimit) throw std::length_error("package larger than 4 GiB");
 
   std::string file;
-  file.reserve(8 + index.size() + offset);
-  file.push_back(static_cast<char>(0xF0));  // magic 0x01F0, little-endian
-  file.push_back(static_cast<char>(0x01));
-  file.push_back(static_cast<char>(m_headerFlag));
-  file.push_back(static_cast<char>(m_nameEncoding));
-  AppendLittleEndian(file, static_cast<std::uint32_t>(index.size()), 4);
+  file.reserve(kPackageHeaderSize + index.size() + offset);
+  AppendPackageHeader(file, PackageHeader{m_headerFlag, m_nameEncoding, static_cast<std::uint32_t>(index.size())});
   file += index;
   for (const PackageEntry& entry : m_entries) file += entry.stored;
   return file;

@@ -1,5 +1,5 @@
-// Writes data packages: an 8-byte header, the index, then the data area.
-// Entries are stored as they are (method 0) or raw-deflated (method 1).
+// Writes data packages in the layout of package_layout.h. Entries are
+// stored as they are (method 0) or raw-deflated (method 1).
 #pragma once
 
 #include <cstdint>
@@ -7,12 +7,9 @@
 #include <string_view>
 #include <vector>
 
-namespace kavrel::pack {
+#include "kavrel/format/package_layout.h"
 
-inline constexpr std::uint8_t kMethodStored = 0;
-inline constexpr std::uint8_t kMethodDeflate = 1;
-inline constexpr std::uint8_t kNamesAnsi = 0;  // entry names in code page 932
-inline constexpr std::uint8_t kNamesUtf8 = 1;
+namespace kavrel::pack {
 
 // Raw deflate (no zlib or gzip wrapper, no checksum) of `data` at `level`
 // (0 to 9). Throws std::runtime_error when zlib fails.

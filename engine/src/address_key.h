@@ -1,16 +1,23 @@
-// The address keys of one point, as the point records carry them.
+// The address keys of one point, as the point lists and the search index
+// keep them.
 #pragma once
 
 #include <cstdint>
+
+#include "kavrel/format/blocks.h"
 
 namespace kavrel {
 
 // The three address keys of a point and its extra byte.
 struct AddressKey {
-  std::uint8_t nExtra = 0;  // record offset 11; carried, never read
-  std::uint8_t nPref = 0;   // P key, record offset 8
-  std::uint16_t nCity = 0;  // C key, record offsets 9-10
-  std::uint32_t nArea = 0;  // S key, record offsets 12-14
+  std::uint8_t nExtra = 0;  // carried, never read
+  std::uint8_t nPref = 0;   // P key
+  std::uint16_t nCity = 0;  // C key
+  std::uint32_t nArea = 0;  // S key (24 bits)
 };
+
+inline AddressKey AddressKeyOf(const PointRecord& point) {
+  return AddressKey{point.extra, point.prefecture, point.city, point.area};
+}
 
 }  // namespace kavrel

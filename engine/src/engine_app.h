@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "address_key.h"
-#include "data_package.h"
-#include "search_index.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel/platform/text.h"
+#include "search_index.h"
 
 namespace kavrel {
 

@@ -8,6 +8,7 @@
 
 #include "engine_app.h"
 #include "geodesy.h"
+#include "kavrel/format/coverage.h"
 #include "kavrelcore.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "blocks.h"
-#include "byte_order.h"
+#include "kavrel/format/blocks.h"
+#include "kavrel/format/byte_order.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
@@ -13,7 +13,6 @@ namespace {
 constexpr std::int32_t kUnread = -1;   // the block was not in memory
 constexpr std::int32_t kAbsent = -2;   // no such block: every name is empty
 constexpr std::uint32_t kUnset = 0xFFFFFFFF;
-constexpr std::uint32_t kNameRecordHeader = 5;
 
 // Keys a point record can carry: P is one byte, C two, S three.
 constexpr std::uint32_t kPrefKeys = 0x100;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 
 namespace kavrel {
 

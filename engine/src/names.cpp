@@ -1,20 +1,14 @@
 // Looking up the text of one address key in its name block.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
-#include "blocks.h"
-#include "byte_order.h"
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
-namespace {
-
-// A name record: 32-bit little-endian key, one length byte, then the text.
-constexpr std::uint32_t kNameRecordHeader = 5;
-
-}  // namespace
 
 std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16string& name) {
   constexpr std::int32_t kNoName = -1006;
@@ -37,28 +31,21 @@ std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16st
 
   const std::uint8_t* data = block.m_pData.get();
   if (data == nullptr || block.m_nSize <= 0) return kNoName;
-  const std::uint64_t size = static_cast<std::uint64_t>(block.m_nSize);
+  const std::string_view bytes(reinterpret_cast<const char*>(data), static_cast<std::size_t>(block.m_nSize));
 
-  // Records are scanned in order and the first with the key wins; the scan
-  // ends at a record that would run past the end of the block.
-  std::uint64_t offset = 0;
-  while (offset + kNameRecordHeader <= size) {
-    const std::uint8_t* record = data + offset;
-    const std::uint32_t recordKey = ReadU32(record);
-    const std::uint32_t length = record[4];
-    if (offset + kNameRecordHeader + length > size) return kNoName;
-    if (recordKey == key) {
-      if (length == 0) return kNoName;
-      if (!m_nameCodec) m_nameCodec.emplace("CP932", "UTF-16LE");
-      const std::string_view bytes(reinterpret_cast<const char*>(record + kNameRecordHeader), length);
-      std::u16string text = platform::Utf16FromBytes(m_nameCodec->Convert(bytes));
-      // The text ends at its first null character, as a C string would.
-      const std::size_t end = text.find(u'\0');
-      if (end != std::u16string::npos) text.resize(end);
-      name = std::move(text);
-      return 0;
-    }
-    offset += kNameRecordHeader + length;
+  // The first record with the key wins; the scan ends at a record that would
+  // run past the end of the block.
+  std::size_t offset = 0;
+  while (const std::optional<NameRecordView> record = NextNameRecord(bytes, offset)) {
+    if (record->key != key) continue;
+    if (record->text.empty()) return kNoName;
+    if (!m_nameCodec) m_nameCodec.emplace("CP932", "UTF-16LE");
+    std::u16string text = platform::Utf16FromBytes(m_nameCodec->Convert(record->text));
+    // The text ends at its first null character, as a C string would.
+    const std::size_t end = text.find(u'\0');
+    if (end != std::u16string::npos) text.resize(end);
+    name = std::move(text);
+    return 0;
   }
   return kNoName;
 }

@@ -7,9 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
-#include "byte_order.h"
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/diagnostic.h"
 #include "kavrel/platform/text.h"
 
@@ -94,13 +93,10 @@ int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
         record && entry.m_nSize > 0 ? static_cast<std::int64_t>(entry.m_nSize) / kPointRecordSize : 0;
     for (std::int64_t r = 0; r < records && !full; ++r, record += kPointRecordSize) {
       const std::size_t i = static_cast<std::size_t>(filled);
-      m_pLatitudes[i] = ReadU32(record);
-      m_pLongitudes[i] = ReadU32(record + 4);
-      AddressKey& keys = m_pAddressKeys[i];
-      keys.nPref = record[8];
-      keys.nCity = ReadU16(record + 9);
-      keys.nExtra = record[11];
-      keys.nArea = ReadU24(record + 12);
+      const PointRecord point = ReadPointRecord(record);
+      m_pLatitudes[i] = point.latitude;
+      m_pLongitudes[i] = point.longitude;
+      m_pAddressKeys[i] = AddressKeyOf(point);
       ++filled;
       // Unreachable with consistent blocks (one spare slot per band); the
       // rest is dropped rather than written past the arrays.

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "blocks.h"
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/clock.h"
 #include "ring_search.h"
 #include "search_index.h"

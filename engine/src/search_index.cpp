@@ -8,8 +8,7 @@
 #include <string>
 #include <utility>
 
-#include "blocks.h"
-#include "byte_order.h"
+#include "kavrel/format/blocks.h"
 #include "ring_search.h"
 #include "search.h"
 
@@ -19,37 +18,6 @@ namespace {
 // Rows of 1000 microdegrees (0.001 degree): ten to a band.
 constexpr std::uint32_t kRowHeight = 1000;
 constexpr std::uint32_t kRowsPerBand = kBandHeight / kRowHeight;
-
-// The band a point block name stands for, when `name` is exactly the name
-// BuildPointBlockName gives that band.
-std::optional<std::uint32_t> BandOfBlockName(const std::u16string& name) {
-  static constexpr std::u16string_view kMarker = u"/LLP";
-  static constexpr std::u16string_view kSuffix = u".gzbin";
-  const std::size_t marker = name.find(kMarker);
-  if (name.rfind(u"/L", 0) != 0 || marker == std::u16string::npos) return std::nullopt;
-  const std::size_t first = marker + kMarker.size();
-  if (name.size() < first + kSuffix.size() + 1) return std::nullopt;
-  // The band is written with %d: an optional minus sign and up to ten digits.
-  std::int64_t value = 0;
-  bool negative = false;
-  for (std::size_t i = first; i < name.size() - kSuffix.size(); ++i) {
-    const char16_t c = name[i];
-    if (i == first && c == u'-') {
-      negative = true;
-    } else if (c >= u'0' && c <= u'9' && value < 10000000000) {
-      value = value * 10 + (c - u'0');
-    } else {
-      return std::nullopt;
-    }
-  }
-  if (negative) value = -value;
-  if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max()) {
-    return std::nullopt;
-  }
-  const auto band = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
-  if (BuildPointBlockName(band) != name) return std::nullopt;
-  return band;
-}
 
 // Whether the loaded records of a band block can be indexed: a whole number
 // of records (otherwise every load reports the size), latitudes ascending and
@@ -61,7 +29,7 @@ bool IsRegular(const CDataPackageFile& entry, std::uint32_t band) {
   std::uint32_t previous = band;
   for (std::int32_t r = 0; r < entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize);
        ++r, record += kPointRecordSize) {
-    const std::uint32_t latitude = ReadU32(record);
+    const std::uint32_t latitude = ReadPointRecord(record).latitude;
     if (latitude < previous || BandOf(latitude) != band) return false;
     previous = latitude;
   }
@@ -75,7 +43,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
   std::vector<std::pair<std::uint32_t, std::int32_t>> bands;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
     const std::u16string& name = package.File(i).m_strName;
-    const std::optional<std::uint32_t> band = BandOfBlockName(name);
+    const std::optional<std::uint32_t> band = PointBlockBand(name);
     if (band && package.FindFile(name) == i) bands.emplace_back(*band, i);
   }
   std::sort(bands.begin(), bands.end());
@@ -108,15 +76,11 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
     for (std::uint32_t row = 0; row < kRowsPerBand; ++row) {
       m_rowBegin.push_back(static_cast<std::uint32_t>(m_latitudes.size()));
       const std::uint32_t rowEnd = band + (row + 1) * kRowHeight;
-      for (; r < records && ReadU32(record) < rowEnd; ++r, record += kPointRecordSize) {
-        m_latitudes.push_back(ReadU32(record));
-        m_longitudes.push_back(ReadU32(record + 4));
-        AddressKey keys;
-        keys.nPref = record[8];
-        keys.nCity = ReadU16(record + 9);
-        keys.nExtra = record[11];
-        keys.nArea = ReadU24(record + 12);
-        m_keys.push_back(keys);
+      for (; r < records && ReadPointRecord(record).latitude < rowEnd; ++r, record += kPointRecordSize) {
+        const PointRecord point = ReadPointRecord(record);
+        m_latitudes.push_back(point.latitude);
+        m_longitudes.push_back(point.longitude);
+        m_keys.push_back(AddressKeyOf(point));
       }
     }
   }

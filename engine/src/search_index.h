@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "address_key.h"
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "name_table.h"
 
 namespace kavrel {

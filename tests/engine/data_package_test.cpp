@@ -1,7 +1,7 @@
 // Opening packages: header and index parsing, its failures, name lookup.
 #include <gtest/gtest.h>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "kavrelcore.h"
 #include "test_packages.h"
 
@@ -144,10 +144,10 @@ TEST(DataPackageOpen, ANameEndsAtAZeroByte) {
 
 TEST(DataPackageFind, FirstOfDuplicateNamesWinsAndCaseMatters) {
   pack::PackageWriter writer;
-  writer.Add("/P/000000.gzbin", "one", pack::kMethodStored);
-  writer.Add("/C/000000.gzbin", "two", pack::kMethodStored);
-  writer.Add("/P/000000.gzbin", "three", pack::kMethodStored);
-  writer.Add("", "four", pack::kMethodStored);
+  writer.Add("/P/000000.gzbin", "one", kMethodStored);
+  writer.Add("/C/000000.gzbin", "two", kMethodStored);
+  writer.Add("/P/000000.gzbin", "three", kMethodStored);
+  writer.Add("", "four", kMethodStored);
   test::TempDir dir;
   test::WriteBytes(dir / "p.bin", writer.Serialize());
 
@@ -170,9 +170,9 @@ TEST(DataPackageFind, FirstOfDuplicateNamesWinsAndCaseMatters) {
 
 TEST(DataPackageOpen, SecondOpenWithoutCloseChangesNothing) {
   pack::PackageWriter first;
-  first.Add("a", "first", pack::kMethodStored);
+  first.Add("a", "first", kMethodStored);
   pack::PackageWriter second;
-  second.Add("b", "second", pack::kMethodStored);
+  second.Add("b", "second", kMethodStored);
   test::TempDir dir;
   test::WriteBytes(dir / "1.bin", first.Serialize());
   test::WriteBytes(dir / "2.bin", second.Serialize());
@@ -192,11 +192,11 @@ TEST(DataPackageOpen, OpenAfterCloseStartsFromAnEmptyDirectory) {
   // Same names, different layouts: an old entry left in the directory would
   // be read at its old offset from the new file.
   pack::PackageWriter first;
-  first.Add("shared", "old-old-old", pack::kMethodStored);
-  first.Add("only-old", "x", pack::kMethodStored);
+  first.Add("shared", "old-old-old", kMethodStored);
+  first.Add("only-old", "x", kMethodStored);
   pack::PackageWriter second;
-  second.Add("padding", "0123456789", pack::kMethodStored);
-  second.Add("shared", "new", pack::kMethodDeflate);
+  second.Add("padding", "0123456789", kMethodStored);
+  second.Add("shared", "new", kMethodDeflate);
   test::TempDir dir;
   test::WriteBytes(dir / "1.bin", first.Serialize());
   test::WriteBytes(dir / "2.bin", second.Serialize());

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "kavrelcore.h"
 #include "test_packages.h"
 
@@ -69,9 +69,9 @@ TEST_F(EntryLoader, InflatesToTheExactLength) {
 
 TEST_F(EntryLoader, StoredAndUnknownMethods) {
   pack::PackageWriter writer;
-  writer.Add("stored", "as it is", pack::kMethodStored);
+  writer.Add("stored", "as it is", kMethodStored);
   writer.AddStored("method 7", "kept bytes", 7);
-  writer.AddStored("empty", "", pack::kMethodDeflate);
+  writer.AddStored("empty", "", kMethodDeflate);
   OpenPackage(writer.Serialize());
 
   ASSERT_EQ(m_package.LoadFile(u"stored"), KAVREL_OK);
@@ -97,12 +97,12 @@ TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
   const std::string content = Noise(70000, 3);
   const std::string raw = pack::RawDeflate(content);
   pack::PackageWriter writer;
-  writer.AddStored("cut in half", raw.substr(0, raw.size() / 2), pack::kMethodDeflate);
-  writer.AddStored("last byte missing", raw.substr(0, raw.size() - 1), pack::kMethodDeflate);
-  writer.AddStored("gzip", test::WrappedDeflate(content, 15 + 16), pack::kMethodDeflate);
-  writer.AddStored("zlib", test::WrappedDeflate(content, 15), pack::kMethodDeflate);
-  writer.AddStored("garbage", std::string(100, '\xFF'), pack::kMethodDeflate);
-  writer.AddStored("whole", raw, pack::kMethodDeflate);
+  writer.AddStored("cut in half", raw.substr(0, raw.size() / 2), kMethodDeflate);
+  writer.AddStored("last byte missing", raw.substr(0, raw.size() - 1), kMethodDeflate);
+  writer.AddStored("gzip", test::WrappedDeflate(content, 15 + 16), kMethodDeflate);
+  writer.AddStored("zlib", test::WrappedDeflate(content, 15), kMethodDeflate);
+  writer.AddStored("garbage", std::string(100, '\xFF'), kMethodDeflate);
+  writer.AddStored("whole", raw, kMethodDeflate);
   OpenPackage(writer.Serialize());
 
   for (const std::u16string name : {u"cut in half", u"last byte missing", u"gzip", u"zlib", u"garbage"}) {
@@ -201,9 +201,9 @@ TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
   const std::string zeros(cap + 1, '\0');
   const std::string_view atCap(zeros.data(), cap);
   pack::PackageWriter writer;
-  writer.AddStored("inflates to the cap", pack::RawDeflate(atCap, 1), pack::kMethodDeflate);
-  writer.AddStored("inflates past it", pack::RawDeflate(zeros, 1), pack::kMethodDeflate);
-  writer.AddStored("stored past it", zeros, pack::kMethodStored);
+  writer.AddStored("inflates to the cap", pack::RawDeflate(atCap, 1), kMethodDeflate);
+  writer.AddStored("inflates past it", pack::RawDeflate(zeros, 1), kMethodDeflate);
+  writer.AddStored("stored past it", zeros, kMethodStored);
   writer.AddStored("unknown method past it", zeros, 7);
   OpenPackage(writer.Serialize());
 
@@ -274,9 +274,9 @@ TEST_F(EntryLoader, LoadAllLoadsByNameAndSkipsDamagedEntries) {
   const std::string raw = pack::RawDeflate("good data");
   pack::PackageWriter writer;
   writer.Add("dup", "first of the name");
-  writer.AddStored("broken", raw.substr(0, 3), pack::kMethodDeflate);
+  writer.AddStored("broken", raw.substr(0, 3), kMethodDeflate);
   writer.Add("dup", "second of the name");
-  writer.AddStored("empty", "", pack::kMethodStored);
+  writer.AddStored("empty", "", kMethodStored);
   writer.Add("last", "good data");
   OpenPackage(writer.Serialize());
 

@@ -10,7 +10,7 @@
 
 #include "address_csv.h"
 #include "block_codec.h"
-#include "geodesy.h"
+#include "kavrel/format/coverage.h"
 #include "kavrel/platform/text.h"
 #include "pack_test_helpers.h"
 #include "test_support.h"

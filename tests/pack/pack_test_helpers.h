@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "block_codec.h"
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 
 namespace kavrel::pack {
 

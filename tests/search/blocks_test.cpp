@@ -1,9 +1,10 @@
-#include "blocks.h"
+#include "kavrel/format/blocks.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
+#include <utility>
 
 #include "kavrel/platform/text.h"
 
@@ -28,7 +29,29 @@ TEST(BlockNames, PointBlockIsNamedAfterTheBandOfTheLatitude) {
       {9999, "/L0//LLP0.gzbin"},  // one-digit band: the second level is empty
       {0, "/L0//LLP0.gzbin"},
   };
-  for (const Case& c : cases) EXPECT_EQ(Narrow(BuildPointBlockName(c.latKey)), c.name) << c.latKey;
+  for (const Case& c : cases) {
+    EXPECT_EQ(Narrow(BuildPointBlockName(c.latKey)), c.name) << c.latKey;
+    EXPECT_EQ(PointBlockBand(BuildPointBlockName(c.latKey)), BandOf(c.latKey)) << c.latKey;
+  }
+  // Bands past 2^31 are written as negative numbers and read back.
+  EXPECT_EQ(PointBlockBand(BuildPointBlockName(0xFFFF0000u)), BandOf(0xFFFF0000u));
+}
+
+TEST(BlockNames, OnlyTheExactNamesOfBlocksAreRead) {
+  const char16_t* notPointBlocks[] = {
+      u"/L3/5/LLP35680001.gzbin",   // not a band
+      u"/L3/5/LLP035680000.gzbin",  // a leading zero
+      u"/L3/6/LLP35680000.gzbin",   // the wrong folder
+      u"/L3/5/LLP35680000.bin",     u"/L3/5/LLP.gzbin", u"/L3/5/LLP3x680000.gzbin",
+  };
+  for (const char16_t* name : notPointBlocks) EXPECT_FALSE(PointBlockBand(name)) << Narrow(name);
+  EXPECT_EQ(NameBlockFirstKey(kLevelArea, u"/S/123000.gzbin"), 123000u);
+  EXPECT_EQ(NameBlockFirstKey(kLevelPref, u"/P/000000.gzbin"), 0u);
+  const std::pair<int, const char16_t*> notNameBlocks[] = {
+      {kLevelArea, u"/S/123001.gzbin"}, {kLevelArea, u"/S/12300.gzbin"}, {kLevelArea, u"/P/000000.gzbin"},
+      {kLevelPref, u"/P/001000.gzbin"}, {kLevelCity, u"/C/-00000.gzbin"}, {kLevelCity, u"/C/000000.gzbinx"},
+  };
+  for (const auto& [level, name] : notNameBlocks) EXPECT_FALSE(NameBlockFirstKey(level, name)) << Narrow(name);
 }
 
 TEST(BlockNames, NameBlockHoldsItsLevelAndThousandOfKeys) {

@@ -1,6 +1,6 @@
 #include "designed_lookup.h"
 
-#include "blocks.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "ring_search.h"
 #include "search.h"

@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
 #include "designed_lookup.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "test_packages.h"
 
@@ -136,13 +136,13 @@ pack::PackageWriter RandomPackage(Random& random, std::uint32_t firstBand, std::
           block += "XY";
           break;
         case 3:  // does not inflate: never loads
-          writer.AddStored(name, "\xFF\xFF\xFF\xFF", pack::kMethodDeflate);
+          writer.AddStored(name, "\xFF\xFF\xFF\xFF", kMethodDeflate);
           continue;
         default:
           break;
       }
     }
-    writer.Add(name, block, Chance(random, 30) ? pack::kMethodStored : pack::kMethodDeflate);
+    writer.Add(name, block, Chance(random, 30) ? kMethodStored : kMethodDeflate);
     // A later entry of the same name is never read.
     if (b == faulty && fault == 4) writer.Add(name, PointBlock({{band + 3, lonBase}}));
   }
@@ -156,7 +156,7 @@ pack::PackageWriter RandomPackage(Random& random, std::uint32_t firstBand, std::
     const std::string name = platform::Utf16ToUtf8(BuildNameBlockName(kLevelArea, block * 1000));
     if (Chance(random, 15)) continue;
     if (Chance(random, 5)) {
-      writer.AddStored(name, "\xFF\xFF", pack::kMethodDeflate);
+      writer.AddStored(name, "\xFF\xFF", kMethodDeflate);
       continue;
     }
     std::vector<std::uint32_t> keys;

@@ -14,7 +14,7 @@ pack::PackageWriter NamePackage() {
   writer.Add("/P/000000.gzbin", NameBlock({{1, u"北海道"}, {13, u"東京都"}, {7, u"最初"}, {7, u"二番目"}}) +
                                     NameRecord(5, ""));
   writer.Add("/C/000000.gzbin", NameBlock({{101, u"千代田区"}}) + NameRecord(102, std::string("ab\0cd", 5)));
-  writer.Add("/S/000000.gzbin", NameBlock({{999, u"丸の内一丁目"}}), pack::kMethodStored);
+  writer.Add("/S/000000.gzbin", NameBlock({{999, u"丸の内一丁目"}}), kMethodStored);
   // The last record claims more text than the block holds.
   writer.Add("/S/001000.gzbin", NameBlock({{1234, u"大手町"}}) + NameRecord(1500, "truncated").substr(0, 8));
   return writer;

@@ -11,9 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
-#include "byte_order.h"
 #include "designed_lookup.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "test_support.h"
 
@@ -30,9 +29,10 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> PointKeys(CkavrelcoreApp& e
   for (std::int32_t i = 0; i < engine.m_package.FileCount(); ++i) {
     const CDataPackageFile& block = engine.m_package.File(i);
     if (block.m_strName.rfind(u"/L", 0) != 0 || !block.m_pData) continue;
-    for (std::int32_t offset = 0; offset + 15 <= block.m_nSize; offset += 15) {
-      const std::uint8_t* record = block.m_pData.get() + offset;
-      keys.emplace_back(ReadU32(record), ReadU32(record + 4));
+    const std::size_t size = static_cast<std::size_t>(block.m_nSize);
+    for (std::size_t offset = 0; offset + kPointRecordSize <= size; offset += kPointRecordSize) {
+      const PointRecord point = ReadPointRecord(block.m_pData.get() + offset);
+      keys.emplace_back(point.latitude, point.longitude);
     }
   }
   return keys;

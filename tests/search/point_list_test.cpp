@@ -26,9 +26,9 @@ TEST(LoadPoints, LoadsTheBandsInRangeInAscendingOrderWithOneSpareSlotEach) {
   writer.Add("/L3/5/LLP35700000.gzbin", PointBlock(BandPoints(35700000, 3, 12)));  // 45 bytes
   writer.Add("/L3/5/LLP35650000.gzbin", PointBlock(BandPoints(35650000, 1, 90)));
   writer.Add("/L3/5/LLP35680000.gzbin", PointBlock(BandPoints(35680000, 1, 11)),   // 15 bytes, stored
-             pack::kMethodStored);
+             kMethodStored);
   writer.Add("/L3/5/LLP35670000.gzbin", PointBlock(BandPoints(35670000, 10, 1)));  // 150 bytes
-  writer.Add("/L3/5/LLP35690000.gzbin", "", pack::kMethodStored);
+  writer.Add("/L3/5/LLP35690000.gzbin", "", kMethodStored);
   writer.Add("/L3/5/LLP35710000.gzbin", PointBlock(BandPoints(35710000, 1, 91)));
   TestEngine engine(writer);
   SetSearch(*engine, 100, 300, 2);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "blocks.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "test_packages.h"
 

@@ -6,26 +6,15 @@
 #include <algorithm>
 #include <map>
 
-#include "blocks.h"
+#include "kavrel/format/blocks.h"
+#include "kavrel/format/package_layout.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel::test {
-namespace {
-
-void PutLittleEndian(std::string& out, std::uint32_t value, int bytes) {
-  for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(value >> (8 * i) & 0xFF));
-}
-
-}  // namespace
 
 std::string PointRecord(const Point& point) {
   std::string record;
-  PutLittleEndian(record, point.lat, 4);
-  PutLittleEndian(record, point.lon, 4);
-  PutLittleEndian(record, point.pref, 1);
-  PutLittleEndian(record, point.city, 2);
-  PutLittleEndian(record, point.extra, 1);
-  PutLittleEndian(record, point.area, 3);
+  AppendPointRecord(record, kavrel::PointRecord{point.lat, point.lon, point.pref, point.city, point.extra, point.area});
   return record;
 }
 
@@ -37,9 +26,7 @@ std::string PointBlock(const std::vector<Point>& points) {
 
 std::string NameRecord(std::uint32_t key, std::string_view cp932) {
   std::string record;
-  PutLittleEndian(record, key, 4);
-  record.push_back(static_cast<char>(cp932.size()));
-  record += cp932;
+  AppendNameRecord(record, key, cp932);
   return record;
 }
 
@@ -89,22 +76,15 @@ pack::PackageWriter TokyoStationPackage() {
 }
 
 std::string PackageHeader(std::uint32_t indexSize, std::uint8_t nameEncoding, std::uint8_t headerFlag) {
-  std::string out("\xF0\x01", 2);
-  out.push_back(static_cast<char>(headerFlag));
-  out.push_back(static_cast<char>(nameEncoding));
-  PutLittleEndian(out, indexSize, 4);
+  std::string out;
+  AppendPackageHeader(out, kavrel::PackageHeader{headerFlag, nameEncoding, indexSize});
   return out;
 }
 
 std::string IndexRecord(std::string_view name, std::uint8_t method, std::uint8_t flag, std::uint32_t offset,
                         std::uint32_t storedSize) {
   std::string out;
-  PutLittleEndian(out, static_cast<std::uint32_t>(name.size()), 2);
-  out += name;
-  out.push_back(static_cast<char>(method));
-  out.push_back(static_cast<char>(flag));
-  PutLittleEndian(out, offset, 4);
-  PutLittleEndian(out, storedSize, 4);
+  AppendIndexRecord(out, name, method, flag, offset, storedSize);
   return out;
 }
 

@@ -1,9 +1,6 @@
-// The data package: an archive of named entries, each stored or raw-deflated.
-//
-// File layout (little-endian): an 8-byte header (magic F0 01, header flag,
-// name encoding, 32-bit index size), the index (records of n + 12 bytes:
-// 16-bit name length n, name, method, flag, 32-bit offset from the data
-// start, 32-bit stored size), then the data area at 8 + index size.
+// The data package: an archive of named entries, each stored or raw-deflated,
+// in the layout of package_layout.h. This is how the engine reads packages,
+// and kavrel-pack verify reads them the same way.
 #pragma once
 
 #include <cstdint>

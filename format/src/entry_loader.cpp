@@ -7,7 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
+#include "kavrel/format/package_layout.h"
 #include "kavrel/platform/diagnostic.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
@@ -16,8 +17,6 @@ namespace kavrel {
 
 namespace {
 
-constexpr std::uint8_t kMethodStored = 0;
-constexpr std::uint8_t kMethodDeflate = 1;
 // Inflated output is counted through a window of this size.
 constexpr std::size_t kInflateWindow = 65536;
 // Checked before anything is allocated for the data; also keeps every size

@@ -1,12 +1,12 @@
 // Opening a package and reading its index; name lookup in the directory.
 // Reading entry data is in entry_loader.cpp.
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 
 #include <exception>
 #include <optional>
 #include <utility>
 
-#include "byte_order.h"
+#include "kavrel/format/package_layout.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 
@@ -14,42 +14,25 @@ namespace kavrel {
 
 namespace {
 
-constexpr std::uint32_t kHeaderSize = 8;
-constexpr std::uint16_t kMagic = 0x01F0;
-// Name length, method, flag, offset and stored size around the name bytes.
-constexpr std::uint64_t kRecordFixedSize = 12;
-constexpr std::uint8_t kNamesUtf8 = 1;
-
-// Parses the index into `files`. False when a record does not fit inside the
-// index, in which case `files` is incomplete and must be dropped.
-bool ParseIndex(const std::string& index, const platform::TextCodec& names,
-                std::vector<CDataPackageFile>& files) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(index.data());
-  const std::uint64_t size = index.size();
-  std::uint64_t position = 0;
-  while (position < size) {
-    if (size - position < 2) return false;
-    const std::uint16_t nameLength = ReadU16(bytes + position);
-    if (size - position < kRecordFixedSize + nameLength) return false;
-    const unsigned char* name = bytes + position + 2;
-    const unsigned char* tail = name + nameLength;
-
+// The entries of the index records. Names are decoded with `names`.
+std::vector<CDataPackageFile> Entries(const std::vector<IndexRecord>& records, const platform::TextCodec& names) {
+  std::vector<CDataPackageFile> files;
+  files.reserve(records.size());
+  for (const IndexRecord& record : records) {
     CDataPackageFile entry;
     entry.m_nState = CDataPackageFile::kListed;
-    std::u16string wide = platform::Utf16FromBytes(
-        names.Convert(std::string_view(reinterpret_cast<const char*>(name), nameLength)));
+    std::u16string wide = platform::Utf16FromBytes(names.Convert(record.name));
     // Names are zero-terminated texts to their users: a zero byte in the
     // record ends the name there.
     wide.resize(std::char_traits<char16_t>::length(wide.c_str()));
     entry.m_strName = std::move(wide);
-    entry.m_nMethod = tail[0];
-    entry.m_nFlag = tail[1];
-    entry.m_nOffset = ReadU32(tail + 2);
-    entry.m_nStoredSize = ReadU32(tail + 6);
+    entry.m_nMethod = record.method;
+    entry.m_nFlag = record.flag;
+    entry.m_nOffset = record.offset;
+    entry.m_nStoredSize = record.storedSize;
     files.push_back(std::move(entry));
-    position += kRecordFixedSize + nameLength;
   }
-  return true;
+  return files;
 }
 
 }  // namespace
@@ -71,30 +54,34 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
   m_strPath = path;
   if (!m_file.Open(platform::Utf16ToUtf8(path))) return KAVREL_E_NO_FILE;
 
-  unsigned char header[kHeaderSize] = {};
-  const std::optional<std::size_t> got = m_file.ReadAt(0, header, kHeaderSize);
-  if (!got || *got < kHeaderSize || ReadU16(header) != kMagic) return KAVREL_E_FORMAT;
+  char bytes[kPackageHeaderSize] = {};
+  const std::optional<std::size_t> got = m_file.ReadAt(0, bytes, kPackageHeaderSize);
+  const std::optional<PackageHeader> header =
+      got ? ReadPackageHeader(std::string_view(bytes, *got)) : std::nullopt;
+  if (!header) return KAVREL_E_FORMAT;
 
-  m_nHeaderFlag = header[2];
-  m_nNameEncoding = header[3];
-  const std::uint32_t indexSize = ReadU32(header + 4);
-  m_nDataStart = indexSize + kHeaderSize;  // 32-bit, like every file offset of the format
+  m_nHeaderFlag = header->headerFlag;
+  m_nNameEncoding = header->nameEncoding;
+  const std::uint32_t indexSize = header->indexSize;
+  m_nDataStart = indexSize + kPackageHeaderSize;  // 32-bit, like every file offset of the format
 
   // The index must lie wholly inside the file; this also keeps a damaged
   // size from asking for gigabytes of memory.
   const std::optional<std::uint64_t> fileSize = m_file.Size();
-  if (!fileSize || *fileSize < std::uint64_t{kHeaderSize} + indexSize) return KAVREL_E_FORMAT;
+  if (!fileSize || *fileSize < std::uint64_t{kPackageHeaderSize} + indexSize) return KAVREL_E_FORMAT;
 
   std::vector<CDataPackageFile> files;
   std::unordered_map<std::u16string, std::int32_t> lookup;
   try {
     std::string index(indexSize, '\0');
-    const std::optional<std::size_t> read = m_file.ReadAt(kHeaderSize, index.data(), indexSize);
+    const std::optional<std::size_t> read = m_file.ReadAt(kPackageHeaderSize, index.data(), indexSize);
     if (!read || *read != indexSize) return KAVREL_E_FORMAT;
     // Any header value but 1 means the system code page, which is fixed at
     // code page 932 here.
     const platform::TextCodec names(m_nNameEncoding == kNamesUtf8 ? "UTF-8" : "CP932", "UTF-16LE");
-    if (!ParseIndex(index, names, files)) return KAVREL_E_FORMAT;
+    std::vector<IndexRecord> records;
+    if (!ReadIndex(index, records)) return KAVREL_E_FORMAT;
+    files = Entries(records, names);
     for (std::size_t i = 0; i < files.size(); ++i) {
       // emplace keeps the first index of a name: the first entry always wins.
       lookup.emplace(files[i].m_strName, static_cast<std::int32_t>(i));
