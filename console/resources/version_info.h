@@ -3,10 +3,12 @@
 
 #include <string_view>
 
+#include "build_version.h"
+
 namespace kavrel::console::version {
 
-inline constexpr std::string_view kFileVersion = "1.0.0.2";
-inline constexpr std::string_view kProductVersion = "1.0.0.2";
+inline constexpr std::string_view kFileVersion = KAVREL_BUILD_VERSION;
+inline constexpr std::string_view kProductVersion = KAVREL_BUILD_VERSION;
 inline constexpr std::u16string_view kFileDescription = u"norvane reverse geocoder";
 inline constexpr std::u16string_view kProductName = u"norvane reverse geocoder";
 inline constexpr std::string_view kInternalName = "kavrel";
