@@ -3,7 +3,9 @@
 // or deflated by the writer), so that every run reaches the point loading, the
 // ring search and the name lookup with hostile records. The engine's search
 // and name lookup are also checked against a plain reading of their rules on
-// the same block contents.
+// the same block contents, and its whole lookup, preloaded (the search index)
+// and not (the one-pass ranking of the loaded list), against the ring search
+// run ring by ring.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstddef>
@@ -13,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "designed_lookup.h"
 #include "engine_app.h"
 #include "fuzz_temp.h"
 #include "kavrel/platform/text.h"
@@ -27,7 +30,10 @@ struct Step {
   std::int32_t step;
   std::int32_t width;
 };
-constexpr Step kSteps[] = {{100, 300}, {50, 3000}, {100, 200}, {30000, 1}, {1, 30000}};
+// The last two: a step times width that wraps at 32 bits, and one that
+// wraps negative, so the defaults apply.
+constexpr Step kSteps[] = {{100, 300}, {50, 3000}, {100, 200},     {30000, 1},
+                           {1, 30000}, {1, 1},     {65536, 65537}, {46341, 46341}};
 
 std::string Chunk(FuzzedDataProvider& input) {
   return input.ConsumeBytesAsString(input.ConsumeIntegralInRange<std::size_t>(0, input.remaining_bytes()));
@@ -175,6 +181,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool has = ReferenceName(blocks[level], keys[level], expected);
     const std::int32_t looked = app.LookupName(level, keys[level], address);
     if ((looked == 0) != has || address != expected) Mismatch("name lookup");
+  }
+
+  // Whole lookups, preloaded and not, against the ring search on the same
+  // package with the same parameters (the search may reset them).
+  kavrel::CkavrelcoreApp preloaded;
+  kavrel::CkavrelcoreApp plain;
+  for (kavrel::CkavrelcoreApp* engine : {&preloaded, &plain}) {
+    if (engine->Initialize(widePath.c_str()) != 0) std::abort();
+    engine->SetSeparator(u"|");
+  }
+  preloaded.PreloadData();
+  for (const double queryLongitude : {longitude, 139.767125}) {
+    kavrel::test::Lookup answers[3];
+    for (int way = 0; way < 3; ++way) {
+      kavrel::CkavrelcoreApp& engine = way == 2 ? plain : preloaded;
+      engine.SetStep(step.step, step.width);
+      answers[way] = way == 1 ? kavrel::test::DesignedLookup(engine, latitude, queryLongitude)
+                              : kavrel::test::EngineLookup(engine, latitude, queryLongitude);
+    }
+    if (!(answers[0] == answers[1])) Mismatch("preloaded lookup");
+    if (!(answers[2] == answers[1])) Mismatch("lookup without preload");
   }
   app.Cleanup();
   return 0;

@@ -1,7 +1,10 @@
 #include "name_table.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "kavrel/format/blocks.h"
 #include "kavrel/format/byte_order.h"
@@ -13,30 +16,48 @@ namespace {
 constexpr std::int32_t kUnread = -1;   // the block was not in memory
 constexpr std::int32_t kAbsent = -2;   // no such block: every name is empty
 constexpr std::uint32_t kUnset = 0xFFFFFFFF;
+// A slot holds an offset below 2^24 (kept off the top, so that no slot is
+// kUnset) and a length below 256; blocks beyond are left to LookupName.
+constexpr std::size_t kTextLimit = 0xFFFF00;
+constexpr std::size_t kLengthLimit = 0xFF;
 
 // Keys a point record can carry: P is one byte, C two, S three.
 constexpr std::uint32_t kPrefKeys = 0x100;
 constexpr std::uint32_t kCityKeys = 0x10000;
 constexpr std::uint32_t kAreaBlocks = (0x1000000 + kAreaKeysPerBlock - 1) / kAreaKeysPerBlock;
 
+// The S blocks of the directory, each with the entry its name finds first.
+std::vector<std::pair<std::uint32_t, std::int32_t>> AreaBlocks(const CDataPackage& package) {
+  std::vector<std::pair<std::uint32_t, std::int32_t>> blocks;
+  for (std::int32_t i = 0; i < package.FileCount(); ++i) {
+    const std::u16string& name = package.File(i).m_strName;
+    const std::optional<std::uint32_t> firstKey = NameBlockFirstKey(kLevelArea, name);
+    if (!firstKey || *firstKey / kAreaKeysPerBlock >= kAreaBlocks || package.FindFile(name) != i) continue;
+    blocks.emplace_back(*firstKey / kAreaKeysPerBlock, i);
+  }
+  return blocks;
+}
+
 }  // namespace
 
 NameTable::NameTable(const CDataPackage& package) {
-  ReadLevel(package, kLevelPref, kPrefKeys, 1);
-  ReadLevel(package, kLevelCity, kCityKeys, 1);
-  ReadLevel(package, kLevelArea, kAreaKeysPerBlock, kAreaBlocks);
+  const auto single = [&](int level) {
+    const std::int32_t index = package.FindFile(BuildNameBlockName(level, 0));
+    return index < 0 ? std::vector<std::pair<std::uint32_t, std::int32_t>>{}
+                     : std::vector<std::pair<std::uint32_t, std::int32_t>>{{0, index}};
+  };
+  ReadLevel(package, kLevelPref, kPrefKeys, 1, single(kLevelPref));
+  ReadLevel(package, kLevelCity, kCityKeys, 1, single(kLevelCity));
+  ReadLevel(package, kLevelArea, kAreaKeysPerBlock, kAreaBlocks, AreaBlocks(package));
 }
 
 void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock,
-                          std::uint32_t blocks) {
+                          std::uint32_t blocks, const std::vector<std::pair<std::uint32_t, std::int32_t>>& entries) {
   const platform::TextCodec codec("CP932", "UTF-16LE");
   Level& names = m_levels[level];
   names.keysPerBlock = keysPerBlock;
   names.firstSlot.assign(blocks, kAbsent);
-  for (std::uint32_t block = 0; block < blocks; ++block) {
-    const std::uint32_t firstKey = block * keysPerBlock;
-    const std::int32_t index = package.FindFile(BuildNameBlockName(level, firstKey));
-    if (index < 0) continue;
+  for (const auto& [block, index] : entries) {
     const CDataPackageFile& entry = package.File(index);
     // A listed entry with bytes to read would be read from the file at the
     // lookup; only what is in memory (or empty) can be answered from here.
@@ -55,7 +76,7 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
     // scan ends at a record that would run past the end of the block. Keys of
     // other blocks can never be asked for here and are passed over.
     std::uint64_t offset = 0;
-    while (offset + kNameRecordHeader <= size) {
+    while (offset + kNameRecordHeader <= size && names.firstSlot[block] != kUnread) {
       const std::uint8_t* record = data + offset;
       const std::uint32_t key = ReadU32(record);
       const std::uint32_t length = record[4];
@@ -71,9 +92,12 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
       // The text ends at its first null character, as a C string would.
       text.resize(std::char_traits<char16_t>::length(text.c_str()));
       if (text.empty()) continue;
-      m_spans.push_back({static_cast<std::uint32_t>(m_text.size()), static_cast<std::uint32_t>(text.size())});
+      if (m_text.size() >= kTextLimit || text.size() > kLengthLimit) {
+        names.firstSlot[block] = kUnread;
+        continue;
+      }
+      slot = static_cast<std::uint32_t>(m_text.size() << 8 | text.size());
       m_text += text;
-      slot = static_cast<std::uint32_t>(m_spans.size());
     }
     for (std::size_t s = first; s < names.slots.size(); ++s) {
       if (names.slots[s] == kUnset) names.slots[s] = 0;
@@ -92,10 +116,7 @@ bool NameTable::Find(int level, std::uint32_t key, std::u16string_view& text) co
   text = {};
   if (first == kAbsent) return true;
   const std::uint32_t slot = names.slots[static_cast<std::size_t>(first) + key % names.keysPerBlock];
-  if (slot != 0) {
-    const Span& span = m_spans[slot - 1];
-    text = std::u16string_view(m_text.data() + span.offset, span.length);
-  }
+  text = std::u16string_view(m_text.data() + (slot >> 8), slot & 0xFF);
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "kavrel/format/data_package.h"
@@ -32,22 +33,21 @@ public:
 
 private:
   // The names of one level: keys grouped in blocks of keysPerBlock as the
-  // block names group them, each key a slot holding 0 (empty text) or the
-  // number of its span plus one.
+  // block names group them, each key a slot holding its text's offset in
+  // m_text times 256 plus its length (a name has at most 255 characters), so
+  // 0 for an empty text.
   struct Level {
     std::uint32_t keysPerBlock = 0;
-    std::vector<std::int32_t> firstSlot;  // by block number; kUnread or an offset into slots
+    std::vector<std::int32_t> firstSlot;  // by block number: an offset into slots, or kUnread, kAbsent
     std::vector<std::uint32_t> slots;
   };
-  struct Span {
-    std::uint32_t offset;
-    std::uint32_t length;
-  };
 
-  void ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock, std::uint32_t blocks);
+  // Reads the blocks of one level: `entries` pairs each block number below
+  // `blocks` that has an entry with the index of that entry.
+  void ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock, std::uint32_t blocks,
+                 const std::vector<std::pair<std::uint32_t, std::int32_t>>& entries);
 
   Level m_levels[3];
-  std::vector<Span> m_spans;
   std::u16string m_text;
 };
 

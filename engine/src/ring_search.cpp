@@ -21,7 +21,8 @@ constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 }  // namespace
 
 std::int32_t RingSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
-                        std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width) {
+                        std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width,
+                        std::int64_t scanBudget) {
   if (n == 0 || width <= 0) return -1;
   const std::int32_t start = FindStartIndex(n, latitudes, latKey);
   std::int32_t lo = start;
@@ -37,6 +38,8 @@ std::int32_t RingSearch(std::int32_t n, const std::uint32_t* latitudes, std::uin
     // the radius in latitude can still win on longitude.
     while (lo > 0 && KeyDifference(latKey, latitudes[lo]) <= radius) --lo;
     while (hi < n - 1 && KeyDifference(latitudes[hi], latKey) <= radius) ++hi;
+    scanBudget -= hi - lo + 1;
+    if (scanBudget < 0) return kRingsStopped;
 
     for (std::int32_t i = lo; i <= hi; ++i) {
       if (longitudes[i] == 0) continue;  // set aside earlier
@@ -54,17 +57,6 @@ std::int32_t RingSearch(std::int32_t n, const std::uint32_t* latitudes, std::uin
     radius = WrappingAdd(radius, step);
   }
   return -1;
-}
-
-bool RankingApplies(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t latKey, std::int32_t step,
-                    std::int32_t width) {
-  if (n < 1 || step <= 0 || width <= 0) return false;
-  if (static_cast<std::int64_t>(step) * width > kInt32Max) return false;
-  for (std::int32_t i = 1; i < n; ++i) {
-    if (latitudes[i] < latitudes[i - 1]) return false;
-  }
-  return std::int64_t{latKey} - latitudes[0] <= kInt32Max &&
-         std::int64_t{latitudes[n - 1]} - latKey <= kInt32Max;
 }
 
 Rank RankedWinner(std::int32_t n, const std::uint32_t* latitudes, const std::uint32_t* longitudes,
@@ -85,19 +77,29 @@ Rank RankedWinner(std::int32_t n, const std::uint32_t* latitudes, const std::uin
   return best;
 }
 
-std::int32_t RankedSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
-                          std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width) {
+std::optional<std::int32_t> RankedSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
+                                         std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step,
+                                         std::int32_t width) {
+  if (n < 1 || step <= 0 || width <= 0) return std::nullopt;
+  const std::int64_t limit = std::int64_t{step} * width;
+  if (limit > kInt32Max || std::int64_t{latKey} - latitudes[0] > kInt32Max ||
+      std::int64_t{latitudes[n - 1]} - latKey > kInt32Max) {
+    return std::nullopt;
+  }
+  for (std::int32_t i = 1; i < n; ++i) {
+    if (latitudes[i] < latitudes[i - 1]) return std::nullopt;
+  }
   const std::int32_t start = FindStartIndex(n, latitudes, latKey);
   const Rank winner = RankedWinner(n, latitudes, longitudes, start, latKey, lonKey, step, width);
   // The loop's last ring had the window of ring winner.ring (or of the last
   // ring when nothing won); every point in it was scanned and, when beyond
   // the limit, set aside.
-  const std::int64_t limit = std::int64_t{step} * width;
-  for (std::int32_t i = 0; i < n; ++i) {
-    if (longitudes[i] != 0 && LongitudeDistance(longitudes[i], lonKey) > limit &&
-        EntryRing(latitudes, i, start, latKey, step) <= winner.ring) {
-      longitudes[i] = 0;
-    }
+  std::int32_t lo = start;
+  while (lo > 0 && EntryRing(latitudes, lo - 1, start, latKey, step) <= winner.ring) --lo;
+  std::int32_t hi = start;
+  while (hi < n - 1 && EntryRing(latitudes, hi + 1, start, latKey, step) <= winner.ring) ++hi;
+  for (std::int32_t i = lo; i <= hi; ++i) {
+    if (longitudes[i] != 0 && LongitudeDistance(longitudes[i], lonKey) > limit) longitudes[i] = 0;
   }
   return static_cast<std::int32_t>(winner.index);
 }

@@ -12,8 +12,10 @@
 // with q <= width and a distance below the initial best distance.
 #pragma once
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 namespace kavrel {
 
@@ -52,7 +54,7 @@ struct Rank {
 
 // The ring in which point i of a list enters the window around `start`:
 // below the start it waits for the point above it, above the start for the
-// point below it. The list must satisfy RankingApplies.
+// point below it. The list must be one RankedSearch accepts.
 inline std::int64_t EntryRing(const std::uint32_t* latitudes, std::int32_t i, std::int32_t start,
                               std::uint32_t latKey, std::int32_t step) {
   if (i < start) return RingReaching(KeyDifference(latKey, latitudes[i + 1]), step);
@@ -66,28 +68,33 @@ inline std::int64_t EntryRing(const std::uint32_t* latitudes, std::int32_t i, st
 // skipped). Returns the winner's index, or -1 when no ring yields one (also
 // for n == 0 or width <= 0). All arithmetic wraps at 32 bits as the loop
 // defines it, so any list and any parameters are accepted.
+//
+// With a `scanBudget`, the loop gives up with kRingsStopped before a ring
+// that would take the points scanned past it; running it again from the
+// start on the list as it left it gives the same answer and marks as an
+// uninterrupted run, and so does RankedSearch where it applies.
+inline constexpr std::int32_t kRingsStopped = -2;
 std::int32_t RingSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
-                        std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width);
-
-// True when the one-pass ranking gives RingSearch's answer on this list:
-// n >= 1, step > 0, width > 0, step * width within 32 signed bits (so no
-// radius wraps), latitudes ascending, and every latitude within 2^31 - 1 of
-// latKey (so no key difference wraps).
-bool RankingApplies(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t latKey, std::int32_t step,
-                    std::int32_t width);
+                        std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width,
+                        std::int64_t scanBudget = INT64_MAX);
 
 // The winner of the ring search in one pass over points [0, n) around
 // `start` (FindStartIndex's answer), with its rank; when there is none the
 // index is -1 and the ring is `width`, the last ring the loop would run.
-// Requires RankingApplies. Does not change the list.
+// The list must be one RankedSearch accepts. Does not change the list.
 Rank RankedWinner(std::int32_t n, const std::uint32_t* latitudes, const std::uint32_t* longitudes,
                   std::int32_t start, std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step,
                   std::int32_t width);
 
-// RingSearch's answer and its marks on the list, by RankedWinner: the points
-// that the loop's scans met up to its last ring and found beyond step * width
-// get longitude 0. Requires RankingApplies.
-std::int32_t RankedSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
-                          std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width);
+// RingSearch's answer and its marks on the list, in one pass: the points
+// that the loop's scans met up to its last ring and found beyond
+// step * width get longitude 0. Nothing when the pass cannot follow the loop
+// on this list (the list is then untouched): unless n >= 1, step > 0,
+// width > 0, step * width within 32 signed bits (so no radius wraps), the
+// latitudes ascending, and every latitude within 2^31 - 1 of latKey (so no
+// key difference wraps).
+std::optional<std::int32_t> RankedSearch(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
+                                         std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step,
+                                         std::int32_t width);
 
 }  // namespace kavrel

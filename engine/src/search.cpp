@@ -68,9 +68,15 @@ std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_
   const std::int32_t width = m_nWidth;
   const std::uint32_t* latitudes = m_pLatitudes.data();
   std::uint32_t* longitudes = m_pLongitudes.data();
-  const std::int32_t best = RankingApplies(n, latitudes, latKey, step, width)
-                                ? RankedSearch(n, latitudes, longitudes, latKey, lonKey, step, width)
-                                : RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
+  // A winner near the query is found in a few rings over a small window,
+  // faster than any pass over the whole list. Once the rings would have
+  // scanned as many points as the list holds: one pass where the list allows
+  // it, else the rings to the end.
+  std::int32_t best = RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width, n);
+  if (best == kRingsStopped) {
+    const std::optional<std::int32_t> ranked = RankedSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
+    best = ranked ? *ranked : RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
+  }
   if (best < 0) return kNotFound;
   found = m_pAddressKeys[static_cast<std::size_t>(best)];
   return 0;
