@@ -1,5 +1,6 @@
 #include "app.h"
 
+#include "argument_report.h"
 #include "batch.h"
 #include "coordinate_text.h"
 #include "failure_report.h"
@@ -95,14 +96,16 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
     return kExitSuccess;
   }
   const bool lookup = !info.m_strLatitude.empty() && !info.m_strLongitude.empty();
-  if (!lookup && (info.m_strInFile.empty() || info.m_strOutFile.empty())) {
+  if (!AsksForWork(info) || !info.m_badValues.empty()) {
     PrintVersion(out);
     out.Write(LoadMessage(kMsgArgumentError));
     out.Write(kLineEnd);
     out.Write(kLineEnd);
-    ReportOnStandardError("nothing to do: give /lat and /lon for one lookup, or /in and /out "
-                          "for a conversion (/help lists the options)");
+    ReportOnStandardError(DescribeArgumentError(info));
     return kExitArgumentError;
+  }
+  if (const std::string unused = DescribeUnusedArguments(info); !unused.empty()) {
+    ReportOnStandardError("warning: ignored: " + unused);
   }
   WarnIfNotCount("/step", info.m_strStep, info.m_settings.step);
   WarnIfNotCount("/width", info.m_strWidth, info.m_settings.width);
@@ -123,7 +126,12 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
   return kExitSuccess;
 }
 
-int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out) {
+int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& console) {
+  // Data on standard output keeps it for data: the console's text, progress
+  // included, goes to standard error instead.
+  CConsoleOutput messages{platform::kStandardError};
+  CConsoleOutput& out =
+      platform::Utf16ToConsoleKeepingBytes(info.m_strOutFile) == kStandardStream ? messages : console;
   if (const std::int32_t loaded = m_engine.LoadEngine(); loaded != 0) {
     out.Write(LoadMessage(kMsgEngineInitFailed));
     ReportOnStandardError(m_engine.DescribeLoadFailure(loaded));

@@ -149,22 +149,25 @@ std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& 
   // File names are bytes: whatever the arguments held comes back unchanged.
   const std::string inputPath = platform::Utf16ToConsoleKeepingBytes(job.inputPath);
   const std::string outputPath = platform::Utf16ToConsoleKeepingBytes(job.outputPath);
-  const std::uint64_t inputSize = platform::FileSize(inputPath).value_or(0);
+  const bool inputIsStream = inputPath == kStandardStream;
+  const bool outputIsStream = outputPath == kStandardStream;
+  // Standard input has no size to measure progress against.
+  const std::uint64_t inputSize = inputIsStream ? 0 : platform::FileSize(inputPath).value_or(0);
 
-  FilePtr input(std::fopen(inputPath.c_str(), "rb"));
+  FilePtr input(inputIsStream ? stdin : std::fopen(inputPath.c_str(), "rb"));
   if (!input) {
     job.failure = FileFailure("cannot open the input file", inputPath, errno);
     return kBatchInputUnreadable;
   }
   // A folder opens for reading here but cannot be read; refuse it before the
   // output file is made.
-  if (!platform::FileExists(inputPath)) {
+  if (!inputIsStream && !platform::FileExists(inputPath)) {
     job.failure = "the input " + Quoted(inputPath) + " is a folder, not a file";
     return kBatchInputUnreadable;
   }
-  job.failure = OutputRefusal(outputPath, inputPath, engine.DataFilePath());
+  if (!outputIsStream) job.failure = OutputRefusal(outputPath, inputPath, engine.DataFilePath());
   if (!job.failure.empty()) return kBatchOutputUnwritable;
-  FilePtr output(std::fopen(outputPath.c_str(), "wb"));
+  FilePtr output(outputIsStream ? stdout : std::fopen(outputPath.c_str(), "wb"));
   if (!output) {
     job.failure = FileFailure("cannot create the output file", outputPath, errno);
     return kBatchOutputUnwritable;

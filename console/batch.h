@@ -20,6 +20,9 @@ enum BatchResult : std::int32_t {
   kBatchOutputUnwritable = 2005,  // output cannot be created, written, flushed or closed
 };
 
+// The path that stands for standard input as /in and standard output as /out.
+inline constexpr const char* kStandardStream = "-";
+
 // One conversion: what the driver fills in, and what the run leaves behind.
 struct BatchJob {
   std::u16string inputPath;   // as typed; turned into file system bytes in the console codeset
@@ -51,7 +54,8 @@ struct BatchJob {
 // input's size; an input of unknown or zero size shows none.
 // An output that is the input file or the package the engine uses (the same
 // device and inode, whatever the names) is refused with 2005 before anything
-// is opened for writing. Returns a BatchResult, with `failure` set when it is
+// is opened for writing. The path kStandardStream reads standard input
+// (which shows no progress) or writes standard output. Returns a BatchResult, with `failure` set when it is
 // not 0. On 2004 and 2005 after the output was created, what was written
 // stays in it.
 std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,

@@ -18,6 +18,7 @@ enum CommandAction : std::int16_t {
   kActionVersion = 2,
   kActionHelp = 3,
   kActionTest = 4,
+  kActionPackage = 5,  // set by package
 };
 
 // Option identifiers as LookupOption gives them.
@@ -34,6 +35,35 @@ enum OptionId : int {
   kOptionVersion = 10,
   kOptionHelp = 11,
   kOptionTest = 12,
+  // Beyond the designed table. None of these words begins with a designed
+  // word or is the start of one, so no designed word changes its meaning.
+  kOptionKeep = 13,
+  kOptionJson = 14,
+  kOptionNearest = 15,
+  kOptionMaxDistance = 16,
+  kOptionDistance = 17,
+  kOptionThreads = 18,
+  kOptionData = 19,
+  kOptionPackage = 20,
+};
+
+// How a conversion writes its lines.
+enum class OutputFormat {
+  kDesigned,  // "latitude,longitude,address" CR LF; other lines copied
+  kKeep,      // each input line kept, the address fields appended as CSV columns
+  kJson,      // one JSON object per line
+};
+
+// What the options beyond the designed ones ask for. Left at these values,
+// the run is the designed one, byte for byte.
+struct ExtendedOptions {
+  OutputFormat format = OutputFormat::kDesigned;
+  bool distance = false;       // /dist: the distance to the matched point, in metres
+  std::int32_t threads = 1;    // /threads: lookups at once; 0 takes every core
+  std::u16string dataPath;     // /data: the package to use instead of the search for kavreldata.bin
+  // True when any option of this record was given (so the lookups go
+  // through the thread-safe engine interface).
+  bool used = false;
 };
 
 // What the command line asked for. Nothing here is ever an error: unknown
@@ -56,20 +86,38 @@ public:
   // width that is not IsSearchCount gives the default, and a byte that the
   // console codeset could not read stands for U+FFFD in the separator.
   SearchSettings m_settings;
+  ExtendedOptions m_extended;
+  // What the command line held that nothing takes, as typed, for the report
+  // of an argument error: option words no table entry matches, values that
+  // no option takes, options that need a value and were given none, and new
+  // options whose value does not read.
+  std::vector<std::u16string> m_unknownWords;
+  std::vector<std::u16string> m_strayValues;
+  std::vector<std::u16string> m_valuesMissing;
+  std::vector<std::u16string> m_badValues;
   std::u16string m_strStep;   // the step as typed, for the warning about a value that is not a number
   std::u16string m_strWidth;  // likewise the width
   int m_nOption = -1;  // identifier of the last option word, -1 before the first
+
+private:
+  void TakeExtendedValue(std::u16string_view text);
+  std::u16string m_strOptionWord;  // the last option word as typed, for reports
+  bool m_bValueGiven = true;       // whether the last option word has had a value
 };
 
 // Feeds arguments[1..] to info.ParseArgument in order (arguments[0] is the
 // program name). One leading "/" or "-" marks an option word and is removed,
 // except that a text starting with "/" that holds another "/" after its
-// second character is a value: an absolute path (/home/a/in.csv).
+// second character is a value: an absolute path (/home/a/in.csv). Beyond
+// the designed rules: a lone "-" right after /in or /out is their value
+// (standard input or output), and the whole arguments "--help" and
+// "--version" are /help and /version.
 void ParseArguments(CkavrelCommandLineInfo& info, const std::vector<std::u16string>& arguments);
 
 // Identifier of option word `word`: the first table word (mode, in, out, lon,
-// lat, sep, step, width, version, help, test, in this order) that `word`
-// begins with, case-sensitively; kOptionUnknown when none does.
+// lat, sep, step, width, version, help, test, then keep, json, nearest,
+// maxdist, dist, threads, data, package, in this order) that `word` begins
+// with, case-sensitively; kOptionUnknown when none does.
 int LookupOption(std::u16string_view word);
 
 // The decimal number formed by the leading digits of `text`; 0 when `text`

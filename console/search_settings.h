@@ -16,11 +16,15 @@ inline constexpr std::int32_t kDefaultWidth = 3000;
 // True for a step or width the engine may be sent: greater than 0.
 constexpr bool IsSearchCount(std::int32_t count) { return count > 0; }
 
-// Separator, step (microdegrees of radius added per ring) and width (rings).
+// Separator, step (microdegrees of radius added per ring) and width (rings);
+// beyond the designed search, the nearest point instead and a limit on the
+// distance to the point found.
 struct SearchSettings {
   std::u16string separator;  // between the address components; may be empty
   std::int32_t step = kDefaultStep;
   std::int32_t width = kDefaultWidth;
+  bool nearest = false;       // the point at the smallest distance, over the whole package
+  double maxDistance = 0.0;   // metres; a point farther away is no answer; 0: no limit
 };
 
 // What SendSettings could not send.

@@ -154,5 +154,90 @@ TEST(ParseArguments, LastActionWordWins) {
   for (const ArgumentCase& c : cases) ExpectFields(c);
 }
 
+TEST(ParseArguments, StandardStreamsAndWholeWordHelp) {
+  const ArgumentCase cases[] = {
+      {"lone dash after in and out", {u"/in", u"-", u"/out", u"-"}, Work().In(u"-").Out(u"-")},
+      // Elsewhere a lone "-" is the empty option word, as designed: the value
+      // after it is dropped.
+      {"lone dash after sep", {u"/sep", u"-", u"x"}, Defaults()},
+      {"lone dash first", {u"-", u"/in", u"a"}, Work().In(u"a")},
+      {"--help", {u"--help"}, Defaults().Action(kActionHelp)},
+      {"--version", {u"/in", u"a", u"--version"}, Defaults().Action(kActionVersion).In(u"a")},
+      {"-h stays unknown", {u"-h"}, Defaults()},
+      {"--helpme stays unknown", {u"--helpme"}, Defaults()},
+  };
+  for (const ArgumentCase& c : cases) ExpectFields(c);
+}
+
+TEST(ParseArguments, NewOptionsAndWhatNothingTakes) {
+  struct Case {
+    const char* name;
+    std::vector<std::u16string> arguments;
+    bool used;
+    OutputFormat format;
+    bool distance, nearest;
+    double maxDistance;
+    std::int32_t threads;
+    std::u16string data;
+    std::vector<std::u16string> unknown, stray, missing, bad;
+  };
+  using F = OutputFormat;
+  const Case cases[] = {
+      {"designed only", {u"/lat", u"35", u"/lon", u"139"}, false, F::kDesigned, false, false, 0, 1, u"",
+       {}, {}, {}, {}},
+      {"keep dist nearest", {u"/keep", u"/dist", u"/nearest"}, true, F::kKeep, true, true, 0, 1, u"",
+       {}, {}, {}, {}},
+      {"json wins when last", {u"/keep", u"/json"}, true, F::kJson, false, false, 0, 1, u"",
+       {}, {}, {}, {}},
+      {"values", {u"/maxdist", u"1000", u"/threads", u"0", u"/data", u"a.bin"}, true, F::kDesigned,
+       false, false, 1000, 0, u"a.bin", {}, {}, {}, {}},
+      {"maxdist with decimals", {u"/maxdist", u"12.5"}, true, F::kDesigned, false, false, 12.5, 1,
+       u"", {}, {}, {}, {}},
+      {"bad values", {u"/threads", u"two", u"/maxdist", u"-5", u"/maxdist", u"0"}, true,
+       F::kDesigned, false, false, 0, 1, u"", {u"/5"}, {}, {u"/maxdist"},
+       {u"/threads two", u"/maxdist 0"}},
+      {"unknown words and stray values", {u"a.csv", u"/IN", u"b.csv", u"/keep", u"c"}, true, F::kKeep,
+       false, false, 0, 1, u"", {u"/IN"}, {u"a.csv", u"c"}, {}, {}},
+      {"value missing at the end", {u"/lat", u"35", u"/lon"}, false, F::kDesigned, false, false, 0, 1,
+       u"", {}, {}, {u"/lon"}, {}},
+      {"mode takes its value silently", {u"/mode", u"x"}, false, F::kDesigned, false, false, 0, 1, u"",
+       {}, {}, {}, {}},
+  };
+  for (const Case& c : cases) {
+    const CkavrelCommandLineInfo info = Parse(c.arguments);
+    EXPECT_EQ(info.m_extended.used, c.used) << c.name;
+    EXPECT_EQ(info.m_extended.format, c.format) << c.name;
+    EXPECT_EQ(info.m_extended.distance, c.distance) << c.name;
+    EXPECT_EQ(info.m_settings.nearest, c.nearest) << c.name;
+    EXPECT_EQ(info.m_settings.maxDistance, c.maxDistance) << c.name;
+    EXPECT_EQ(info.m_extended.threads, c.threads) << c.name;
+    EXPECT_EQ(info.m_extended.dataPath, c.data) << c.name;
+    EXPECT_EQ(info.m_unknownWords, c.unknown) << c.name;
+    EXPECT_EQ(info.m_strayValues, c.stray) << c.name;
+    EXPECT_EQ(info.m_valuesMissing, c.missing) << c.name;
+    EXPECT_EQ(info.m_badValues, c.bad) << c.name;
+  }
+}
+
+TEST(LookupOption, NewWordsLeaveEveryDesignedWordAsItWas) {
+  const std::u16string_view designed[] = {u"mode", u"in", u"out", u"lon", u"lat", u"sep",
+                                          u"step", u"width", u"version", u"help", u"test"};
+  for (const std::u16string_view word : designed) {
+    const int id = LookupOption(word);
+    EXPECT_LT(id, kOptionKeep) << Narrow(std::u16string(word));
+    EXPECT_GT(id, kOptionUnknown) << Narrow(std::u16string(word));
+  }
+  struct Case {
+    std::u16string_view word;
+    int id;
+  };
+  const Case cases[] = {{u"keep", kOptionKeep},       {u"json", kOptionJson},
+                        {u"nearest", kOptionNearest}, {u"maxdist", kOptionMaxDistance},
+                        {u"distance", kOptionDistance}, {u"threads", kOptionThreads},
+                        {u"data", kOptionData},       {u"package", kOptionPackage},
+                        {u"max", kOptionUnknown},     {u"d", kOptionUnknown}};
+  for (const Case& c : cases) EXPECT_EQ(LookupOption(c.word), c.id) << Narrow(std::u16string(c.word));
+}
+
 }  // namespace
 }  // namespace kavrel::console

@@ -46,6 +46,11 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
       ::dup2(fds[1], STDOUT_FILENO);
     }
     ::close(fds[1]);
+    if (!options.standardInputFile.empty()) {
+      const int fd = ::open(options.standardInputFile.c_str(), O_RDONLY);
+      if (fd < 0 || ::dup2(fd, STDIN_FILENO) < 0) ::_exit(125);
+      ::close(fd);
+    }
     if (errorFile) ::dup2(::fileno(errorFile.get()), STDERR_FILENO);
     if (::chdir(workDir.c_str()) != 0) ::_exit(126);
     ::execve(program.c_str(), argv.data(), envp);
@@ -89,7 +94,7 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,
                          const std::string& workDir, StandardOutput mode) {
-  return RunChild(program, arguments, workDir, RunOptions{mode, "C", "", ""}, false);
+  return RunChild(program, arguments, workDir, RunOptions{mode, "C", "", "", ""}, false);
 }
 
 ProcessResult RunProcess(const std::string& program, const std::vector<std::string>& arguments,

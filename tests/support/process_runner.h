@@ -27,6 +27,7 @@ struct RunOptions {
   std::string locale = "C";            // LC_ALL of the child
   std::string localePath;              // LOCPATH of the child, when not empty
   std::string standardOutputFile;      // when not empty: standard output goes to this file
+  std::string standardInputFile;       // when not empty: standard input comes from this file
 };
 
 // Runs `program` with `arguments` (argv[1..]) in `workDir`, with the
