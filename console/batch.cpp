@@ -6,12 +6,14 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 #include "console_output.h"
 #include "failure_report.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
+#include "line_formats.h"
 #include "line_reader.h"
 #include "line_scan.h"
 #include "message_format.h"
@@ -42,20 +44,6 @@ bool CloseChecked(FilePtr& file, RecordWriter& writer, int& error) {
 
 std::string FileFailure(const char* what, const std::string& path, int error) {
   return std::string(what) + " " + Quoted(path) + ": " + platform::SystemErrorText(error);
-}
-
-// The bytes a line without a coordinate pair is written as: the bytes before
-// its first NUL, and its own line end when the NUL cut that off.
-std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) {
-  const std::size_t nul = line.find('\0');
-  lineEnd = {};
-  if (nul == std::string::npos) return line;
-  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
-    lineEnd = "\r\n";
-  } else if (!line.empty() && line.back() == '\n') {
-    lineEnd = "\n";
-  }
-  return std::string_view(line).substr(0, nul);
 }
 
 // True when a carriage return not followed by a line feed, before the first
@@ -133,19 +121,56 @@ std::string OutputRefusal(const std::string& outputPath, const std::string& inpu
   return {};
 }
 
+// The designed conversion: one line at a time through ReverseLookup, each
+// pair written as a record, other lines copied.
+class DesignedConverter : public LineConverter {
+public:
+  explicit DesignedConverter(const CEngineBinding& engine) : m_engine(engine) {}
+
+  std::size_t BlockSize() const override { return 1; }
+
+  void Answer(const std::vector<BatchLine>& lines, std::size_t count) override {
+    if (count == 0 || !lines[0].pair.IsComplete()) return;
+    m_address.clear();
+    m_found = m_engine.ReverseLookup(lines[0].pair.latitude, lines[0].pair.longitude, m_address) == 0;
+  }
+
+  bool Write(RecordWriter& writer, const std::vector<BatchLine>& lines, std::size_t,
+             bool& found) override {
+    const BatchLine& line = lines[0];
+    found = line.pair.IsComplete() && m_found;
+    if (line.pair.IsComplete()) return writer.WriteRecord(line.pair.latitude, line.pair.longitude, m_address);
+    std::string_view lineEnd;
+    const std::string_view copied = CopiedLine(line.text, lineEnd);
+    return writer.WriteBytes(copied) && writer.WriteBytes(lineEnd);
+  }
+
+private:
+  const CEngineBinding& m_engine;
+  std::u16string m_address;
+  bool m_found = false;
+};
+
 }  // namespace
 
-std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
-                            BatchJob& job) {
+void StartBatchJob(BatchJob& job) {
   job.succeeded = 0;
   job.failed = 0;
   job.linesCutAtLoneCr = 0;
   job.failure.clear();
   job.startTime = platform::CalendarSeconds();
+}
 
+std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
+                            BatchJob& job) {
+  StartBatchJob(job);
   const std::int32_t parameters = SendSettingsAndPreload(engine, settings, job);
   if (parameters != kBatchCompleted) return parameters;
+  DesignedConverter converter(engine);
+  return ConvertLines(converter, engine.DataFilePath(), job);
+}
 
+std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePath, BatchJob& job) {
   // File names are bytes: whatever the arguments held comes back unchanged.
   const std::string inputPath = platform::Utf16ToConsoleKeepingBytes(job.inputPath);
   const std::string outputPath = platform::Utf16ToConsoleKeepingBytes(job.outputPath);
@@ -165,7 +190,7 @@ std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& 
     job.failure = "the input " + Quoted(inputPath) + " is a folder, not a file";
     return kBatchInputUnreadable;
   }
-  if (!outputIsStream) job.failure = OutputRefusal(outputPath, inputPath, engine.DataFilePath());
+  if (!outputIsStream) job.failure = OutputRefusal(outputPath, inputPath, packagePath);
   if (!job.failure.empty()) return kBatchOutputUnwritable;
   FilePtr output(outputIsStream ? stdout : std::fopen(outputPath.c_str(), "wb"));
   if (!output) {
@@ -176,40 +201,50 @@ std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& 
   LineReader reader(input.get());
   RecordWriter writer(output.get());
   ProgressReport progress(job.outputHandle, inputSize);
-  std::string line;
-  std::u16string address;
+  std::vector<BatchLine> lines(std::max<std::size_t>(converter.BlockSize(), 1));
+  std::size_t count = 0;
   int error = 0;
 
+  // Answers and writes the lines gathered, in order; false when a write failed.
+  const auto writeBlock = [&] {
+    converter.Answer(lines, count);
+    for (std::size_t i = 0; i < count; ++i) {
+      bool found = false;
+      const bool written = converter.Write(writer, lines, i, found);
+      if (found) {
+        ++job.succeeded;
+      } else if (lines[i].pair.IsComplete() || !lines[i].text.empty()) {
+        ++job.failed;
+      }
+      if (!written) return false;
+      progress.Update(lines[i].endPosition, job.succeeded, job.failed);
+    }
+    count = 0;
+    return true;
+  };
+  const auto failWrite = [&] {
+    error = errno;
+    job.failure = FileFailure("cannot write the output file", outputPath, error);
+    CloseChecked(output, writer, error);
+    return kBatchOutputUnwritable;
+  };
+
   while (!reader.AtEnd()) {
-    if (!reader.ReadLine(line)) {
-      job.failure = FileFailure("cannot read the input file", inputPath, errno);
+    BatchLine& line = lines[count];
+    if (!reader.ReadLine(line.text)) {
+      const int readError = errno;
+      // What was read before the failure is written, as line by line.
+      if (!writeBlock()) return failWrite();
+      job.failure = FileFailure("cannot read the input file", inputPath, readError);
       CloseChecked(output, writer, error);
       return kBatchInputUnreadable;
     }
-    const CoordinatePair pair = ScanCoordinatePair(line.c_str());
-    if (LoneCrCutsLine(line)) ++job.linesCutAtLoneCr;
-    bool written = true;
-    if (pair.IsComplete()) {
-      address.clear();
-      if (engine.ReverseLookup(pair.latitude, pair.longitude, address) == 0) {
-        ++job.succeeded;
-      } else {
-        ++job.failed;
-      }
-      written = writer.WriteRecord(pair.latitude, pair.longitude, address);
-    } else if (!line.empty()) {
-      ++job.failed;
-      std::string_view lineEnd;
-      const std::string_view copied = CopiedLine(line, lineEnd);
-      written = writer.WriteBytes(copied) && writer.WriteBytes(lineEnd);
-    }
-    if (!written) {
-      error = errno;
-      job.failure = FileFailure("cannot write the output file", outputPath, error);
-      CloseChecked(output, writer, error);
-      return kBatchOutputUnwritable;
-    }
-    progress.Update(reader.Position(), job.succeeded, job.failed);
+    line.pair = ScanCoordinatePair(line.text.c_str());
+    if (LoneCrCutsLine(line.text)) ++job.linesCutAtLoneCr;
+    line.endPosition = reader.Position();
+    ++count;
+    if (count < lines.size() && !reader.AtEnd()) continue;
+    if (!writeBlock()) return failWrite();
   }
 
   input.reset();

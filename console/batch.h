@@ -4,8 +4,11 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine_binding.h"
+#include "line_scan.h"
+#include "record_writer.h"
 #include "search_settings.h"
 
 namespace kavrel::console {
@@ -60,5 +63,41 @@ struct BatchJob {
 // stays in it.
 std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
                             BatchJob& job);
+
+// One input line on its way to the output.
+struct BatchLine {
+  std::string text;               // as read, its line end included
+  CoordinatePair pair;            // what the scan found in it
+  std::uint64_t endPosition = 0;  // the read position after it, for the progress
+};
+
+// How a conversion answers and writes its lines, a block at a time: the
+// designed lookup and record, or the formats and the thread-safe lookups of
+// the options beyond the designed ones.
+class LineConverter {
+public:
+  virtual ~LineConverter() = default;
+  // How many lines are gathered before they are answered together (1 or more).
+  virtual std::size_t BlockSize() const = 0;
+  // Answers lines[0..count) that hold a complete pair.
+  virtual void Answer(const std::vector<BatchLine>& lines, std::size_t count) = 0;
+  // Appends the output of lines[index], after Answer, to `writer`; `found`
+  // receives whether the line was answered. False when the writer failed.
+  virtual bool Write(RecordWriter& writer, const std::vector<BatchLine>& lines, std::size_t index,
+                     bool& found) = 0;
+};
+
+// Resets the counters and the failure of `job` and takes its start time.
+void StartBatchJob(BatchJob& job);
+
+// The file side of ConvertCsvFile, the engine set up: opens the input and
+// the output (refusing an output that is the input or `packagePath`), then
+// reads blocks of lines and has `converter` answer and write them, counting
+// and reporting progress after each line as ConvertCsvFile does. A line
+// counts as succeeded when answered, as failed when not and it holds a pair
+// or is not empty. Returns kBatchCompleted, kBatchInputUnreadable or
+// kBatchOutputUnwritable, with job.failure set when not completed; lines of
+// a block read before a read failure are written first.
+std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePath, BatchJob& job);
 
 }  // namespace kavrel::console

@@ -56,12 +56,17 @@ void ConsoleTextEncoder::Append(std::string& bytes, std::u16string_view text) co
 
 RecordWriter::RecordWriter(std::FILE* file) : m_file(file) { m_buffer.reserve(kFlushSize + 4096); }
 
+void AppendRecordFields(std::string& bytes, double latitude, double longitude,
+                        std::u16string_view address, const ConsoleTextEncoder& encoder) {
+  AppendFixed6(bytes, latitude);
+  bytes.push_back(',');
+  AppendFixed6(bytes, longitude);
+  bytes.push_back(',');
+  encoder.Append(bytes, address);
+}
+
 bool RecordWriter::WriteRecord(double latitude, double longitude, std::u16string_view address) {
-  AppendFixed6(m_buffer, latitude);
-  m_buffer.push_back(',');
-  AppendFixed6(m_buffer, longitude);
-  m_buffer.push_back(',');
-  m_encoder.Append(m_buffer, address);
+  AppendRecordFields(m_buffer, latitude, longitude, address, m_encoder);
   m_buffer += "\r\n";
   return FlushWhenFull();
 }

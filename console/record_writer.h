@@ -30,6 +30,11 @@ private:
   platform::TextCodec m_codec;
 };
 
+// Appends "latitude,longitude,address" with "%f" numbers and the address in
+// the console codeset, without a line end.
+void AppendRecordFields(std::string& bytes, double latitude, double longitude,
+                        std::u16string_view address, const ConsoleTextEncoder& encoder);
+
 // Buffers the lines of a conversion and writes them to `file` (not owned) in
 // pieces of about a megabyte. Write errors show at the next Flush.
 class RecordWriter {

@@ -9,9 +9,24 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREF
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${result})")
 endif()
-foreach(file bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so)
+foreach(file bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so
+             share/man/man1/kavrel.1 share/man/man1/kavrel-pack.1)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
+  endif()
+endforeach()
+
+# The installed manual pages render without a warning.
+find_program(MAN man)
+if(NOT MAN)
+  message(FATAL_ERROR "man is needed to check the manual pages (apt-get install man-db groff-base)")
+endif()
+foreach(page kavrel.1 kavrel-pack.1)
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=80
+                          "${MAN}" --warnings -l "${PREFIX}/share/man/man1/${page}"
+                  OUTPUT_VARIABLE rendered ERROR_VARIABLE warnings RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR NOT rendered MATCHES "SYNOPSIS")
+    message(FATAL_ERROR "man -l ${page}: status ${result}, warnings: ${warnings}")
   endif()
 endforeach()
 execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${ATTRIBUTION}" "${PREFIX}/bin/kavreldata-attribution.txt"

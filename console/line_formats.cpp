@@ -1,0 +1,173 @@
+#include "line_formats.h"
+
+#include <charconv>
+#include <cstdio>
+
+#include "kavrel/platform/text.h"
+
+namespace kavrel::console {
+
+namespace {
+
+// Appends metres with one decimal (decimetres are finer than any answer).
+void AppendMetres(std::string& out, double metres) {
+  char digits[400];
+  const std::to_chars_result result =
+      std::to_chars(digits, digits + sizeof digits, metres, std::chars_format::fixed, 1);
+  out.append(digits, result.ptr);
+}
+
+// The line without its line end (LF, or CR LF), and that line end.
+std::string_view WithoutLineEnd(const std::string& line, std::string_view& lineEnd) {
+  std::size_t body = line.size();
+  if (body > 0 && line[body - 1] == '\n') --body;
+  if (body > 0 && body < line.size() && line[body - 1] == '\r') --body;
+  lineEnd = std::string_view(line).substr(body);
+  return std::string_view(line).substr(0, body);
+}
+
+// A first line without a pair that starts like a row of column names.
+bool LooksLikeHeader(std::string_view body) {
+  const std::size_t start = body.find_first_not_of(" \t");
+  if (start == std::string_view::npos) return false;
+  const char c = body[start];
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '"';
+}
+
+}  // namespace
+
+LineFormatter::LineFormatter(OutputFormat format, std::u16string separator, bool withDistance)
+    : m_format(format), m_separator(std::move(separator)), m_withDistance(withDistance) {}
+
+void LineFormatter::Append(std::string& out, const std::string& line, const CoordinatePair& pair,
+                           const LineAnswer& answer, bool first) const {
+  if (line.empty()) return;
+  switch (m_format) {
+    case OutputFormat::kDesigned: AppendDesigned(out, line, pair, answer); break;
+    case OutputFormat::kKeep: AppendKept(out, line, pair, answer, first); break;
+    case OutputFormat::kJson: AppendJson(out, pair, answer); break;
+  }
+}
+
+void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
+                                   const CoordinatePair& pair, const LineAnswer& answer) const {
+  if (!pair.IsComplete()) {
+    std::string_view lineEnd;
+    out += CopiedLine(line, lineEnd);
+    out += lineEnd;
+    return;
+  }
+  std::u16string address;
+  if (answer.found) {
+    address = platform::Utf8ToUtf16(answer.prefecture) + m_separator +
+              platform::Utf8ToUtf16(answer.city) + m_separator + platform::Utf8ToUtf16(answer.area);
+  }
+  AppendRecordFields(out, pair.latitude, pair.longitude, address, m_encoder);
+  if (m_withDistance) {
+    out.push_back(',');
+    if (answer.found) AppendMetres(out, answer.distance);
+  }
+  out += "\r\n";
+}
+
+void LineFormatter::AppendKept(std::string& out, const std::string& line, const CoordinatePair& pair,
+                               const LineAnswer& answer, bool first) const {
+  std::string_view lineEnd;
+  const std::string_view body = WithoutLineEnd(line, lineEnd);
+  out += body;
+  if (!pair.IsComplete() && first && LooksLikeHeader(body)) {
+    out += m_withDistance ? ",prefecture,city,area,distance_m" : ",prefecture,city,area";
+  } else if (answer.found && pair.IsComplete()) {
+    for (const std::string_view name : {answer.prefecture, answer.city, answer.area}) {
+      out.push_back(',');
+      std::string text;
+      AppendConsoleText(text, name);
+      AppendCsvField(out, text);
+    }
+    if (m_withDistance) {
+      out.push_back(',');
+      AppendMetres(out, answer.distance);
+    }
+  } else {
+    out += m_withDistance ? ",,,," : ",,,";
+  }
+  out += lineEnd;
+}
+
+void LineFormatter::AppendJson(std::string& out, const CoordinatePair& pair,
+                               const LineAnswer& answer) const {
+  out.push_back('{');
+  if (pair.IsComplete()) {
+    out += "\"lat\":";
+    AppendFixed6(out, pair.latitude);
+    out += ",\"lon\":";
+    AppendFixed6(out, pair.longitude);
+    out.push_back(',');
+  }
+  if (!pair.IsComplete()) {
+    out += "\"error\":\"no coordinate pair in the line\"";
+  } else if (!answer.found) {
+    out += "\"error\":\"no address found\"";
+  } else {
+    out += "\"prefecture\":";
+    AppendJsonString(out, answer.prefecture);
+    out += ",\"city\":";
+    AppendJsonString(out, answer.city);
+    out += ",\"area\":";
+    AppendJsonString(out, answer.area);
+    if (m_withDistance) {
+      out += ",\"distance_m\":";
+      AppendMetres(out, answer.distance);
+    }
+  }
+  out += "}\n";
+}
+
+void LineFormatter::AppendConsoleText(std::string& out, std::string_view name) const {
+  m_encoder.Append(out, platform::Utf8ToUtf16(name));
+}
+
+void AppendCsvField(std::string& out, std::string_view field) {
+  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
+    out += field;
+    return;
+  }
+  out.push_back('"');
+  for (const char c : field) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out.push_back('\\');
+      out.push_back(c);
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out.push_back(c);
+    }
+  }
+  out.push_back('"');
+}
+
+std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) {
+  const std::size_t nul = line.find('\0');
+  lineEnd = {};
+  if (nul == std::string::npos) return line;
+  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+    lineEnd = "\r\n";
+  } else if (!line.empty() && line.back() == '\n') {
+    lineEnd = "\n";
+  }
+  return std::string_view(line).substr(0, nul);
+}
+
+}  // namespace kavrel::console

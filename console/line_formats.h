@@ -1,0 +1,74 @@
+// The output lines of a conversion that uses the options beyond the designed
+// ones: the designed record from separate names, the input line with the
+// address appended as CSV columns (/keep), or a JSON object (/json).
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "command_line.h"
+#include "line_scan.h"
+#include "record_writer.h"
+
+namespace kavrel::console {
+
+// The answer to one line's coordinate pair.
+struct LineAnswer {
+  bool found = false;
+  std::string_view prefecture;  // UTF-8 names; empty when not found
+  std::string_view city;
+  std::string_view area;
+  double distance = 0.0;  // metres from the pair to the point found
+};
+
+// Writes one output line per input line in the format the options chose.
+class LineFormatter {
+public:
+  // `separator` joins the names of the designed record; `withDistance`
+  // adds the distance (/dist).
+  LineFormatter(OutputFormat format, std::u16string separator, bool withDistance);
+
+  // Appends to `out` the output of input line `line` (as read, line end
+  // included), whose scan found `pair`, answered by `answer` (unused when the
+  // pair is not complete). `first` says whether it is the input's first line.
+  //  - designed: "lat,lon,prefecture SEP city SEP area[,distance]\r\n" for a
+  //    pair (the address empty without an answer), other lines copied as the
+  //    designed conversion copies them;
+  //  - keep: the line without its line end, ",prefecture,city,area[,distance]"
+  //    in the console codeset with CSV quoting, then the line's own line end;
+  //    empty fields without an answer, the column names after a first line
+  //    without a pair that starts with a letter or a double quote;
+  //  - json: one UTF-8 JSON object and "\n"; "error" without an answer.
+  // An empty `line` (the read at the end of the input) gives nothing.
+  void Append(std::string& out, const std::string& line, const CoordinatePair& pair,
+              const LineAnswer& answer, bool first) const;
+
+private:
+  void AppendDesigned(std::string& out, const std::string& line, const CoordinatePair& pair,
+                      const LineAnswer& answer) const;
+  void AppendKept(std::string& out, const std::string& line, const CoordinatePair& pair,
+                  const LineAnswer& answer, bool first) const;
+  void AppendJson(std::string& out, const CoordinatePair& pair, const LineAnswer& answer) const;
+  // Appends `name` (UTF-8) in the console codeset.
+  void AppendConsoleText(std::string& out, std::string_view name) const;
+
+  OutputFormat m_format;
+  std::u16string m_separator;
+  bool m_withDistance;
+  ConsoleTextEncoder m_encoder;
+};
+
+// Appends `field` as one CSV field: as it is, or between double quotes with
+// each quote doubled when it holds a comma, a double quote, CR or LF.
+void AppendCsvField(std::string& out, std::string_view field);
+
+// Appends `text` as a JSON string, quotes included: '"', '\' and control
+// characters escaped, other bytes as they are.
+void AppendJsonString(std::string& out, std::string_view text);
+
+// The bytes of a line that the designed conversion writes for a line without
+// a coordinate pair: those before its first NUL, then its own line end (CR
+// LF or LF) when the NUL cut that off. `lineEnd` receives that line end.
+std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd);
+
+}  // namespace kavrel::console
