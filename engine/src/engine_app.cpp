@@ -10,6 +10,7 @@
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "search.h"
 
 namespace kavrel {
 
@@ -29,9 +30,8 @@ std::optional<std::u16string> ProgramDirectory() {
   return program.substr(0, slash);
 }
 
-// The candidate that exists, in search order: the name as given, then (for a
-// bare name only) the current folder and the program's folder. Nothing when
-// none exists.
+}  // namespace
+
 std::optional<std::u16string> FindDataFile(const std::u16string& name) {
   if (Exists(name)) return name;
   // A name that says where it is, is not looked for anywhere else.
@@ -48,8 +48,6 @@ std::optional<std::u16string> FindDataFile(const std::u16string& name) {
   }
   return std::nullopt;
 }
-
-}  // namespace
 
 std::int32_t CkavrelcoreApp::Initialize(const char16_t* dataFile) {
   m_strDataFile = dataFile != nullptr ? dataFile : kDefaultDataFile;
@@ -82,14 +80,10 @@ std::int32_t CkavrelcoreApp::Cleanup() {
 }
 
 std::int32_t CkavrelcoreApp::SetStep(std::int32_t step, std::int32_t width) {
-  m_nStep = step > 0 ? step : 100;
-  m_nWidth = width > 0 ? width : 300;
-  // The band range comes from the arguments as passed, their product wrapping
-  // at 32 bits (done unsigned, where wrapping is defined), then divided with
-  // truncation toward zero. A range below 1 is replaced when a search starts.
-  const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(step) *
-                                                 static_cast<std::uint32_t>(width));
-  m_nBandRange = product / 30000;
+  const SearchParameters parameters = StepParameters(step, width);
+  m_nStep = parameters.step;
+  m_nWidth = parameters.width;
+  m_nBandRange = parameters.bandRange;
   return KAVREL_OK;
 }
 

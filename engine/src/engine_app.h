@@ -15,6 +15,11 @@
 
 namespace kavrel {
 
+// The data package file by the engine's search order: the name as given,
+// then (for a bare name only) the current folder and the program's folder.
+// Nothing when none exists.
+std::optional<std::u16string> FindDataFile(const std::u16string& name);
+
 class CkavrelcoreApp {
 public:
   // The state at library load: nothing open, every number 0, texts empty.

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "search.h"
 
@@ -102,6 +103,14 @@ std::optional<std::int32_t> RankedSearch(std::int32_t n, const std::uint32_t* la
     if (longitudes[i] != 0 && LongitudeDistance(longitudes[i], lonKey) > limit) longitudes[i] = 0;
   }
   return static_cast<std::int32_t>(winner.index);
+}
+
+std::int32_t SearchPointList(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t* longitudes,
+                             std::uint32_t latKey, std::uint32_t lonKey, std::int32_t step, std::int32_t width) {
+  const std::int32_t best = RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width, n);
+  if (best != kRingsStopped) return best;
+  const std::optional<std::int32_t> ranked = RankedSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
+  return ranked ? *ranked : RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
 }
 
 }  // namespace kavrel

@@ -30,6 +30,15 @@ std::uint32_t CoordinateKey(double degrees) {
   return static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(microdegrees)));
 }
 
+SearchParameters StepParameters(std::int32_t step, std::int32_t width) {
+  // The band range comes from the arguments as passed, their product wrapping
+  // at 32 bits (done unsigned, where wrapping is defined), then divided with
+  // truncation toward zero. A range below 1 is replaced when a search starts.
+  const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(step) *
+                                                 static_cast<std::uint32_t>(width));
+  return {step > 0 ? step : 100, width > 0 ? width : 300, product / 30000};
+}
+
 std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t key) {
   std::int32_t lo = 0;
   std::int32_t hi = n;
@@ -68,15 +77,7 @@ std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_
   const std::int32_t width = m_nWidth;
   const std::uint32_t* latitudes = m_pLatitudes.data();
   std::uint32_t* longitudes = m_pLongitudes.data();
-  // A winner near the query is found in a few rings over a small window,
-  // faster than any pass over the whole list. Once the rings would have
-  // scanned as many points as the list holds: one pass where the list allows
-  // it, else the rings to the end.
-  std::int32_t best = RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width, n);
-  if (best == kRingsStopped) {
-    const std::optional<std::int32_t> ranked = RankedSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
-    best = ranked ? *ranked : RingSearch(n, latitudes, longitudes, latKey, lonKey, step, width);
-  }
+  const std::int32_t best = SearchPointList(n, latitudes, longitudes, latKey, lonKey, step, width);
   if (best < 0) return kNotFound;
   found = m_pAddressKeys[static_cast<std::size_t>(best)];
   return 0;

@@ -9,6 +9,17 @@ namespace kavrel {
 // bits, low 32 bits kept. NaN or a product beyond the 64-bit range gives 0.
 std::uint32_t CoordinateKey(double degrees);
 
+// A microdegree key as decimal degrees: key / 1e6.
+inline double KeyDegrees(std::uint32_t key) { return key / 1e6; }
+
+// The step, width and band range that SetStep(step, width) sets.
+struct SearchParameters {
+  std::int32_t step;
+  std::int32_t width;
+  std::int32_t bandRange;
+};
+SearchParameters StepParameters(std::int32_t step, std::int32_t width);
+
 // Index in the ascending latitudes[0..n) of an exact match of key, or of the
 // last point probed by the binary search (just below or above the key);
 // 0 when n <= 1.

@@ -68,6 +68,9 @@ public:
   std::size_t PointCount() const { return m_latitudes.size(); }
   // Address keys of point `index` in [0, PointCount()).
   const AddressKey& Keys(std::uint32_t index) const { return m_keys[index]; }
+  // Latitude and longitude keys of every point, by index.
+  const std::vector<std::uint32_t>& Latitudes() const { return m_latitudes; }
+  const std::vector<std::uint32_t>& Longitudes() const { return m_longitudes; }
   const NameTable& Names() const { return m_names; }
 
 private:

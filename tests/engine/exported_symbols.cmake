@@ -1,5 +1,5 @@
-# Checks that the shared engine library defines exactly the eleven exported
-# C functions as dynamic symbols: none missing, nothing else at all. Run as:
+# Checks that the shared engine library defines exactly the eleven designed
+# C functions and the kavrel_ functions of kavrel.h as dynamic symbols: none missing, nothing else at all. Run as:
 #   cmake -DLIBRARY=<path of libkavrelcore.so> -P exported_symbols.cmake
 execute_process(COMMAND nm -D --defined-only ${LIBRARY}
   OUTPUT_VARIABLE listing RESULT_VARIABLE status)
@@ -14,7 +14,9 @@ foreach(line IN LISTS lines)
 endforeach()
 list(SORT names)
 set(expected Cleanup GetDatafilename GetInfo Initialize IsJapanRegion PointDistance PreloadData
-    ReverseGeocoding SetSeparator SetStep TOKYO2WGS84)
+    ReverseGeocoding SetSeparator SetStep TOKYO2WGS84
+    kavrel_close kavrel_facts_of kavrel_lookup kavrel_lookup_many kavrel_name_at kavrel_open
+    kavrel_result_text kavrel_version)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exports of ${LIBRARY}:\n  ${names}\nexpected:\n  ${expected}")
 endif()

@@ -1,0 +1,208 @@
+/*
+ * kavrel.h: the thread-safe interface of the kavrelcore library.
+ *
+ * A host opens a data package into a handle and asks it for the address of
+ * coordinates. Unlike the eleven functions of kavrelcore.h, which share one
+ * engine per process and must be called from one thread at a time, every
+ * function here works on its own handle, and every function may be called
+ * from any number of threads at once, on one handle or on several. The two
+ * interfaces live side by side in one library and do not touch each other's
+ * state.
+ *
+ * Conventions
+ *  - C99. Coordinates are decimal degrees (double), latitude first; distances
+ *    are metres (double).
+ *  - Texts are zero-terminated UTF-8. Texts given out (names, messages, the
+ *    version) belong to the library: names stay valid until their handle is
+ *    closed, the other texts for the library's lifetime. The caller never
+ *    frees them.
+ *  - Functions return a result code (KAVREL_SUCCESS or a negative code
+ *    below); kavrel_result_text describes each one.
+ *  - A handle is preloaded and indexed when it is opened, so lookups read
+ *    only memory and never allocate.
+ */
+#ifndef KAVREL_H
+#define KAVREL_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#if defined(_WIN32)
+#if defined(KAVRELCORE_BUILD)
+#define KAVREL_EXPORT __declspec(dllexport)
+#else
+#define KAVREL_EXPORT __declspec(dllimport)
+#endif
+#else
+#define KAVREL_EXPORT __attribute__((visibility("default")))
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Result codes. The numbers match the engine codes of kavrelcore.h where the
+ * meaning is the same. */
+enum {
+  KAVREL_SUCCESS = 0,
+  KAVREL_INVALID_ARGUMENT = -1001, /* a required pointer is NULL, an unknown mode or level,
+                                      a negative step or width, or (nearest mode) a
+                                      coordinate outside the ranges stated below */
+  KAVREL_PACKAGE_NOT_FOUND = -1003, /* no package at the path, or it cannot be read */
+  KAVREL_PACKAGE_DAMAGED = -1004,   /* the file is not a data package (bad header or index) */
+  KAVREL_NO_ANSWER = -1005,         /* no point found, or the point found lies beyond the
+                                       query's maximum distance */
+  KAVREL_OUT_OF_MEMORY = -1008      /* memory or threads could not be had */
+};
+
+/* Search modes. */
+enum {
+  /* The ring search of ReverseGeocoding: same point, same names, for the same
+   * step and width. The point it finds is near, not always the nearest. */
+  KAVREL_MODE_DESIGNED = 0,
+  /* The point at the smallest distance by PointDistance's formula, over the
+   * whole package. Ties go to the point that comes first in the package
+   * (bands from south to north, then the order of the records in a band). */
+  KAVREL_MODE_NEAREST = 1
+};
+
+/* Address levels, for kavrel_name_at. */
+enum { KAVREL_LEVEL_PREFECTURE = 0, KAVREL_LEVEL_CITY = 1, KAVREL_LEVEL_AREA = 2 };
+
+/* Defaults of the designed mode, as the console uses them (ReverseGeocoding
+ * starts from 100 and 300 until SetStep is called). */
+enum { KAVREL_DEFAULT_STEP = 50, KAVREL_DEFAULT_WIDTH = 3000 };
+
+/* An open package. Opaque; made by kavrel_open, freed by kavrel_close. */
+typedef struct kavrel_geocoder kavrel_geocoder;
+
+/* What to look for. A zero-filled query means: designed mode with the
+ * default step and width, no distance limit. */
+typedef struct kavrel_query {
+  int32_t mode;        /* KAVREL_MODE_DESIGNED or KAVREL_MODE_NEAREST */
+  int32_t step;        /* designed mode: radius added per ring, microdegrees;
+                          0 means KAVREL_DEFAULT_STEP; negative is invalid */
+  int32_t width;       /* designed mode: number of rings; 0 means
+                          KAVREL_DEFAULT_WIDTH; negative is invalid.
+                          Positive values act exactly as SetStep(step, width)
+                          followed by ReverseGeocoding, including its fallback
+                          to 100 and 300 when step * width < 30000. */
+  double max_distance; /* metres; a positive value turns an answer farther away
+                          than it into KAVREL_NO_ANSWER; 0, a negative value or
+                          NaN means no limit */
+} kavrel_query;
+
+/* One answer. After a lookup without an answer, the texts are NULL, the keys
+ * 0 and the three numbers NaN. */
+typedef struct kavrel_answer {
+  const char* prefecture; /* UTF-8 names, owned by the handle, valid until */
+  const char* city;       /* kavrel_close; "" for a key the package has no */
+  const char* area;       /* name for */
+  uint32_t prefecture_key; /* the point's P key (0..255) */
+  uint32_t city_key;       /* C key (0..65535) */
+  uint32_t area_key;       /* S key (0..16777215) */
+  double latitude;         /* the matched point, degrees (its microdegree key / 1e6) */
+  double longitude;
+  double distance;         /* metres from the query to the matched point, by
+                              PointDistance's formula */
+} kavrel_answer;
+
+/* Counts of what a package holds. */
+typedef struct kavrel_facts {
+  uint64_t points;      /* address points in all point blocks */
+  uint64_t entries;     /* entries in the package directory */
+  uint64_t prefectures; /* distinct P, C and S keys that the points carry */
+  uint64_t cities;
+  uint64_t areas;
+} kavrel_facts;
+
+/* The library's version, "major.minor.patch.build" (for example "1.0.0.2").
+ * Never NULL. */
+KAVREL_EXPORT const char* kavrel_version(void);
+
+/* An English sentence describing a result code; a fixed text for unknown
+ * codes. Never NULL. */
+KAVREL_EXPORT const char* kavrel_result_text(int32_t code);
+
+/* Opens a data package into a new handle: reads it whole, inflates every
+ * entry and builds the indexes of both modes (for the national package a
+ * fraction of a second and some tens of megabytes).
+ *  path: UTF-8 path of the package, used as given. NULL searches for
+ *        "kavreldata.bin" as Initialize does: the current directory, then the
+ *        running program's directory.
+ *  handle: receives the new handle; set to NULL on failure.
+ * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (handle is NULL),
+ * KAVREL_PACKAGE_NOT_FOUND, KAVREL_PACKAGE_DAMAGED or KAVREL_OUT_OF_MEMORY.
+ * Entries that do not inflate are left out, as PreloadData leaves them out.
+ * Any number of handles may be open at once, on the same or different
+ * packages; the package file is closed again before this returns. */
+KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle);
+
+/* Frees a handle and every text it gave out. NULL is ignored. No other call
+ * on the handle may be running or follow. */
+KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle);
+
+/* The counts of the handle's package into *facts. Returns KAVREL_SUCCESS or
+ * KAVREL_INVALID_ARGUMENT (a NULL argument). */
+KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_facts* facts);
+
+/* Looks up one coordinate.
+ *  query: NULL means a zero-filled query (designed mode, 50/3000, no limit).
+ *  answer: required; receives the answer, or the empty answer (see
+ *          kavrel_answer) for any result but KAVREL_SUCCESS.
+ * Designed mode takes any coordinate, as ReverseGeocoding does (NaN or far
+ * away simply finds nothing). Nearest mode needs a finite latitude in
+ * [-90, 90] and a finite longitude in [-180, 180]; others give
+ * KAVREL_INVALID_ARGUMENT.
+ * Returns KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT. */
+KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude,
+                                    double longitude, const kavrel_query* query,
+                                    kavrel_answer* answer);
+
+/* Looks up count coordinates: row i is latitudes[i], longitudes[i] and its
+ * answer goes to answers[i] and its result code (as kavrel_lookup's) to
+ * results[i]. results may be NULL when the caller tells rows without an answer
+ * by their NULL texts.
+ *  threads: 1 (or 0) works in the calling thread; n > 1 splits the rows into
+ *           n contiguous parts, one per thread, the calling thread taking the
+ *           first (at most one thread per row). Answers do not depend on it.
+ *           Negative is invalid.
+ * Returns KAVREL_SUCCESS when every row was looked up (whatever each row's
+ * code), KAVREL_INVALID_ARGUMENT for a NULL handle or array (arrays may be
+ * NULL when count is 0), an invalid query or negative threads, and
+ * KAVREL_OUT_OF_MEMORY when the threads' bookkeeping cannot be had; with
+ * either failure nothing is written. A thread that the system refuses to
+ * start is not an error: the calling thread looks up its rows as well. */
+KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t count,
+                                         const double* latitudes, const double* longitudes,
+                                         const kavrel_query* query, int32_t threads,
+                                         kavrel_answer* answers, int32_t* results);
+
+/* The index-th key of a level that the points carry, in ascending key order,
+ * with its name ("" when the package has none): for hosts that turn columns
+ * of keys into names themselves. index runs from 0 to the level's count in
+ * kavrel_facts - 1.
+ * Returns KAVREL_SUCCESS, or KAVREL_INVALID_ARGUMENT (a NULL argument, an
+ * unknown level or an index out of range; nothing is written). */
+KAVREL_EXPORT int32_t kavrel_name_at(const kavrel_geocoder* handle, int32_t level, uint64_t index,
+                                     uint32_t* key, const char** name);
+
+/* Function pointer types, for hosts that bind the library at run time. */
+typedef const char* (*kavrel_version_fn)(void);
+typedef const char* (*kavrel_result_text_fn)(int32_t);
+typedef int32_t (*kavrel_open_fn)(const char*, kavrel_geocoder**);
+typedef void (*kavrel_close_fn)(kavrel_geocoder*);
+typedef int32_t (*kavrel_facts_of_fn)(const kavrel_geocoder*, kavrel_facts*);
+typedef int32_t (*kavrel_lookup_fn)(const kavrel_geocoder*, double, double, const kavrel_query*,
+                                    kavrel_answer*);
+typedef int32_t (*kavrel_lookup_many_fn)(const kavrel_geocoder*, size_t, const double*,
+                                         const double*, const kavrel_query*, int32_t,
+                                         kavrel_answer*, int32_t*);
+typedef int32_t (*kavrel_name_at_fn)(const kavrel_geocoder*, int32_t, uint64_t, uint32_t*,
+                                     const char**);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KAVREL_H */

@@ -1,0 +1,180 @@
+#include "geocoder.h"
+
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <string>
+
+#include "blocks.h"
+#include "byte_order.h"
+#include "engine_app.h"
+#include "geodesy.h"
+#include "kavrel/platform/text.h"
+#include "kavrelcore.h"
+#include "ring_search.h"
+#include "search.h"
+
+namespace kavrel {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// The point list that LoadPoints builds from the package in memory: the
+// bands latKey + j * 10000 for j = -range..range (wrapping at 32 bits), each
+// through the entry its name finds, whole records in block order.
+struct PointList {
+  std::vector<std::uint32_t> latitudes;
+  std::vector<std::uint32_t> longitudes;
+  std::vector<AddressKey> keys;
+};
+
+PointList LoadedBands(const CDataPackage& package, std::uint32_t latKey, std::int64_t range) {
+  PointList list;
+  for (std::int64_t j = -range; j <= range; ++j) {
+    const std::uint32_t key = latKey + static_cast<std::uint32_t>(j * kBandHeight);
+    const std::int32_t index = package.FindFile(BuildPointBlockName(key));
+    if (index < 0) continue;
+    const CDataPackageFile& entry = package.File(index);
+    // An entry that did not load at opening cannot load later either.
+    if (entry.m_nState != CDataPackageFile::kLoaded || entry.m_pData == nullptr) continue;
+    const std::uint8_t* record = entry.m_pData.get();
+    for (std::int32_t r = 0; r < entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize);
+         ++r, record += kPointRecordSize) {
+      list.latitudes.push_back(ReadU32(record));
+      list.longitudes.push_back(ReadU32(record + 4));
+      AddressKey keys;
+      keys.nPref = record[8];
+      keys.nCity = ReadU16(record + 9);
+      keys.nExtra = record[11];
+      keys.nArea = ReadU24(record + 12);
+      list.keys.push_back(keys);
+    }
+  }
+  return list;
+}
+
+}  // namespace
+
+void SetEmptyAnswer(kavrel_answer& answer) {
+  answer = {nullptr, nullptr, nullptr, 0, 0, 0, kNaN, kNaN, kNaN};
+}
+
+std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked) {
+  const kavrel_query given = query != nullptr ? *query : kavrel_query{};
+  if (given.mode != KAVREL_MODE_DESIGNED && given.mode != KAVREL_MODE_NEAREST) return KAVREL_INVALID_ARGUMENT;
+  if (given.step < 0 || given.width < 0) return KAVREL_INVALID_ARGUMENT;
+  checked.mode = given.mode;
+  // SetStep followed by a search, for positive arguments; a band range below
+  // 1 makes the search fall back to 100, 300 and 1.
+  SearchParameters parameters = StepParameters(given.step > 0 ? given.step : KAVREL_DEFAULT_STEP,
+                                               given.width > 0 ? given.width : KAVREL_DEFAULT_WIDTH);
+  if (parameters.bandRange <= 0) parameters = {100, 300, 1};
+  checked.step = parameters.step;
+  checked.width = parameters.width;
+  checked.bandRange = parameters.bandRange;
+  checked.maxDistance = given.max_distance > 0 ? given.max_distance : 0;
+  return KAVREL_SUCCESS;
+}
+
+std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocoder) {
+  std::u16string file;
+  if (path != nullptr) {
+    file = platform::Utf8ToUtf16(path);
+  } else if (const std::optional<std::u16string> found = FindDataFile(u"kavreldata.bin")) {
+    file = *found;
+  } else {
+    return KAVREL_PACKAGE_NOT_FOUND;
+  }
+  std::unique_ptr<Geocoder> opened(new Geocoder());
+  const std::int32_t result = opened->m_package.Open(file);
+  if (result != 0) return result == KAVREL_E_FORMAT ? KAVREL_PACKAGE_DAMAGED : KAVREL_PACKAGE_NOT_FOUND;
+  // As PreloadData: entries that do not load are left out.
+  opened->m_package.LoadAll();
+  opened->m_package.Close();
+
+  opened->m_index = std::make_unique<SearchIndex>(opened->m_package);
+  const SearchIndex& index = *opened->m_index;
+  for (int level = kLevelPref; level <= kLevelArea; ++level) opened->m_names[level] = AddressNames(index, level);
+  opened->m_namePlaces.reserve(index.PointCount());
+  for (std::uint32_t i = 0; i < index.PointCount(); ++i) {
+    const AddressKey& keys = index.Keys(i);
+    opened->m_namePlaces.push_back({opened->m_names[kLevelPref].Locate(keys.nPref),
+                                    opened->m_names[kLevelCity].Locate(keys.nCity),
+                                    opened->m_names[kLevelArea].Locate(keys.nArea)});
+  }
+  opened->m_grid = NearestGrid(index.Latitudes().data(), index.Longitudes().data(), index.PointCount());
+  geocoder = std::move(opened);
+  return KAVREL_SUCCESS;
+}
+
+bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query,
+                            Match& match) const {
+  const SearchIndex& index = *m_index;
+  const SearchResult result = FindWinner(index, {latKey, lonKey, query.step, query.width, query.bandRange});
+  if (result.outcome == SearchResult::kFound) {
+    match = {index.Latitudes()[result.point], index.Longitudes()[result.point], index.Keys(result.point),
+             result.point};
+    return true;
+  }
+  if (result.outcome == SearchResult::kNone) return false;
+
+  const PointList list = LoadedBands(m_package, latKey, query.bandRange);
+  // The search sets points aside by zeroing their longitudes, the winner's
+  // too when step * width wraps; it works on a copy.
+  std::vector<std::uint32_t> longitudes = list.longitudes;
+  const std::int32_t best = SearchPointList(static_cast<std::int32_t>(list.latitudes.size()),
+                                            list.latitudes.data(), longitudes.data(), latKey, lonKey,
+                                            query.step, query.width);
+  if (best < 0) return false;
+  const auto i = static_cast<std::size_t>(best);
+  match = {list.latitudes[i], list.longitudes[i], list.keys[i]};
+  return true;
+}
+
+std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQuery& query,
+                              kavrel_answer& answer) const {
+  SetEmptyAnswer(answer);
+  if (query.mode == KAVREL_MODE_NEAREST) {
+    if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return KAVREL_INVALID_ARGUMENT;
+    const NearestGrid::Nearest nearest = m_grid.Find(latitude, longitude, query.maxDistance);
+    if (nearest.index < 0) return KAVREL_NO_ANSWER;
+    const auto point = static_cast<std::uint32_t>(nearest.index);
+    FillAnswer({m_index->Latitudes()[point], m_index->Longitudes()[point], m_index->Keys(point), point},
+               nearest.distance, answer);
+    return KAVREL_SUCCESS;
+  }
+
+  Match match;
+  if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
+  const double distance =
+      HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
+  if (query.maxDistance > 0 && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
+  FillAnswer(match, distance, answer);
+  return KAVREL_SUCCESS;
+}
+
+void Geocoder::FillAnswer(const Match& match, double distance, kavrel_answer& answer) const {
+  std::array<std::uint32_t, 3> places;
+  if (match.point >= 0) {
+    places = m_namePlaces[static_cast<std::size_t>(match.point)];
+  } else {
+    places = {m_names[kLevelPref].Locate(match.keys.nPref), m_names[kLevelCity].Locate(match.keys.nCity),
+              m_names[kLevelArea].Locate(match.keys.nArea)};
+  }
+  answer.prefecture = m_names[kLevelPref].Text(places[kLevelPref]);
+  answer.city = m_names[kLevelCity].Text(places[kLevelCity]);
+  answer.area = m_names[kLevelArea].Text(places[kLevelArea]);
+  answer.prefecture_key = match.keys.nPref;
+  answer.city_key = match.keys.nCity;
+  answer.area_key = match.keys.nArea;
+  answer.latitude = KeyDegrees(match.latitude);
+  answer.longitude = KeyDegrees(match.longitude);
+  answer.distance = distance;
+}
+
+kavrel_facts Geocoder::Facts() const {
+  return {m_index->PointCount(), static_cast<std::uint64_t>(m_package.FileCount()), m_names[kLevelPref].Count(),
+          m_names[kLevelCity].Count(), m_names[kLevelArea].Count()};
+}
+
+}  // namespace kavrel

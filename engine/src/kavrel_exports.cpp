@@ -1,0 +1,133 @@
+// The exported kavrel_ functions: handles over Geocoder, and at each export
+// one try/catch that turns any failure into its result code.
+#include <algorithm>
+#include <memory>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "geocoder.h"
+#include "kavrel.h"
+
+struct kavrel_geocoder {
+  std::unique_ptr<kavrel::Geocoder> geocoder;
+};
+
+namespace {
+
+#ifndef KAVREL_VERSION_TEXT
+#error "the build defines KAVREL_VERSION_TEXT, the project version"
+#endif
+
+// Rows [begin, end) of a lookup_many call.
+void LookupRows(const kavrel::Geocoder& geocoder, const kavrel::LookupQuery& query, std::size_t begin,
+                std::size_t end, const double* latitudes, const double* longitudes, kavrel_answer* answers,
+                int32_t* results) {
+  for (std::size_t i = begin; i < end; ++i) {
+    const int32_t result = geocoder.Lookup(latitudes[i], longitudes[i], query, answers[i]);
+    if (results != nullptr) results[i] = result;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+KAVREL_EXPORT const char* kavrel_version(void) { return KAVREL_VERSION_TEXT; }
+
+KAVREL_EXPORT const char* kavrel_result_text(int32_t code) {
+  switch (code) {
+    case KAVREL_SUCCESS: return "success";
+    case KAVREL_INVALID_ARGUMENT: return "invalid argument";
+    case KAVREL_PACKAGE_NOT_FOUND: return "data package not found or not readable";
+    case KAVREL_PACKAGE_DAMAGED: return "not a data package (bad header or index)";
+    case KAVREL_NO_ANSWER: return "no address point found within the search range";
+    case KAVREL_OUT_OF_MEMORY: return "out of memory";
+    default: return "unknown result code";
+  }
+}
+
+KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle) {
+  if (handle == nullptr) return KAVREL_INVALID_ARGUMENT;
+  *handle = nullptr;
+  try {
+    auto opened = std::make_unique<kavrel_geocoder>();
+    const int32_t result = kavrel::Geocoder::Open(path, opened->geocoder);
+    if (result == KAVREL_SUCCESS) *handle = opened.release();
+    return result;
+  } catch (const std::bad_alloc&) {
+    return KAVREL_OUT_OF_MEMORY;
+  } catch (...) {
+    // A text converter that the system lacks.
+    return KAVREL_PACKAGE_NOT_FOUND;
+  }
+}
+
+KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle) { std::unique_ptr<kavrel_geocoder> closed(handle); }
+
+KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_facts* facts) {
+  if (handle == nullptr || facts == nullptr) return KAVREL_INVALID_ARGUMENT;
+  *facts = handle->geocoder->Facts();
+  return KAVREL_SUCCESS;
+}
+
+KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude, double longitude,
+                                    const kavrel_query* query, kavrel_answer* answer) {
+  if (handle == nullptr || answer == nullptr) return KAVREL_INVALID_ARGUMENT;
+  kavrel::LookupQuery checked;
+  if (kavrel::CheckQuery(query, checked) != KAVREL_SUCCESS) {
+    kavrel::SetEmptyAnswer(*answer);
+    return KAVREL_INVALID_ARGUMENT;
+  }
+  return handle->geocoder->Lookup(latitude, longitude, checked, *answer);
+}
+
+KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t count, const double* latitudes,
+                                         const double* longitudes, const kavrel_query* query, int32_t threads,
+                                         kavrel_answer* answers, int32_t* results) {
+  if (handle == nullptr || threads < 0) return KAVREL_INVALID_ARGUMENT;
+  if (count > 0 && (latitudes == nullptr || longitudes == nullptr || answers == nullptr)) {
+    return KAVREL_INVALID_ARGUMENT;
+  }
+  kavrel::LookupQuery checked;
+  if (kavrel::CheckQuery(query, checked) != KAVREL_SUCCESS) return KAVREL_INVALID_ARGUMENT;
+  const kavrel::Geocoder& geocoder = *handle->geocoder;
+  const std::size_t parts = std::min<std::size_t>(std::max(threads, 1), count);
+  if (parts == 0) return KAVREL_SUCCESS;
+
+  // Contiguous parts of nearly equal size; part p starts at Begin(p).
+  const auto begin = [count, parts](std::size_t p) {
+    return count / parts * p + std::min(p, count % parts);
+  };
+  std::vector<std::thread> helpers;
+  try {
+    helpers.reserve(parts - 1);
+  } catch (...) {
+    return KAVREL_OUT_OF_MEMORY;
+  }
+  for (std::size_t p = 1; p < parts; ++p) {
+    try {
+      helpers.emplace_back(LookupRows, std::cref(geocoder), std::cref(checked), begin(p), begin(p + 1),
+                           latitudes, longitudes, answers, results);
+    } catch (...) {
+      // No thread to be had: this part is done here instead.
+      LookupRows(geocoder, checked, begin(p), begin(p + 1), latitudes, longitudes, answers, results);
+    }
+  }
+  LookupRows(geocoder, checked, 0, begin(1), latitudes, longitudes, answers, results);
+  for (std::thread& helper : helpers) helper.join();
+  return KAVREL_SUCCESS;
+}
+
+KAVREL_EXPORT int32_t kavrel_name_at(const kavrel_geocoder* handle, int32_t level, uint64_t index, uint32_t* key,
+                                     const char** name) {
+  if (handle == nullptr || key == nullptr || name == nullptr) return KAVREL_INVALID_ARGUMENT;
+  if (level < KAVREL_LEVEL_PREFECTURE || level > KAVREL_LEVEL_AREA) return KAVREL_INVALID_ARGUMENT;
+  const kavrel::AddressNames& names = handle->geocoder->Names(level);
+  if (index >= names.Count()) return KAVREL_INVALID_ARGUMENT;
+  *key = names.KeyAt(static_cast<std::size_t>(index));
+  *name = names.TextAt(static_cast<std::size_t>(index));
+  return KAVREL_SUCCESS;
+}
+
+}  // extern "C"

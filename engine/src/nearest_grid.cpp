@@ -1,0 +1,191 @@
+#include "nearest_grid.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "geodesy.h"
+#include "search.h"
+
+namespace kavrel {
+namespace {
+
+constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
+constexpr double kMicrodegree = 1e-6;
+constexpr double kRadiansPerMicrodegree = kRadiansPerDegree * kMicrodegree;
+// Hubeny's meridian radius M = 6335439 / W^3 and prime vertical radius
+// N = 6378137 / W, with W <= 1: neither is ever below its numerator.
+constexpr double kMinMeridianRadius = 6335439.0;
+constexpr double kMinPrimeVerticalRadius = 6378137.0;
+// Every lower bound is shrunk a little and compared with the best distance
+// plus a micrometre, so that rounding (in the bound or in the distance) can
+// never prune a point whose computed distance ties with the best.
+constexpr double kBoundSafety = 1.0 - 1e-9;
+constexpr double kSlackMetres = 1e-6;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+// About 2.2 km by 2.3 km around Japan: a handful of points per cell in towns.
+constexpr std::uint32_t kCellHeight = 20000;
+constexpr std::uint32_t kCellWidth = 25000;
+// Coarse cells of 16 by 16 fine ones, taken over after this many fine rings.
+constexpr std::uint32_t kCoarseFactor = 16;
+constexpr std::int64_t kFineRings = 8;
+
+// The smallest N cos(mu) for a mean latitude mu between the query's latitude
+// and any latitude in [south, north] (degrees): cos falls away from the
+// equator, so the extreme mean latitude gives it.
+double MinParallelRadius(double latitude, double south, double north) {
+  const double extreme = std::max(std::fabs(latitude + south), std::fabs(latitude + north)) * 0.5;
+  return kMinPrimeVerticalRadius * std::cos(std::min(extreme, 90.0) * kRadiansPerDegree);
+}
+
+}  // namespace
+
+// The best point so far; a point at exactly the limit still counts, and the
+// sentinel index loses every tie against a real point.
+struct NearestGrid::Best {
+  static constexpr std::int64_t kNone = std::numeric_limits<std::int64_t>::max();
+  double distance;
+  std::int64_t index = kNone;
+};
+
+NearestGrid::Grid NearestGrid::Build(const std::uint32_t* latitudes, const std::uint32_t* longitudes,
+                                     std::size_t count, std::uint32_t cellHeight, std::uint32_t cellWidth) {
+  Grid grid;
+  const auto [latLow, latHigh] = std::minmax_element(latitudes, latitudes + count);
+  const auto [lonLow, lonHigh] = std::minmax_element(longitudes, longitudes + count);
+  grid.latOrigin = *latLow;
+  grid.lonOrigin = *lonLow;
+  grid.cellHeight = cellHeight;
+  grid.cellWidth = cellWidth;
+  // Points spread far beyond Japan get coarser cells rather than a grid too
+  // large to hold.
+  const std::int64_t maxCells = 4 * static_cast<std::int64_t>(count) + (1 << 20);
+  for (;;) {
+    grid.rows = (*latHigh - grid.latOrigin) / grid.cellHeight + 1;
+    grid.columns = (*lonHigh - grid.lonOrigin) / grid.cellWidth + 1;
+    if (grid.rows * grid.columns <= maxCells) break;
+    grid.cellHeight *= 2;
+    grid.cellWidth *= 2;
+  }
+
+  // Counting sort into cells; indices ascend within each cell.
+  const std::size_t cells = static_cast<std::size_t>(grid.rows * grid.columns);
+  std::vector<std::uint32_t> cellOf(count);
+  grid.cellStart.assign(cells + 1, 0);
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t row = (latitudes[i] - grid.latOrigin) / grid.cellHeight;
+    const std::uint32_t column = (longitudes[i] - grid.lonOrigin) / grid.cellWidth;
+    cellOf[i] = static_cast<std::uint32_t>(row * grid.columns + column);
+    ++grid.cellStart[cellOf[i] + 1];
+  }
+  for (std::size_t c = 0; c < cells; ++c) grid.cellStart[c + 1] += grid.cellStart[c];
+  std::vector<std::uint32_t> next(grid.cellStart.begin(), grid.cellStart.end() - 1);
+  grid.points.resize(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    grid.points[next[cellOf[i]]++] = {latitudes[i], longitudes[i], static_cast<std::uint32_t>(i)};
+  }
+  return grid;
+}
+
+NearestGrid::NearestGrid(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count) {
+  if (count == 0) return;
+  m_minLatitude = KeyDegrees(*std::min_element(latitudes, latitudes + count));
+  m_maxLatitude = KeyDegrees(*std::max_element(latitudes, latitudes + count));
+  m_fine = Build(latitudes, longitudes, count, kCellHeight, kCellWidth);
+  m_coarse = Build(latitudes, longitudes, count, m_fine.cellHeight * kCoarseFactor,
+                   m_fine.cellWidth * kCoarseFactor);
+}
+
+bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, std::int64_t rings,
+                         Best& best) const {
+  // The query in microdegrees, for bounds taken straight from point keys.
+  const double latitudeKey = latitude / kMicrodegree;
+  const double longitudeKey = longitude / kMicrodegree;
+  const std::int64_t homeRow =
+      static_cast<std::int64_t>(std::floor((latitudeKey - grid.latOrigin) / grid.cellHeight));
+  const std::int64_t homeColumn =
+      static_cast<std::int64_t>(std::floor((longitudeKey - grid.lonOrigin) / grid.cellWidth));
+  const auto latitudeEdge = [&grid](std::int64_t row) {
+    return (grid.latOrigin + static_cast<double>(row) * grid.cellHeight) * kMicrodegree;
+  };
+  const auto longitudeEdge = [&grid](std::int64_t column) {
+    return (grid.lonOrigin + static_cast<double>(column) * grid.cellWidth) * kMicrodegree;
+  };
+  const double wholeParallelRadius = MinParallelRadius(latitude, m_minLatitude, m_maxLatitude);
+  // The first ring that reaches the grid, for a query outside it.
+  const auto outside = [](std::int64_t value, std::int64_t size) {
+    return value < 0 ? -value : value >= size ? value - size + 1 : 0;
+  };
+  const std::int64_t first = std::max(outside(homeRow, grid.rows), outside(homeColumn, grid.columns));
+
+  for (std::int64_t r = first; r - first < rings; ++r) {
+    const std::int64_t bottom = std::max(homeRow - r, std::int64_t{0});
+    const std::int64_t top = std::min(homeRow + r, grid.rows - 1);
+    const std::int64_t left = std::max(homeColumn - r, std::int64_t{0});
+    const std::int64_t right = std::min(homeColumn + r, grid.columns - 1);
+    // The points of this ring lie in rows bottom..top.
+    const double parallelRadius = MinParallelRadius(latitude, latitudeEdge(bottom), latitudeEdge(top + 1));
+
+    // Cells [from, to] of one row, unless the whole run lies too far away.
+    const auto visit = [&](std::int64_t row, std::int64_t from, std::int64_t to) {
+      const double rowGap = std::max({latitudeEdge(row) - latitude, latitude - latitudeEdge(row + 1), 0.0});
+      const double columnGap =
+          std::max({longitudeEdge(from) - longitude, longitude - longitudeEdge(to + 1), 0.0});
+      const double runY = kMinMeridianRadius * rowGap * kRadiansPerDegree;
+      const double runX = parallelRadius * columnGap * kRadiansPerDegree;
+      const double runReach = best.distance + kSlackMetres;
+      if ((runY * runY + runX * runX) * (kBoundSafety * kBoundSafety) > runReach * runReach) return;
+      const std::uint32_t* start = grid.cellStart.data() + row * grid.columns;
+      for (std::uint32_t k = start[from]; k < start[to + 1]; ++k) {
+        const Point& point = grid.points[k];
+        // A lower bound first: most points are dismissed without the
+        // trigonometry of the exact distance.
+        const double dy = kMinMeridianRadius * (latitudeKey - point.latitude) * kRadiansPerMicrodegree;
+        const double dx = parallelRadius * (longitudeKey - point.longitude) * kRadiansPerMicrodegree;
+        const double reach = best.distance + kSlackMetres;
+        if ((dy * dy + dx * dx) * (kBoundSafety * kBoundSafety) > reach * reach) continue;
+        const double distance =
+            HubenyDistance(latitude, longitude, KeyDegrees(point.latitude), KeyDegrees(point.longitude));
+        if (distance < best.distance || (distance == best.distance && point.index < best.index)) {
+          best.distance = distance;
+          best.index = point.index;
+        }
+      }
+    };
+    for (std::int64_t row = bottom; row <= top; ++row) {
+      if (row == homeRow - r || row == homeRow + r) {
+        if (left <= right) visit(row, left, right);
+      } else {
+        if (homeColumn - r == left) visit(row, left, left);
+        if (r > 0 && homeColumn + r == right) visit(row, right, right);
+      }
+    }
+
+    // Every unvisited point lies beyond one side of the square of rings
+    // 0..r; the nearest side bounds its distance from below.
+    const double south = homeRow - r > 0 ? latitude - latitudeEdge(homeRow - r) : kInfinity;
+    const double north = homeRow + r < grid.rows - 1 ? latitudeEdge(homeRow + r + 1) - latitude : kInfinity;
+    const double west = homeColumn - r > 0 ? longitude - longitudeEdge(homeColumn - r) : kInfinity;
+    const double east =
+        homeColumn + r < grid.columns - 1 ? longitudeEdge(homeColumn + r + 1) - longitude : kInfinity;
+    const double bound = std::min(kMinMeridianRadius * std::min(south, north) * kRadiansPerDegree,
+                                  wholeParallelRadius * std::min(west, east) * kRadiansPerDegree);
+    if (bound == kInfinity || bound * kBoundSafety > best.distance + kSlackMetres) return true;
+  }
+  return false;
+}
+
+NearestGrid::Nearest NearestGrid::Find(double latitude, double longitude, double limit) const {
+  if (m_fine.points.empty()) return {};
+  Best best{limit > 0 ? limit : kInfinity};
+  // The coarse grid visits again what the fine one saw; a point seen twice
+  // changes nothing.
+  if (!Search(m_fine, latitude, longitude, kFineRings, best)) {
+    Search(m_coarse, latitude, longitude, std::numeric_limits<std::int64_t>::max(), best);
+  }
+  if (best.index == Best::kNone) return {};
+  return {best.index, best.distance};
+}
+
+}  // namespace kavrel

@@ -1,0 +1,72 @@
+// The exact nearest point by Hubeny's distance, over every point of a
+// package: grids of cells over the points, searched in square rings around
+// the query until no unvisited cell can hold a nearer point. A fine grid
+// serves queries among the points; where it finds nothing near, a coarse one
+// carries the search on, so that a query far out at sea does not walk
+// thousands of empty cells.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+namespace kavrel {
+
+class NearestGrid {
+public:
+  NearestGrid() = default;
+
+  // Indexes `count` points given by their microdegree keys. The index of a
+  // point is its position in these arrays. Throws std::bad_alloc.
+  NearestGrid(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count);
+
+  struct Nearest {
+    std::int64_t index = -1;  // -1: none within the limit (or no points)
+    double distance = 0;      // metres, HubenyDistance(query, point)
+  };
+
+  // The point with the smallest HubenyDistance(latitude, longitude, point
+  // latitude, point longitude), the point coordinates being KeyDegrees of
+  // its keys; on a tie the lowest index. A positive `limit` (metres) leaves
+  // out points farther away. The query must be finite with |latitude| <= 90
+  // (the bounds rely on the mean latitude staying off the pole). No
+  // allocation; safe from any number of threads.
+  Nearest Find(double latitude, double longitude, double limit) const;
+
+private:
+  // Keys rather than degrees: twelve bytes a point, so that a cell's points
+  // share few cache lines.
+  struct Point {
+    std::uint32_t latitude;
+    std::uint32_t longitude;
+    std::uint32_t index;
+  };
+
+  // One grid: rows of `cellHeight` microdegrees from `latOrigin`, columns of
+  // `cellWidth` from `lonOrigin`. The points of cell c are
+  // points[cellStart[c] .. cellStart[c + 1]), cells row by row, so a run of
+  // cells in one row is one run of points; in a cell, ascending index.
+  struct Grid {
+    std::uint32_t latOrigin = 0;
+    std::uint32_t lonOrigin = 0;
+    std::uint32_t cellHeight = 1;
+    std::uint32_t cellWidth = 1;
+    std::int64_t rows = 0;
+    std::int64_t columns = 0;
+    std::vector<std::uint32_t> cellStart;
+    std::vector<Point> points;
+  };
+  struct Best;
+
+  static Grid Build(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count,
+                    std::uint32_t cellHeight, std::uint32_t cellWidth);
+  // Searches `grid` ring by ring, at most `rings` rings; true when the rings
+  // searched prove that no point elsewhere can beat `best`.
+  bool Search(const Grid& grid, double latitude, double longitude, std::int64_t rings, Best& best) const;
+
+  Grid m_fine;
+  Grid m_coarse;
+  double m_minLatitude = 0;  // degrees, of the southernmost and northernmost points
+  double m_maxLatitude = 0;
+};
+
+}  // namespace kavrel

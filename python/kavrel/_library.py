@@ -1,0 +1,112 @@
+"""Finding and binding the kavrelcore library through ctypes (kavrel.h)."""
+
+import ctypes
+import os
+from pathlib import Path
+
+LIBRARY_NAME = "libkavrelcore.so.1"
+PACKAGE_NAME = "kavreldata.bin"
+
+# Result codes and modes of kavrel.h.
+SUCCESS = 0
+INVALID_ARGUMENT = -1001
+NO_ANSWER = -1005
+MODE_DESIGNED = 0
+MODE_NEAREST = 1
+
+_HERE = Path(__file__).resolve().parent
+# Where the library lies relative to this package: beside the programs in a
+# build tree (build/python/kavrel -> build/bin), in lib/ of an install tree
+# (<prefix>/lib/python3/site-packages/kavrel -> <prefix>/lib).
+_LIBRARY_FOLDERS = (_HERE.parent.parent / "bin", _HERE.parent.parent.parent)
+
+
+class CQuery(ctypes.Structure):
+    _fields_ = [
+        ("mode", ctypes.c_int32),
+        ("step", ctypes.c_int32),
+        ("width", ctypes.c_int32),
+        ("max_distance", ctypes.c_double),
+    ]
+
+
+class CAnswer(ctypes.Structure):
+    _fields_ = [
+        ("prefecture", ctypes.c_char_p),
+        ("city", ctypes.c_char_p),
+        ("area", ctypes.c_char_p),
+        ("prefecture_key", ctypes.c_uint32),
+        ("city_key", ctypes.c_uint32),
+        ("area_key", ctypes.c_uint32),
+        ("latitude", ctypes.c_double),
+        ("longitude", ctypes.c_double),
+        ("distance", ctypes.c_double),
+    ]
+
+
+class CFacts(ctypes.Structure):
+    _fields_ = [
+        ("points", ctypes.c_uint64),
+        ("entries", ctypes.c_uint64),
+        ("prefectures", ctypes.c_uint64),
+        ("cities", ctypes.c_uint64),
+        ("areas", ctypes.c_uint64),
+    ]
+
+
+def _library_path():
+    """The library file to load: $KAVREL_LIBRARY, else one beside this
+    package's build or install tree, else the bare name for the system's
+    search path."""
+    chosen = os.environ.get("KAVREL_LIBRARY")
+    if chosen:
+        return chosen
+    for folder in _LIBRARY_FOLDERS:
+        candidate = folder / LIBRARY_NAME
+        if candidate.is_file():
+            return str(candidate)
+    return LIBRARY_NAME
+
+
+def _bind(library):
+    handle = ctypes.c_void_p
+    signatures = {
+        "kavrel_version": (ctypes.c_char_p, []),
+        "kavrel_result_text": (ctypes.c_char_p, [ctypes.c_int32]),
+        "kavrel_open": (ctypes.c_int32, [ctypes.c_char_p, ctypes.POINTER(handle)]),
+        "kavrel_close": (None, [handle]),
+        "kavrel_facts_of": (ctypes.c_int32, [handle, ctypes.POINTER(CFacts)]),
+        "kavrel_lookup": (ctypes.c_int32, [handle, ctypes.c_double, ctypes.c_double,
+                                           ctypes.POINTER(CQuery), ctypes.POINTER(CAnswer)]),
+        "kavrel_lookup_many": (ctypes.c_int32, [handle, ctypes.c_size_t, ctypes.c_void_p, ctypes.c_void_p,
+                                                ctypes.POINTER(CQuery), ctypes.c_int32, ctypes.c_void_p,
+                                                ctypes.c_void_p]),
+        "kavrel_name_at": (ctypes.c_int32, [handle, ctypes.c_int32, ctypes.c_uint64,
+                                            ctypes.POINTER(ctypes.c_uint32), ctypes.POINTER(ctypes.c_char_p)]),
+    }
+    for name, (restype, argtypes) in signatures.items():
+        function = getattr(library, name)
+        function.restype = restype
+        function.argtypes = argtypes
+    return library
+
+
+LIBRARY_PATH = _library_path()
+native = _bind(ctypes.CDLL(LIBRARY_PATH))
+
+
+def default_package():
+    """The package that the build or the install put beside the programs: in
+    the library's folder (build tree) or in ../bin from it (install tree);
+    None when neither exists, leaving the search to the library."""
+    folder = Path(LIBRARY_PATH).resolve().parent if os.sep in LIBRARY_PATH else None
+    if folder is not None:
+        for candidate in (folder / PACKAGE_NAME, folder.parent / "bin" / PACKAGE_NAME):
+            if candidate.is_file():
+                return str(candidate)
+    return None
+
+
+def result_text(code):
+    """The library's English description of a result code."""
+    return native.kavrel_result_text(code).decode("utf-8")

@@ -1,0 +1,159 @@
+"""The Python package kavrel, on the default (national) package of the build."""
+
+import math
+import os
+import subprocess
+import sys
+from pathlib import Path
+
+import numpy
+import pytest
+
+import kavrel
+from kavrel import _columns
+
+TOKYO_STATION = (35.681236, 139.767125)
+OPEN_SEA = (32.0, 138.0)
+
+
+@pytest.fixture(scope="module")
+def geocoder():
+    with kavrel.Geocoder() as opened:
+        yield opened
+
+
+def sample(count, seed=5):
+    """Coordinates over the Japan box: mostly near towns, some at sea."""
+    random = numpy.random.default_rng(seed)
+    lats = random.uniform(31.0, 43.0, count)
+    lons = random.uniform(130.0, 145.0, count)
+    return lats, lons
+
+
+def test_the_readme_line_works_from_any_folder(tmp_path):
+    package_folder = Path(kavrel.__file__).resolve().parent.parent
+    environment = dict(os.environ, PYTHONPATH=str(package_folder))
+    output = subprocess.run(
+        [sys.executable, "-c", "import kavrel; print(kavrel.Geocoder().lookup(35.681236, 139.767125))"],
+        cwd=tmp_path, env=environment, capture_output=True, text=True, check=True).stdout
+    assert "prefecture='東京都', city='千代田区', area='丸の内一丁目'" in output
+
+
+def test_lookup_gives_an_immutable_answer_of_names_keys_point_and_distance(geocoder):
+    answer = geocoder.lookup(*TOKYO_STATION)
+    assert (answer.prefecture, answer.city, answer.area) == ("東京都", "千代田区", "丸の内一丁目")
+    assert len(answer.keys) == 3 and all(isinstance(key, int) for key in answer.keys)
+    assert answer.distance == pytest.approx(
+        kavrel_distance(TOKYO_STATION, (answer.latitude, answer.longitude)), rel=1e-12)
+    with pytest.raises(AttributeError):
+        answer.area = "x"
+
+
+def kavrel_distance(a, b):
+    """Hubeny's distance, as the library's PointDistance computes it."""
+    phi1, lam1, phi2, lam2 = (value / 180.0 * math.pi for value in (*a, *b))
+    mu = (phi1 + phi2) * 0.5
+    w2 = 1.0 - 0.00669438 * math.sin(mu) ** 2
+    n = 6378137.0 / math.sqrt(w2)
+    m = 6335439.0 / math.sqrt(w2 ** 3)
+    return math.hypot(m * (phi1 - phi2), n * math.cos(mu) * (lam1 - lam2))
+
+
+def test_nearest_mode_is_never_farther_than_the_designed_mode(geocoder):
+    lats, lons = sample(300)
+    for lat, lon in zip(lats, lons):
+        designed = geocoder.lookup(lat, lon)
+        nearest = geocoder.lookup(lat, lon, mode="nearest")
+        assert nearest is not None
+        if designed is not None:
+            assert nearest.distance <= designed.distance
+
+
+@pytest.mark.parametrize("mode, max_distance, answered", [
+    ("designed", None, False),      # no point in the bands the ring search loads
+    ("nearest", None, True),
+    ("nearest", 10_000.0, False),   # the nearest point lies farther out
+])
+def test_no_answer_is_none(geocoder, mode, max_distance, answered):
+    answer = geocoder.lookup(*OPEN_SEA, mode=mode, max_distance=max_distance)
+    assert (answer is not None) == answered
+
+
+@pytest.mark.parametrize("arguments", [
+    dict(mode="closest"), dict(step=-1), dict(width=-5), dict(max_distance=0), dict(max_distance=-3.0),
+])
+def test_bad_arguments_raise_value_error(geocoder, arguments):
+    with pytest.raises(ValueError):
+        geocoder.lookup(*TOKYO_STATION, **arguments)
+
+
+def test_nearest_mode_refuses_coordinates_off_the_globe(geocoder):
+    with pytest.raises(ValueError):
+        geocoder.lookup(91.0, 139.0, mode="nearest")
+
+
+def test_a_missing_package_raises_with_the_library_code(tmp_path):
+    with pytest.raises(kavrel.KavrelError) as failure:
+        kavrel.Geocoder(tmp_path / "missing.bin")
+    assert failure.value.code == -1003
+
+
+def test_a_closed_geocoder_refuses_lookups():
+    with kavrel.Geocoder() as opened:
+        pass
+    with pytest.raises(ValueError):
+        opened.lookup(*TOKYO_STATION)
+
+
+def test_facts_and_version(geocoder):
+    facts = geocoder.facts
+    assert facts.points > 200_000 and facts.prefectures == 47
+    assert len(geocoder.names(2)[0]) == facts.areas
+    assert kavrel.version().count(".") == 3
+
+
+@pytest.mark.parametrize("mode", ["designed", "nearest"])
+def test_lookup_many_columns_equal_single_lookups(geocoder, mode):
+    lats, lons = sample(2000, seed=11)
+    lats[7] = math.nan
+    columns = geocoder.lookup_many(lats, lons, mode=mode, threads=2)
+    assert isinstance(columns["area"], numpy.ndarray) and columns["distance"].dtype == numpy.float64
+    for i, (lat, lon) in enumerate(zip(lats, lons)):
+        try:
+            answer = geocoder.lookup(lat, lon, mode=mode)
+        except ValueError:
+            answer = None
+        assert bool(columns["found"][i]) == (answer is not None)
+        if answer is None:
+            assert columns["area"][i] is None and math.isnan(columns["distance"][i])
+            continue
+        assert (columns["prefecture"][i], columns["city"][i], columns["area"][i]) == answer[:3]
+        assert (columns["prefecture_key"][i], columns["city_key"][i], columns["area_key"][i]) == answer.keys
+        assert (columns["latitude"][i], columns["longitude"][i], columns["distance"][i]) == answer[4:]
+
+
+def test_lookup_many_takes_sequences_and_works_without_numpy(geocoder, monkeypatch):
+    lats, lons = sample(500, seed=3)
+    with_numpy = geocoder.lookup_many(lats, lons)
+    from_lists = geocoder.lookup_many(list(lats), tuple(lons), threads=3)
+    monkeypatch.setattr(_columns, "numpy", None)
+    without_numpy = geocoder.lookup_many(list(lats), list(lons))
+    assert isinstance(without_numpy["area"], list)
+    for name, column in with_numpy.items():
+        for expected in (from_lists[name], without_numpy[name]):
+            assert [str(value) for value in column] == [str(value) for value in expected], name
+
+
+def test_lookup_many_refuses_columns_of_different_lengths(geocoder):
+    with pytest.raises(ValueError):
+        geocoder.lookup_many([35.0, 36.0], [139.0])
+    with pytest.raises(ValueError):
+        geocoder.lookup_many([35.0], [139.0], threads=0)
+
+
+def test_the_pandas_example_of_the_readme(geocoder):
+    pandas = pytest.importorskip("pandas")
+    points = pandas.DataFrame({"lat": [35.681236, 34.702485, 32.0], "lon": [139.767125, 135.495951, 138.0]})
+    table = points.join(pandas.DataFrame(geocoder.lookup_many(points.lat, points.lon)))
+    assert list(table.city[:2]) == ["千代田区", "大阪市北区"]
+    assert table.area.isna().tolist() == [False, False, True]
