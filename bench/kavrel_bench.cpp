@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"

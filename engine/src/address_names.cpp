@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
-#include "blocks.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {

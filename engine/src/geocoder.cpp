@@ -5,8 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "blocks.h"
-#include "byte_order.h"
+#include "kavrel/format/blocks.h"
 #include "engine_app.h"
 #include "geodesy.h"
 #include "kavrel/platform/text.h"
@@ -40,13 +39,14 @@ PointList LoadedBands(const CDataPackage& package, std::uint32_t latKey, std::in
     const std::uint8_t* record = entry.m_pData.get();
     for (std::int32_t r = 0; r < entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize);
          ++r, record += kPointRecordSize) {
-      list.latitudes.push_back(ReadU32(record));
-      list.longitudes.push_back(ReadU32(record + 4));
+      const PointRecord point = ReadPointRecord(record);
+      list.latitudes.push_back(point.latitude);
+      list.longitudes.push_back(point.longitude);
       AddressKey keys;
-      keys.nPref = record[8];
-      keys.nCity = ReadU16(record + 9);
-      keys.nExtra = record[11];
-      keys.nArea = ReadU24(record + 12);
+      keys.nPref = point.prefecture;
+      keys.nCity = point.city;
+      keys.nExtra = point.extra;
+      keys.nArea = point.area;
       list.keys.push_back(keys);
     }
   }

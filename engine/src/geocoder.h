@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "address_names.h"
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "kavrel.h"
 #include "nearest_grid.h"
 #include "search_index.h"

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "data_package.h"
+#include "kavrel/format/data_package.h"
 #include "engine_app.h"
 #include "kavrel.h"
 #include "kavrel/platform/text.h"
