@@ -180,8 +180,7 @@ void PrintUsage(CConsoleOutput& out) {
 }
 
 std::u16string GetFileNamePart(std::u16string_view path) {
-  const std::size_t slash = path.rfind(static_cast<char16_t>(platform::kPathSeparator));
-  return std::u16string(slash == std::u16string_view::npos ? path : path.substr(slash + 1));
+  return std::u16string(platform::FileNamePart(path));
 }
 
 }  // namespace kavrel::console

@@ -24,14 +24,9 @@ namespace kavrel::console {
 
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
 // Closes the output and tells whether everything buffered reached the file;
 // when not, `error` receives the error number.
-bool CloseChecked(FilePtr& file, RecordWriter& writer, int& error) {
+bool CloseChecked(platform::FileStream& file, RecordWriter& writer, int& error) {
   errno = 0;
   bool written = writer.Flush() && std::fflush(file.get()) == 0 && !std::ferror(file.get());
   if (!written) error = errno;
@@ -179,7 +174,8 @@ std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePa
   // Standard input has no size to measure progress against.
   const std::uint64_t inputSize = inputIsStream ? 0 : platform::FileSize(inputPath).value_or(0);
 
-  FilePtr input(inputIsStream ? stdin : std::fopen(inputPath.c_str(), "rb"));
+  platform::FileStream input =
+      inputIsStream ? platform::FileStream(stdin) : platform::OpenStream(inputPath, platform::StreamMode::kRead);
   if (!input) {
     job.failure = FileFailure("cannot open the input file", inputPath, errno);
     return kBatchInputUnreadable;
@@ -192,7 +188,8 @@ std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePa
   }
   if (!outputIsStream) job.failure = OutputRefusal(outputPath, inputPath, packagePath);
   if (!job.failure.empty()) return kBatchOutputUnwritable;
-  FilePtr output(outputIsStream ? stdout : std::fopen(outputPath.c_str(), "wb"));
+  platform::FileStream output =
+      outputIsStream ? platform::FileStream(stdout) : platform::OpenStream(outputPath, platform::StreamMode::kCreate);
   if (!output) {
     job.failure = FileFailure("cannot create the output file", outputPath, errno);
     return kBatchOutputUnwritable;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <optional>
 
 #include "failure_report.h"
 #include "kavrel/platform/files.h"
@@ -12,45 +12,21 @@ namespace kavrel::console {
 
 namespace {
 
-// The folder of the running program with a trailing "/"; empty when unknown.
-std::string ProgramFolder() {
-  const std::string program = platform::ExecutablePath();
-  const std::size_t slash = program.rfind(platform::kPathSeparator);
-  return slash == std::string::npos ? std::string() : program.substr(0, slash + 1);
-}
-
-// Loads the engine by bare name, so the program's RUNPATH ($ORIGIN, then
-// $ORIGIN/../lib) and the system's search order apply. The dynamic loader
-// reads the RUNPATH of the object that calls dlopen; when a sanitizer
-// runtime intercepts the call, that object is the runtime, so the two
-// RUNPATH folders are then tried by path.
-// `error` receives the loader's reason for the first, bare-name attempt.
-bool LoadEngineLibrary(platform::SharedLibrary& module, std::string& error) {
-  if (module.Load(kEngineLibraryName)) return true;
-  error = module.LoadError();
-  const std::string folder = ProgramFolder();
-  if (folder.empty()) return false;
-  return module.Load(folder + kEngineLibraryName) ||
-         module.Load(folder + "../lib/" + kEngineLibraryName);
-}
-
 // Where the engine looks for the package it is given by bare name: the
 // current folder (the name as given, then the current folder, are the same
 // place), then the program's folder.
 std::string PackagePlaces() {
   const std::string name = platform::Utf16ToUtf8(kDataFileName);
-  std::string places = Quoted(platform::CurrentDirectory() + platform::kPathSeparator + name);
-  if (const std::string folder = ProgramFolder(); !folder.empty()) {
-    places += " and " + Quoted(folder + name);
+  std::string places = Quoted(platform::JoinPath(platform::CurrentDirectory(), name));
+  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
+    places += " and " + Quoted(platform::JoinPath(*folder, name));
   }
   return places;
 }
 
 // Why the file at `path` cannot be opened for reading, as the system says.
 std::string OpenFailureReason(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return platform::SystemErrorText(errno);
-  std::fclose(file);
+  if (!platform::OpenStream(path, platform::StreamMode::kRead)) return platform::SystemErrorText(errno);
   return "it opens now, but did not for the engine";
 }
 
@@ -59,7 +35,10 @@ std::string OpenFailureReason(const std::string& path) {
 std::int32_t CEngineBinding::LoadEngine() {
   UnloadEngine();
   m_libraryError.clear();
-  if (!LoadEngineLibrary(m_module, m_libraryError)) return kEngineNotLoadable;
+  if (!m_module.LoadForProgram(kEngineLibrary)) {
+    m_libraryError = m_module.LoadError();
+    return kEngineNotLoadable;
+  }
   m_pGetInfo = m_module.Bind<KavrelGetInfoFn>("GetInfo");
   m_pInitialize = m_module.Bind<KavrelInitializeFn>("Initialize");
   m_pCleanup = m_module.Bind<KavrelCleanupFn>("Cleanup");
@@ -119,7 +98,7 @@ std::string CEngineBinding::DataFilePath() const {
 
 std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
   if (code == kEngineNotLoadable) {
-    return "cannot load the engine library " + std::string(kEngineLibraryName) +
+    return "cannot load the engine library " + platform::SharedLibraryFileName(kEngineLibrary) +
            " (looked for beside the program, in ../lib and on the system's library path): " +
            m_libraryError;
   }

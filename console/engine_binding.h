@@ -11,9 +11,10 @@
 
 namespace kavrel::console {
 
-// File names the console asks for; the library is found beside the program
-// through its RUNPATH, the package by the engine's own search.
-inline constexpr const char* kEngineLibraryName = "libkavrelcore.so";
+// What the console asks for: the engine library by name (the platform makes
+// its file name and finds it beside the program), the package by file name
+// (the engine's own search finds it).
+inline constexpr const char* kEngineLibrary = "kavrelcore";
 inline constexpr const char16_t* kDataFileName = u"kavreldata.bin";
 
 // Console codes of the binding; they never cross the library boundary.

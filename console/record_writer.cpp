@@ -40,8 +40,7 @@ void AppendFixed6(std::string& bytes, double value) {
 }
 
 ConsoleTextEncoder::ConsoleTextEncoder()
-    : m_utf8(platform::ConsoleCodeset() == "UTF-8"),
-      m_codec("UTF-16LE", platform::ConsoleCodeset().c_str()) {}
+    : m_utf8(platform::ConsoleIsUtf8()), m_codec(platform::Encoding::kUtf16, platform::Encoding::kConsole) {}
 
 void ConsoleTextEncoder::Append(std::string& bytes, std::u16string_view text) const {
   // Surrogates, paired or not, keep the converter's own handling.

@@ -9,19 +9,15 @@ namespace kavrel::pack {
 
 InputFile::InputFile(const std::string& path) : m_path(path) {
   errno = 0;
-  m_file = std::fopen(path.c_str(), "rb");
-  if (m_file == nullptr) Fail(errno);
-}
-
-InputFile::~InputFile() {
-  if (m_file != nullptr) std::fclose(m_file);
+  m_file = platform::OpenStream(path, platform::StreamMode::kRead);
+  if (!m_file) Fail(errno);
 }
 
 std::size_t InputFile::Read(char* buffer, std::size_t count) {
   errno = 0;
-  const std::size_t got = std::fread(buffer, 1, count, m_file);
+  const std::size_t got = std::fread(buffer, 1, count, m_file.get());
   // A folder opens like a file here; reading it is what fails.
-  if (got < count && std::ferror(m_file)) Fail(errno);
+  if (got < count && std::ferror(m_file.get())) Fail(errno);
   return got;
 }
 

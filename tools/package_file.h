@@ -3,8 +3,9 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
 #include <string>
+
+#include "kavrel/platform/files.h"
 
 namespace kavrel::pack {
 
@@ -14,7 +15,6 @@ namespace kavrel::pack {
 class InputFile {
 public:
   explicit InputFile(const std::string& path);
-  ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
 
@@ -26,7 +26,7 @@ private:
   [[noreturn]] void Fail(int error) const;
 
   std::string m_path;
-  std::FILE* m_file = nullptr;
+  platform::FileStream m_file;
 };
 
 // The whole content of `path`. Throws PackError as InputFile does.

@@ -22,7 +22,7 @@ AddressNames::AddressNames(const SearchIndex& index, int level) {
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
 
-  const platform::TextCodec toUtf8("UTF-16LE", "UTF-8");
+  const platform::TextCodec toUtf8(platform::Encoding::kUtf16, platform::Encoding::kUtf8);
   m_texts.push_back('\0');
   m_entries.reserve(keys.size());
   for (const std::uint32_t key : keys) {

@@ -17,33 +17,23 @@ namespace kavrel {
 namespace {
 
 constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
-constexpr char16_t kSeparator = u'/';
 
 bool Exists(const std::u16string& path) { return platform::FileExists(platform::Utf16ToUtf8(path)); }
-
-// The folder of the running program, without a trailing separator ("" for a
-// program in the root folder); nothing when its path cannot be had.
-std::optional<std::u16string> ProgramDirectory() {
-  const std::u16string program = platform::Utf8ToUtf16(platform::ExecutablePath());
-  const std::size_t slash = program.rfind(kSeparator);
-  if (slash == std::u16string::npos) return std::nullopt;
-  return program.substr(0, slash);
-}
 
 }  // namespace
 
 std::optional<std::u16string> FindDataFile(const std::u16string& name) {
   if (Exists(name)) return name;
   // A name that says where it is, is not looked for anywhere else.
-  if (name.find(kSeparator) != std::u16string::npos) return std::nullopt;
+  if (platform::HasFolder(name)) return std::nullopt;
 
   const std::string current = platform::CurrentDirectory();
   if (!current.empty()) {
-    const std::u16string candidate = platform::Utf8ToUtf16(current) + kSeparator + name;
+    const std::u16string candidate = platform::JoinPath(platform::Utf8ToUtf16(current), name);
     if (Exists(candidate)) return candidate;
   }
-  if (const std::optional<std::u16string> folder = ProgramDirectory()) {
-    const std::u16string candidate = *folder + kSeparator + name;
+  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
+    const std::u16string candidate = platform::JoinPath(platform::Utf8ToUtf16(*folder), name);
     if (Exists(candidate)) return candidate;
   }
   return std::nullopt;

@@ -53,7 +53,7 @@ NameTable::NameTable(const CDataPackage& package) {
 
 void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock,
                           std::uint32_t blocks, const std::vector<std::pair<std::uint32_t, std::int32_t>>& entries) {
-  const platform::TextCodec codec("CP932", "UTF-16LE");
+  const platform::TextCodec codec(platform::Encoding::kCp932, platform::Encoding::kUtf16);
   Level& names = m_levels[level];
   names.keysPerBlock = keysPerBlock;
   names.firstSlot.assign(blocks, kAbsent);

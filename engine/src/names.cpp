@@ -39,7 +39,7 @@ std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16st
   while (const std::optional<NameRecordView> record = NextNameRecord(bytes, offset)) {
     if (record->key != key) continue;
     if (record->text.empty()) return kNoName;
-    if (!m_nameCodec) m_nameCodec.emplace("CP932", "UTF-16LE");
+    if (!m_nameCodec) m_nameCodec.emplace(platform::Encoding::kCp932, platform::Encoding::kUtf16);
     std::u16string text = platform::Utf16FromBytes(m_nameCodec->Convert(record->text));
     // The text ends at its first null character, as a C string would.
     const std::size_t end = text.find(u'\0');

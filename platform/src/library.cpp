@@ -2,7 +2,10 @@
 
 #include <dlfcn.h>
 
+#include <optional>
 #include <utility>
+
+#include "kavrel/platform/files.h"
 
 namespace kavrel::platform {
 
@@ -27,6 +30,17 @@ bool SharedLibrary::Load(const std::string& fileName) {
   return m_handle != nullptr;
 }
 
+bool SharedLibrary::LoadForProgram(std::string_view name) {
+  const std::string fileName = SharedLibraryFileName(name);
+  if (Load(fileName)) return true;
+  const std::string firstError = m_loadError;
+  const std::optional<std::string> folder = ProgramFolder();
+  const bool loaded = folder && (Load(JoinPath(*folder, fileName)) ||
+                                 Load(JoinPath(JoinPath(*folder, ".."), JoinPath("lib", fileName))));
+  if (!loaded) m_loadError = firstError;
+  return loaded;
+}
+
 void SharedLibrary::Release() {
   if (m_handle != nullptr) ::dlclose(m_handle);
   m_handle = nullptr;
@@ -35,5 +49,7 @@ void SharedLibrary::Release() {
 void* SharedLibrary::Symbol(const char* name) const {
   return m_handle == nullptr ? nullptr : ::dlsym(m_handle, name);
 }
+
+std::string SharedLibraryFileName(std::string_view name) { return "lib" + std::string(name) + ".so"; }
 
 }  // namespace kavrel::platform

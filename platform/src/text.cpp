@@ -31,6 +31,17 @@ Replacements ReplacementsFor(const char* to) {
 // Length of one source character to skip after an invalid sequence.
 std::size_t InvalidStep(const char* from) { return IsUtf16(from) ? 2 : 1; }
 
+// The iconv name of an encoding.
+std::string IconvName(Encoding encoding) {
+  switch (encoding) {
+    case Encoding::kCp932: return "CP932";
+    case Encoding::kUtf8: return "UTF-8";
+    case Encoding::kUtf16: return "UTF-16LE";
+    case Encoding::kConsole: return ConsoleCodeset();
+  }
+  return "UTF-8";
+}
+
 }  // namespace
 
 struct TextCodec::State {
@@ -39,13 +50,15 @@ struct TextCodec::State {
   std::size_t invalidStep = 1;
 };
 
-TextCodec::TextCodec(const char* from, const char* to) : m_state(std::make_unique<State>()) {
-  m_state->cd = iconv_open(to, from);
+TextCodec::TextCodec(Encoding fromEncoding, Encoding toEncoding) : m_state(std::make_unique<State>()) {
+  const std::string from = IconvName(fromEncoding);
+  const std::string to = IconvName(toEncoding);
+  m_state->cd = iconv_open(to.c_str(), from.c_str());
   if (m_state->cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error(std::string("text conversion not available: ") + from + " to " + to);
+    throw std::runtime_error("text conversion not available: " + from + " to " + to);
   }
-  m_state->replacements = ReplacementsFor(to);
-  m_state->invalidStep = InvalidStep(from);
+  m_state->replacements = ReplacementsFor(to.c_str());
+  m_state->invalidStep = InvalidStep(from.c_str());
 }
 
 TextCodec::~TextCodec() {
@@ -133,19 +146,19 @@ std::u16string Utf16FromBytes(std::string_view bytes) {
 }
 
 std::u16string Cp932ToUtf16(std::string_view bytes) {
-  return Utf16FromBytes(TextCodec("CP932", "UTF-16LE").Convert(bytes));
+  return Utf16FromBytes(TextCodec(Encoding::kCp932, Encoding::kUtf16).Convert(bytes));
 }
 
 std::string Utf16ToCp932(std::u16string_view text) {
-  return TextCodec("UTF-16LE", "CP932").Convert(Utf16Bytes(text));
+  return TextCodec(Encoding::kUtf16, Encoding::kCp932).Convert(Utf16Bytes(text));
 }
 
 std::u16string Utf8ToUtf16(std::string_view bytes) {
-  return Utf16FromBytes(TextCodec("UTF-8", "UTF-16LE").Convert(bytes));
+  return Utf16FromBytes(TextCodec(Encoding::kUtf8, Encoding::kUtf16).Convert(bytes));
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {
-  return TextCodec("UTF-16LE", "UTF-8").Convert(Utf16Bytes(text));
+  return TextCodec(Encoding::kUtf16, Encoding::kUtf8).Convert(Utf16Bytes(text));
 }
 
 std::string ConsoleCodeset() {
@@ -157,12 +170,14 @@ std::string ConsoleCodeset() {
   return codeset;
 }
 
+bool ConsoleIsUtf8() { return ConsoleCodeset() == "UTF-8"; }
+
 std::u16string ConsoleToUtf16(std::string_view bytes) {
-  return Utf16FromBytes(TextCodec(ConsoleCodeset().c_str(), "UTF-16LE").Convert(bytes));
+  return Utf16FromBytes(TextCodec(Encoding::kConsole, Encoding::kUtf16).Convert(bytes));
 }
 
 std::string Utf16ToConsole(std::u16string_view text) {
-  return TextCodec("UTF-16LE", ConsoleCodeset().c_str()).Convert(Utf16Bytes(text));
+  return TextCodec(Encoding::kUtf16, Encoding::kConsole).Convert(Utf16Bytes(text));
 }
 
 }  // namespace kavrel::platform
@@ -216,7 +231,7 @@ std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes) {
 }
 
 std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
-  const TextCodec codec("UTF-16LE", ConsoleCodeset().c_str());
+  const TextCodec codec(Encoding::kUtf16, Encoding::kConsole);
   std::string bytes;
   std::size_t runStart = 0;
   for (std::size_t i = 0; i <= text.size(); ++i) {

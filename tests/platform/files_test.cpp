@@ -2,6 +2,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <optional>
+#include <string>
+
 #include "kavrel/platform/files.h"
 #include "test_support.h"
 
@@ -38,6 +41,22 @@ TEST(Files, ExecutablePathIsThisTestProgram) {
   const std::string path = ExecutablePath();
   ASSERT_FALSE(path.empty());
   EXPECT_EQ(path.substr(path.rfind('/') + 1), "platform_tests");
+}
+
+TEST(Files, ProgramFolderHoldsThisTestProgram) {
+  const std::optional<std::string> folder = ProgramFolder();
+  ASSERT_TRUE(folder.has_value());
+  EXPECT_EQ(JoinPath(*folder, "platform_tests"), ExecutablePath());
+}
+
+TEST(Files, PathsSplitAndJoinAtTheSeparator) {
+  EXPECT_EQ(FileNamePart(u"/usr/local/bin/kavrel"), u"kavrel");
+  EXPECT_EQ(FileNamePart(u"kavrel"), u"kavrel");
+  EXPECT_EQ(FileNamePart(u"/a/"), u"");
+  EXPECT_TRUE(HasFolder(u"./kavreldata.bin"));
+  EXPECT_FALSE(HasFolder(u"kavreldata.bin"));
+  EXPECT_EQ(JoinPath(u"/a", u"b.bin"), u"/a/b.bin");
+  EXPECT_EQ(JoinPath("", "b.bin"), "/b.bin");  // a program in the root folder
 }
 
 TEST(ReadOnlyFile, PositionedReadsStopAtTheEnd) {

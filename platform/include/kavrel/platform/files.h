@@ -4,8 +4,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kavrel::platform {
 
@@ -42,6 +45,33 @@ std::string ExecutablePath();
 
 // The path separator between a folder and a name.
 inline constexpr char kPathSeparator = '/';
+
+// The folder of the running program, without a trailing separator ("" for a
+// program in the root folder); nothing when its path cannot be had.
+std::optional<std::string> ProgramFolder();
+
+// `folder` and `name` joined by the separator.
+std::string JoinPath(std::string_view folder, std::string_view name);
+std::u16string JoinPath(std::u16string_view folder, std::u16string_view name);
+
+// True when `path` holds a separator: it says which folder it is in.
+bool HasFolder(std::u16string_view path);
+
+// The part of `path` after its last separator (all of it without one).
+std::u16string_view FileNamePart(std::u16string_view path);
+
+// A C stream on a file; closes itself. To see the errors of the close, take
+// the stream with release() and close it yourself.
+struct StreamCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileStream = std::unique_ptr<std::FILE, StreamCloser>;
+
+// Opens `path` as a binary stream for reading (kRead) or for writing,
+// created or emptied (kCreate). Null when it cannot be opened, with errno
+// saying why. A folder opens for reading; reading it fails.
+enum class StreamMode { kRead, kCreate };
+FileStream OpenStream(const std::string& path, StreamMode mode);
 
 // A file opened read-only, for positioned reads. Other readers are not
 // refused. Closes itself when destroyed; move-only.

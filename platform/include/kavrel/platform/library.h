@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace kavrel::platform {
 
@@ -20,6 +21,14 @@ public:
   // program's RUNPATH first). Releases any library held before. False when
   // it cannot be loaded; LoadError() then says why.
   bool Load(const std::string& fileName);
+  // Loads the library called `name` (see SharedLibraryFileName) where the
+  // program's own links find it: by file name, so that the program's RUNPATH
+  // (its folder, then ../lib beside it; see link_options.cmake) and the
+  // system's search apply; failing that, by path in those two folders, since
+  // the loader reads the RUNPATH of the object that calls it, which is a
+  // sanitizer's runtime when one intercepts the call. LoadError() keeps the
+  // reason of the first attempt.
+  bool LoadForProgram(std::string_view name);
   // Why the last Load failed, as the system's loader put it; empty after a
   // successful Load.
   const std::string& LoadError() const { return m_loadError; }
@@ -41,5 +50,9 @@ private:
   void* m_handle = nullptr;
   std::string m_loadError;
 };
+
+// The file name of the shared library called `name`: "kavrelcore" gives
+// "libkavrelcore.so".
+std::string SharedLibraryFileName(std::string_view name);
 
 }  // namespace kavrel::platform

@@ -9,14 +9,22 @@
 
 namespace kavrel::platform {
 
-// A one-way converter between two iconv encodings, kept open so that repeated
+// The encodings the system meets.
+enum class Encoding {
+  kCp932,    // code page 932 (Windows-31J): data package texts
+  kUtf8,     // entry names, file paths
+  kUtf16,    // UTF-16 as bytes in the native order (see Utf16Bytes)
+  kConsole,  // the codeset of the user's locale, as ConsoleCodeset() names it
+};
+
+// A one-way converter between two encodings, kept open so that repeated
 // conversions (one per looked-up name, one per batch line) do not reopen it.
 // Converts whole strings; no fixed-size buffers. Not thread-safe: one owner.
 class TextCodec {
 public:
-  // `from` and `to` are iconv encoding names ("CP932", "UTF-8", "UTF-16LE").
-  // Throws std::runtime_error when iconv does not know one of them.
-  TextCodec(const char* from, const char* to);
+  // Throws std::runtime_error when the system cannot convert between them
+  // (a console codeset it does not know).
+  TextCodec(Encoding from, Encoding to);
   ~TextCodec();
   TextCodec(TextCodec&&) noexcept;
   TextCodec& operator=(TextCodec&&) noexcept;
@@ -46,6 +54,8 @@ std::string Utf16ToUtf8(std::u16string_view text);
 // set by the program (setlocale(LC_CTYPE, "")), or "UTF-8" where that is plain
 // ASCII (the C and POSIX locales).
 std::string ConsoleCodeset();
+// True when the console's codeset is UTF-8.
+bool ConsoleIsUtf8();
 // Console bytes (arguments) to UTF-16, in ConsoleCodeset().
 std::u16string ConsoleToUtf16(std::string_view bytes);
 // UTF-16 to console bytes, in ConsoleCodeset(); unmappable characters give '?'.
