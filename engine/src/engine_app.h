@@ -31,16 +31,16 @@ public:
 
   // Finds the package by the search order (as given, current directory,
   // program directory; a name with '/' is not searched further) and opens
-  // it. Null means "kavreldata.bin". Returns 0, -1003, or Open's code.
+  // it. Null means "kavreldata.bin". Returns 0, KAVREL_E_NO_FILE, or Open's code.
   std::int32_t Initialize(const char16_t* dataFile);
-  // Closes the package; 0, or -1002 when not initialised.
+  // Closes the package; 0, or KAVREL_E_NOT_READY when not initialised.
   std::int32_t Cleanup();
   // Sets step, width and the band range; always 0.
   std::int32_t SetStep(std::int32_t step, std::int32_t width);
   // Null means empty. Always 0.
   std::int32_t SetSeparator(const char16_t* separator);
   // Loads every entry, sets the preload bit and indexes the package for
-  // searching; 0, or -1002 when not initialised. When the index cannot be
+  // searching; 0, or KAVREL_E_NOT_READY when not initialised. When the index cannot be
   // built, searches run on the point blocks as without it.
   std::int32_t PreloadData();
   bool IsPreloaded() const { return (m_nPreload & 1) != 0; }
@@ -62,19 +62,19 @@ public:
   void ApplySearchDefaults();
   // Replaces the point arrays by `capacity` zeroed elements each; count 0.
   void AllocatePoints(std::int32_t capacity);
-  // The name of `key` at `level` (0 P, 1 C, 2 S) in `name`; 0, or -1006
+  // The name of `key` at `level` (0 P, 1 C, 2 S) in `name`; 0, or KAVREL_E_DECOMPRESSOR
   // when there is none (then `name` is empty).
   std::int32_t LookupName(int level, std::uint32_t key, std::u16string& name);
 
   // --- search (search.cpp) ---
 
   // Ring search around the keys; 0 with the winner's keys in `found`, or
-  // -1005 when no point qualifies. Preloaded, the index answers; otherwise
+  // KAVREL_E_NOT_FOUND when no point qualifies. Preloaded, the index answers; otherwise
   // (or where the index cannot follow the rules) the point list is loaded
   // and searched, in one pass where the list allows it.
   std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found);
   // The whole lookup: keys, search, names joined by the separator. 0 with
-  // the text in `address`, or -1005. When `elapsedMs` is given it receives
+  // the text in `address`, or KAVREL_E_NOT_FOUND. When `elapsedMs` is given it receives
   // the milliseconds taken (the search and the names, not any copy).
   std::int32_t ReverseGeocode(double latitude, double longitude, std::u16string& address,
                               std::int32_t* elapsedMs);

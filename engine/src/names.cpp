@@ -7,11 +7,12 @@
 #include "engine_app.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
+#include "kavrelcore.h"
 
 namespace kavrel {
 
 std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16string& name) {
-  constexpr std::int32_t kNoName = -1006;
+  constexpr std::int32_t kNoName = KAVREL_E_DECOMPRESSOR;
   name.clear();
   const std::u16string blockName = BuildNameBlockName(level, key);
   if (m_package.LoadFile(blockName) != 0) return kNoName;

@@ -9,6 +9,7 @@
 #include "engine_app.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/clock.h"
+#include "kavrelcore.h"
 #include "ring_search.h"
 #include "search_index.h"
 
@@ -59,7 +60,7 @@ std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std:
 
 std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey,
                                               AddressKey& found) {
-  constexpr std::int32_t kNotFound = -1005;
+  constexpr std::int32_t kNotFound = KAVREL_E_NOT_FOUND;
   if (const SearchIndex* index = ActiveIndex()) {
     ApplySearchDefaults();
     const SearchResult result = FindWinner(*index, {latKey, lonKey, m_nStep, m_nWidth, m_nBandRange});

@@ -34,7 +34,7 @@ struct SearchQuery {
 struct SearchResult {
   enum Outcome {
     kFound,      // `point` is the winner
-    kNone,       // no point qualifies (-1005)
+    kNone,       // no point qualifies (KAVREL_E_NOT_FOUND)
     kUndecided,  // the index cannot follow the ring search here: run it
   };
   Outcome outcome = kNone;

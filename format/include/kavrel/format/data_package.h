@@ -46,13 +46,13 @@ public:
   CDataPackage& operator=(const CDataPackage&) = delete;
 
   // Opens the package at `path` (UTF-16; converted to the native path
-  // encoding) and reads its directory. Returns 0; -1000 when a package is
-  // open already (nothing changes); -1003 when the file cannot be opened
+  // encoding) and reads its directory. Returns 0; KAVREL_E_ALREADY_OPEN when a package is
+  // open already (nothing changes); KAVREL_E_NO_FILE when the file cannot be opened
   // (also when memory for the index runs out; the file is then closed);
-  // -1004 for a file shorter than its header, a wrong magic, or an index that
+  // KAVREL_E_FORMAT for a file shorter than its header, a wrong magic, or an index that
   // runs past the end of the file or holds a record that runs past the end of
   // the index (the file stays open, the directory empty). Every open past the
-  // -1000 test starts from an empty directory, dropping earlier entries and
+  // KAVREL_E_ALREADY_OPEN test starts from an empty directory, dropping earlier entries and
   // their data. Other readers of the file are not refused.
   std::int32_t Open(const std::u16string& path);
 
@@ -69,10 +69,10 @@ public:
   std::int32_t FindFile(std::u16string_view name) const;
 
   // Brings the entry into memory (inflating a method-1 entry). Returns 0 when
-  // it is in memory afterwards (or has stored size 0); -1005 for an unknown
-  // name; -1003 while the file is closed; -1006 when the inflater cannot
-  // start; -1007 when the stream does not inflate to its end (also for a
-  // read error or memory exhaustion). A damaged entry also fails with -1007,
+  // it is in memory afterwards (or has stored size 0); KAVREL_E_NOT_FOUND for an unknown
+  // name; KAVREL_E_NO_FILE while the file is closed; KAVREL_E_DECOMPRESSOR when the inflater cannot
+  // start; KAVREL_E_INFLATE when the stream does not inflate to its end (also for a
+  // read error or memory exhaustion). A damaged entry also fails with KAVREL_E_INFLATE,
   // allocating nothing for its data: one whose stored bytes reach past the
   // end of the file as it was at Open (an entry of stored size 0 never is),
   // or one whose data would be larger than KAVREL_MAX_ENTRY_BYTES, stored
@@ -83,7 +83,7 @@ public:
   // zeros.
   std::int32_t LoadFile(std::u16string_view name);
 
-  // Drops the entry's data. Returns 0; -1005 for an unknown name; -1002 when
+  // Drops the entry's data. Returns 0; KAVREL_E_NOT_FOUND for an unknown name; KAVREL_E_NOT_READY when
   // the entry is not loaded.
   std::int32_t UnloadFile(std::u16string_view name);
 
@@ -107,7 +107,7 @@ public:
 
 private:
   // Refuses a damaged entry: tells it on standard error, if no damaged entry
-  // was told since Open, and returns -1007.
+  // was told since Open, and returns KAVREL_E_INFLATE.
   std::int32_t RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
 
   // Name to index of its first entry; follows m_files.
