@@ -3,13 +3,15 @@
 // (start-up and preload included); and the console's own share of it, the
 // same conversion in this process over a stand-in engine that answers at
 // once. KAVREL_BENCH_PROGRAM, when set, names another build of the program
-// to time (an older one, for a before-and-after comparison).
+// to time (an older one, for a before-and-after comparison). The conversion
+// is also timed with /threads 1 and /threads 2.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "batch.h"
 #include "kavrel/platform/files.h"
@@ -33,7 +35,8 @@ const kavrel::test::TempDir& Work() {
   return work;
 }
 
-void BM_ConvertNationalTowns(benchmark::State& state) {
+// Runs the program over the input with `options` added to /in and /out.
+void ConvertNationalTowns(benchmark::State& state, const std::vector<std::string>& options) {
   namespace fs = std::filesystem;
   if (!kavrel::platform::FileExists(KAVREL_NATIONAL_PACKAGE)) {
     state.SkipWithError("national package not built");
@@ -45,10 +48,12 @@ void BM_ConvertNationalTowns(benchmark::State& state) {
   // Values starting with "/" were option words in older builds: name the
   // files relatively.
   const std::string relativeWork = fs::relative(Work().Path(), packageFolder).string();
+  std::vector<std::string> arguments = {"/in", relativeWork + "/towns.csv", "/out",
+                                        relativeWork + "/addresses.csv"};
+  arguments.insert(arguments.end(), options.begin(), options.end());
   for (auto _ : state) {
-    const kavrel::test::ProcessResult result = kavrel::test::RunProcess(
-        program, {"/in", relativeWork + "/towns.csv", "/out", relativeWork + "/addresses.csv"},
-        packageFolder.string());
+    const kavrel::test::ProcessResult result =
+        kavrel::test::RunProcess(program, arguments, packageFolder.string());
     if (!result.exited || result.exitStatus != 0) {
       state.SkipWithError("conversion failed");
       return;
@@ -57,7 +62,15 @@ void BM_ConvertNationalTowns(benchmark::State& state) {
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLineCount));
   state.SetLabel("lines");
 }
+
+void BM_ConvertNationalTowns(benchmark::State& state) { ConvertNationalTowns(state, {}); }
 BENCHMARK(BM_ConvertNationalTowns)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The same conversion through the thread-safe interface with /threads N.
+void BM_ConvertNationalTownsThreads(benchmark::State& state) {
+  ConvertNationalTowns(state, {"/threads", std::to_string(state.range(0))});
+}
+BENCHMARK(BM_ConvertNationalTownsThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
 // A stand-in engine: every point has the same address, found at once.
 std::int32_t StandInSetStep(std::int32_t, std::int32_t) { return 0; }

@@ -12,6 +12,7 @@
 #include "resources/messages.h"
 #include "resources/version_info.h"
 #include "single_lookup.h"
+#include "threadsafe_lookups.h"
 
 namespace kavrel::console {
 
@@ -95,6 +96,7 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
     PrintUsage(out);
     return kExitSuccess;
   }
+  if (info.m_nAction == kActionPackage) return PrintPackageFacts(m_engine, info.m_extended, out);
   const bool lookup = !info.m_strLatitude.empty() && !info.m_strLongitude.empty();
   if (!AsksForWork(info) || !info.m_badValues.empty()) {
     PrintVersion(out);
@@ -114,7 +116,10 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
 
   const double latitude = ReadCoordinateArgument("/lat", info.m_strLatitude);
   const double longitude = ReadCoordinateArgument("/lon", info.m_strLongitude);
-  if (!LookupSinglePoint(m_engine, info.m_settings, out, latitude, longitude)) return kExitFailure;
+  const bool answered =
+      info.m_extended.used ? LookupWithOptions(m_engine, info, out, latitude, longitude)
+                           : LookupSinglePoint(m_engine, info.m_settings, out, latitude, longitude);
+  if (!answered) return kExitFailure;
   // A write the system held back can still fail when the output is closed.
   if (out.handle != kInvalidHandle) {
     if (const int error = platform::CloseStandardOutput(); error != 0) {
@@ -132,11 +137,7 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& con
   CConsoleOutput messages{platform::kStandardError};
   CConsoleOutput& out =
       platform::Utf16ToConsoleKeepingBytes(info.m_strOutFile) == kStandardStream ? messages : console;
-  if (const std::int32_t loaded = m_engine.LoadEngine(); loaded != 0) {
-    out.Write(LoadMessage(kMsgEngineInitFailed));
-    ReportOnStandardError(m_engine.DescribeLoadFailure(loaded));
-    return kExitFailure;
-  }
+  if (!StartEngine(m_engine, DataFileOf(info.m_extended), out)) return kExitFailure;
   BatchJob job;
   job.inputPath = info.m_strInFile;
   job.outputPath = info.m_strOutFile;
@@ -144,7 +145,9 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& con
 
   out.Write(LoadMessage(kMsgConversionStarted));
   out.Write(kLineEnd);
-  const std::int32_t result = ConvertCsvFile(m_engine, info.m_settings, job);
+  const std::int32_t result =
+      info.m_extended.used ? ConvertWithOptions(m_engine, info.m_settings, info.m_extended, job)
+                           : ConvertCsvFile(m_engine, info.m_settings, job);
   if (job.linesCutAtLoneCr > 0) {
     ReportOnStandardError(std::to_string(job.linesCutAtLoneCr) +
                           " line(s) held a carriage return without a line feed after it; what "

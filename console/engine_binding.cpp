@@ -12,11 +12,12 @@ namespace kavrel::console {
 
 namespace {
 
-// Where the engine looks for the package it is given by bare name: the
-// current folder (the name as given, then the current folder, are the same
-// place), then the program's folder.
-std::string PackagePlaces() {
-  const std::string name = platform::Utf16ToUtf8(kDataFileName);
+// Where the engine looks for the package `dataFile`: a name with a folder in
+// it, where it says; a bare name in the current folder (the name as given,
+// then the current folder, are the same place), then the program's folder.
+std::string PackagePlaces(const std::u16string& dataFile) {
+  const std::string name = platform::Utf16ToUtf8(dataFile);
+  if (platform::HasFolder(dataFile)) return Quoted(name);
   std::string places = Quoted(platform::JoinPath(platform::CurrentDirectory(), name));
   if (const std::optional<std::string> folder = platform::ProgramFolder()) {
     places += " and " + Quoted(platform::JoinPath(*folder, name));
@@ -32,7 +33,7 @@ std::string OpenFailureReason(const std::string& path) {
 
 }  // namespace
 
-std::int32_t CEngineBinding::LoadEngine() {
+std::int32_t CEngineBinding::LoadEngine(const std::u16string& dataFile) {
   UnloadEngine();
   m_libraryError.clear();
   if (!m_module.LoadForProgram(kEngineLibrary)) {
@@ -48,8 +49,16 @@ std::int32_t CEngineBinding::LoadEngine() {
   m_pReverseGeocoding = m_module.Bind<KavrelReverseGeocodingFn>("ReverseGeocoding");
   m_pIsJapanRegion = m_module.Bind<KavrelIsJapanRegionFn>("IsJapanRegion");
   m_pGetDatafilename = m_module.Bind<KavrelGetDatafilenameFn>("GetDatafilename");
+  m_threadSafe.version = m_module.Bind<kavrel_version_fn>("kavrel_version");
+  m_threadSafe.resultText = m_module.Bind<kavrel_result_text_fn>("kavrel_result_text");
+  m_threadSafe.open = m_module.Bind<kavrel_open_fn>("kavrel_open");
+  m_threadSafe.close = m_module.Bind<kavrel_close_fn>("kavrel_close");
+  m_threadSafe.factsOf = m_module.Bind<kavrel_facts_of_fn>("kavrel_facts_of");
+  m_threadSafe.lookup = m_module.Bind<kavrel_lookup_fn>("kavrel_lookup");
+  m_threadSafe.lookupMany = m_module.Bind<kavrel_lookup_many_fn>("kavrel_lookup_many");
   if (m_pInitialize == nullptr) return kEntryMissing;
-  return m_pInitialize(kDataFileName);
+  m_dataFile = dataFile;
+  return m_pInitialize(m_dataFile.c_str());
 }
 
 std::int32_t CEngineBinding::ReverseLookup(double latitude, double longitude,
@@ -83,6 +92,7 @@ void CEngineBinding::UnloadEngine() {
   m_pReverseGeocoding = nullptr;
   m_pIsJapanRegion = nullptr;
   m_pGetDatafilename = nullptr;
+  m_threadSafe = {};
 }
 
 std::string CEngineBinding::DataFilePath() const {
@@ -107,7 +117,7 @@ std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
   }
   const std::string package = DataFilePath();
   if (code == KAVREL_E_NO_FILE && package.empty()) {
-    return "no data package: looked for " + PackagePlaces();
+    return "no data package: looked for " + PackagePlaces(m_dataFile);
   }
   if (code == KAVREL_E_NO_FILE) {
     return "cannot open the data package " + Quoted(package) + ": " + OpenFailureReason(package);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "kavrel/platform/library.h"
+#include "kavrel.h"
 #include "kavrelcore.h"
 
 namespace kavrel::console {
@@ -38,12 +39,13 @@ public:
 
   // Loads the library by bare name, so that the program's RUNPATH and then
   // the system's search apply (any library held before is released first),
-  // binds every entry by name and starts the engine with "kavreldata.bin".
+  // binds every entry by name (those of the thread-safe interface too) and
+  // starts the engine with `dataFile`, "kavreldata.bin" unless given.
   // Returns 0 when the engine is ready; kEngineNotLoadable when the library
   // cannot be loaded; kEntryMissing when it has no Initialize; else
   // Initialize's own non-zero code, the library staying loaded until
   // UnloadEngine.
-  std::int32_t LoadEngine();
+  std::int32_t LoadEngine(const std::u16string& dataFile = kDataFileName);
 
   // Looks up the address of a point given in decimal degrees. Returns 0 with
   // the text in `address`; kEntryMissing when IsJapanRegion or
@@ -76,9 +78,27 @@ public:
   KavrelIsJapanRegionFn m_pIsJapanRegion = nullptr;
   KavrelGetDatafilenameFn m_pGetDatafilename = nullptr;  // for failure reports only
 
+  // The thread-safe interface, for the options beyond the designed ones;
+  // null when the library has none.
+  struct ThreadSafeEntries {
+    kavrel_version_fn version = nullptr;
+    kavrel_result_text_fn resultText = nullptr;
+    kavrel_open_fn open = nullptr;
+    kavrel_close_fn close = nullptr;
+    kavrel_facts_of_fn factsOf = nullptr;
+    kavrel_lookup_fn lookup = nullptr;
+    kavrel_lookup_many_fn lookupMany = nullptr;
+    // True when every entry is bound.
+    bool IsComplete() const {
+      return version && resultText && open && close && factsOf && lookup && lookupMany;
+    }
+  };
+  ThreadSafeEntries m_threadSafe;
+
 private:
   platform::SharedLibrary m_module;
   std::string m_libraryError;  // the loader's reason when the library was not loaded
+  std::u16string m_dataFile = kDataFileName;  // the package name Initialize was given
   // The address buffer handed to ReverseGeocoding (a lookup's scratch space).
   mutable std::array<kavrel_char, kAddressCapacity> m_addressBuffer{};
 };

@@ -9,14 +9,6 @@ namespace kavrel::console {
 
 namespace {
 
-// Appends metres with one decimal (decimetres are finer than any answer).
-void AppendMetres(std::string& out, double metres) {
-  char digits[400];
-  const std::to_chars_result result =
-      std::to_chars(digits, digits + sizeof digits, metres, std::chars_format::fixed, 1);
-  out.append(digits, result.ptr);
-}
-
 // The line without its line end (LF, or CR LF), and that line end.
 std::string_view WithoutLineEnd(const std::string& line, std::string_view& lineEnd) {
   std::size_t body = line.size();
@@ -125,6 +117,14 @@ void LineFormatter::AppendJson(std::string& out, const CoordinatePair& pair,
 
 void LineFormatter::AppendConsoleText(std::string& out, std::string_view name) const {
   m_encoder.Append(out, platform::Utf8ToUtf16(name));
+}
+
+// Decimetres: finer than any answer of a town-level package.
+void AppendMetres(std::string& out, double metres) {
+  char digits[400];
+  const std::to_chars_result result =
+      std::to_chars(digits, digits + sizeof digits, metres, std::chars_format::fixed, 1);
+  out.append(digits, result.ptr);
 }
 
 void AppendCsvField(std::string& out, std::string_view field) {

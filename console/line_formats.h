@@ -58,6 +58,9 @@ private:
   ConsoleTextEncoder m_encoder;
 };
 
+// Appends a distance in metres with one decimal ("12.3").
+void AppendMetres(std::string& out, double metres);
+
 // Appends `field` as one CSV field: as it is, or between double quotes with
 // each quote doubled when it holds a comma, a double quote, CR or LF.
 void AppendCsvField(std::string& out, std::string_view field);

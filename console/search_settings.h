@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "kavrel.h"
+
 namespace kavrel::console {
 
 class CEngineBinding;
@@ -36,5 +38,8 @@ enum class SettingsRefusal { kNone, kStep, kSeparator };
 // bound or refuses. `why` receives a line for standard error on a refusal.
 SettingsRefusal SendSettings(const CEngineBinding& engine, const SearchSettings& settings,
                              std::string& why);
+
+// The query of the thread-safe interface that asks for the same search.
+kavrel_query QueryOf(const SearchSettings& settings);
 
 }  // namespace kavrel::console

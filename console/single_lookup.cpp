@@ -9,13 +9,18 @@
 
 namespace kavrel::console {
 
-bool LookupSinglePoint(CEngineBinding& engine, const SearchSettings& settings, CConsoleOutput& out,
-                       double latitude, double longitude) {
-  if (const std::int32_t loaded = engine.LoadEngine(); loaded != 0) {
+bool StartEngine(CEngineBinding& engine, const std::u16string& dataFile, CConsoleOutput& out) {
+  if (const std::int32_t loaded = engine.LoadEngine(dataFile); loaded != 0) {
     out.Write(LoadMessage(kMsgEngineInitFailed));
     ReportOnStandardError(engine.DescribeLoadFailure(loaded));
     return false;
   }
+  return true;
+}
+
+bool LookupSinglePoint(CEngineBinding& engine, const SearchSettings& settings, CConsoleOutput& out,
+                       double latitude, double longitude) {
+  if (!StartEngine(engine, kDataFileName, out)) return false;
   if (std::string why; SendSettings(engine, settings, why) != SettingsRefusal::kNone) {
     out.Write(LoadMessage(kMsgParameterFailed));
     ReportOnStandardError(why);

@@ -7,6 +7,10 @@
 
 namespace kavrel::console {
 
+// Loads the engine with the package `dataFile` (LoadEngine). On failure
+// writes message 129 to `out`, says why on standard error and returns false.
+bool StartEngine(CEngineBinding& engine, const std::u16string& dataFile, CConsoleOutput& out);
+
 // Looks up one point and writes its address to `out`, without a line break:
 // loads the engine (message 129 on failure), sends `settings` (message 136
 // when SendSettings refuses), then looks up. A failed lookup writes nothing.

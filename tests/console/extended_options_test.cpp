@@ -20,24 +20,7 @@ const std::string kArgumentError = kVersionText + "引数または設定に誤�
 const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
 const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class KavrelExtended : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
-  static void TearDownTestSuite() { s_folder.reset(); }
-
-  ProcessResult Run(const std::vector<std::string>& arguments, RunOptions options = {}) {
-    return RunProcess(s_folder->Program(), arguments, m_work.Path(), options);
-  }
-  std::string WorkPath(const std::string& name) const { return m_work / name; }
-
-  static std::unique_ptr<ProgramFolder> s_folder;
-  TempDir m_work;
-};
-std::unique_ptr<ProgramFolder> KavrelExtended::s_folder;
+class KavrelExtended : public ProgramFolderTest {};
 
 // --- Pipes ---
 
@@ -124,6 +107,108 @@ TEST_F(KavrelExtended, AnArgumentErrorNamesTheArgument) {
   const ProcessResult ignored = Run({"/lat", "35.681236", "/lon", "139.767125", "/colour", "red"});
   ExpectRun(ignored, 0, kTokyoStation);
   EXPECT_TRUE(Contains(ignored.error, "warning: ignored: unknown option \"/colour\"")) << ignored.error;
+}
+
+// --- Kept columns and JSON lines ---
+
+TEST_F(KavrelExtended, KeepKeepsEveryLineAndItsColumnsAndAppendsTheAddress) {
+  const std::string input =
+      "lat,lon,id,\"note, with comma\"\r\n"
+      "35.681236,139.767125,7,\"say \"\"hi\"\", then go\"\r\n"
+      "35.000000,135.000000,8,far away\r\n"
+      "no pair here\r\n"
+      "\r\n"
+      "139.767125 35.681236\n";
+  WriteBytes(WorkPath("in.csv"), input);
+  const ProcessResult result = Run({"/in", "in.csv", "/out", "out.csv", "/keep", "/dist"});
+  EXPECT_EQ(result.exitStatus, 0) << result.error;
+  const std::string output = ReadBytes(WorkPath("out.csv"));
+  EXPECT_EQ(output,
+            "lat,lon,id,\"note, with comma\",prefecture,city,area,distance_m\r\n"
+            "35.681236,139.767125,7,\"say \"\"hi\"\", then go\",東京都,千代田区,丸の内一丁目,0.0\r\n"
+            "35.000000,135.000000,8,far away,,,,\r\n"
+            "no pair here,,,,\r\n"
+            ",,,,\r\n"
+            "139.767125 35.681236,東京都,千代田区,丸の内一丁目,0.0\n");
+  // The statistics count as the designed conversion counts.
+  EXPECT_TRUE(Contains(result.output, "成功2件/失敗4件")) << result.output;
+}
+
+TEST_F(KavrelExtended, JsonLinesReadWithAJsonParser) {
+  WriteBytes(WorkPath("in.csv"),
+             "lat,lon\r\n35.681236,139.767125\r\n35.000000,135.000000\r\n35.40.52.45,139.46.1.65\r\n");
+  ASSERT_EQ(Run({"/in", "in.csv", "/out", "out.jsonl", "/json", "/dist"}).exitStatus, 0);
+  // Python's own parser reads every line and prints what it found.
+  const std::string script =
+      "import json, sys\n"
+      "for line in open(sys.argv[1], encoding='utf-8'):\n"
+      "    o = json.loads(line)\n"
+      "    print(o.get('error') or '%.6f %.6f %s|%s|%s %.1f' % (o['lat'], o['lon'], o['prefecture'],"
+      " o['city'], o['area'], o['distance_m']))\n";
+  const ProcessResult parsed =
+      RunProcess("/usr/bin/python3", {"-c", script, WorkPath("out.jsonl")}, m_work.Path(), RunOptions{});
+  ASSERT_TRUE(parsed.exited);
+  ASSERT_EQ(parsed.exitStatus, 0) << "python3 is needed: " << parsed.error;
+  EXPECT_EQ(parsed.output,
+            "no coordinate pair in the line\n"
+            "35.681236 139.767125 東京都|千代田区|丸の内一丁目 0.0\n"
+            "no address found\n"
+            "35.681236 139.767125 東京都|千代田区|丸の内一丁目 0.0\n");
+}
+
+// --- Search options, single lookups ---
+
+TEST_F(KavrelExtended, SingleLookupWithTheNewOptions) {
+  struct Case {
+    std::vector<std::string> options;
+    int status;
+    std::string output;
+  };
+  const Case cases[] = {
+      {{"/nearest"}, 0, kTokyoStation},
+      {{"/dist", "/sep", "|"}, 0, "東京都|千代田区|丸の内一丁目,0.0"},
+      {{"/json"}, 0,
+       "{\"lat\":35.681236,\"lon\":139.767125,\"prefecture\":\"東京都\",\"city\":\"千代田区\","
+       "\"area\":\"丸の内一丁目\"}\n"},
+      {{"/threads", "2"}, 0, kTokyoStation},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> arguments = {"/lat", "35.681236", "/lon", "139.767125"};
+    arguments.insert(arguments.end(), c.options.begin(), c.options.end());
+    ExpectRun(Run(arguments), c.status, c.output);
+  }
+  // The only point lies 887.6 m south of this one: /maxdist decides.
+  const std::vector<std::string> near = {"/lat", "35.689236", "/lon", "139.767125", "/dist"};
+  ExpectRun(Run(near), 0, kTokyoStation + ",887.6");
+  std::vector<std::string> limited = near;
+  limited.insert(limited.end(), {"/maxdist", "800"});
+  const ProcessResult refused = Run(limited);
+  ExpectRun(refused, 1, "");
+  EXPECT_TRUE(Contains(refused.error, "no address for 35.689236,139.767125")) << refused.error;
+}
+
+// --- Data package ---
+
+TEST_F(KavrelExtended, PackagePrintsTheLibraryThePackageAndItsFacts) {
+  const ProcessResult result = Run({"/package"});
+  ASSERT_EQ(result.exitStatus, 0) << result.error;
+  EXPECT_TRUE(Contains(result.output, "library version: 1.")) << result.output;
+  EXPECT_TRUE(Contains(result.output, "package: " + s_folder->Path("kavreldata.bin") + "\r\n"))
+      << result.output;
+  EXPECT_TRUE(Contains(result.output, "points: 1\r\nprefectures: 1\r\ncities: 1\r\nareas: 1\r\n"))
+      << result.output;
+  EXPECT_TRUE(Contains(result.output, "attribution: none beside the package")) << result.output;
+
+  // /data names the package; one that is not there is named in the failure.
+  const ProcessResult copied = Run({"/package", "/data", s_folder->Path("kavreldata.bin")});
+  EXPECT_EQ(copied.output, result.output);
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"/package", "/data", "missing.bin"},
+        std::vector<std::string>{"/lat", "35.681236", "/lon", "139.767125", "/data", "missing.bin"}}) {
+    const ProcessResult missing = Run(arguments);
+    ExpectRun(missing, 1, "エンジンの初期化に失敗しました");
+    EXPECT_TRUE(Contains(missing.error, "missing.bin")) << missing.error;
+  }
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "process_runner.h"
 #include "test_packages.h"
@@ -28,6 +30,27 @@ public:
 private:
   TempDir m_dir;
 };
+
+// Tests that run the program from one folder (library and package beside
+// it) shared by the suite, each test in a work folder of its own, with
+// standard error captured.
+class ProgramFolderTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
+  static void TearDownTestSuite() { s_folder.reset(); }
+
+  ProcessResult Run(const std::vector<std::string>& arguments, RunOptions options = {}) {
+    return RunProcess(s_folder->Program(), arguments, m_work.Path(), options);
+  }
+  std::string WorkPath(const std::string& name) const { return m_work / name; }
+
+  inline static std::unique_ptr<ProgramFolder> s_folder;
+  TempDir m_work;
+};
+
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
 
 // Expects `result` to have exited with `status` and printed exactly `output`.
 inline void ExpectRun(const ProcessResult& result, int status, const std::string& output) {

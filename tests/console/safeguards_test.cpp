@@ -21,24 +21,7 @@ const std::string kOutputUnwritable = "出力ファイルに書き込めませ�
 const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
 const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
-class KavrelSafeguards : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
-  static void TearDownTestSuite() { s_folder.reset(); }
-
-  ProcessResult Run(const std::vector<std::string>& arguments, RunOptions options = {}) {
-    return RunProcess(s_folder->Program(), arguments, m_work.Path(), options);
-  }
-  std::string WorkPath(const std::string& name) const { return m_work / name; }
-
-  static std::unique_ptr<ProgramFolder> s_folder;
-  TempDir m_work;
-};
-std::unique_ptr<ProgramFolder> KavrelSafeguards::s_folder;
+class KavrelSafeguards : public ProgramFolderTest {};
 
 // --- Data loss ---
 

@@ -1,0 +1,118 @@
+// The new options of kavrel on the national package: threads that do not
+// change a byte, the nearest mode as the library answers it, and a distance
+// limit that refuses a point out at sea.
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kavrel.h"
+#include "process_runner.h"
+#include "test_support.h"
+#include "town_sample.h"
+
+namespace kavrel::test {
+namespace {
+
+#ifdef KAVREL_SANITIZED_BUILD
+constexpr std::size_t kThreadLines = 20000;  // the sanitizers slow every lookup down
+#else
+constexpr std::size_t kThreadLines = 200000;
+#endif
+constexpr std::size_t kNearestLines = 5000;
+
+class NationalOptions : public ::testing::Test {
+protected:
+  void SetUp() override { KAVREL_REQUIRE_NATIONAL_PACKAGE(); }
+
+  // Runs kavrel in the work folder with the national package named by /data.
+  ProcessResult Run(std::vector<std::string> arguments) {
+    arguments.insert(arguments.end(), {"/data", NationalPackagePath()});
+    return RunProcess(KAVREL_PROGRAM_PATH, arguments, m_work.Path(), RunOptions{});
+  }
+  std::string WorkPath(const std::string& name) const { return m_work / name; }
+
+  TempDir m_work;
+};
+
+TEST_F(NationalOptions, ThreadsGiveTheSameBytesAsOneThreadAndAsTheDesignedRun) {
+  WriteTownSampleInput(TownsCsvPath(), WorkPath("in.csv"), kThreadLines, 20261208);
+  // The designed run, without any new option: the engine finds the package
+  // in the working folder.
+  const ProcessResult designed = RunProcess(KAVREL_PROGRAM_PATH,
+                                            {"/in", WorkPath("in.csv"), "/out", WorkPath("designed.csv")},
+                                            OutputDir(), RunOptions{});
+  ASSERT_EQ(designed.exitStatus, 0) << designed.error;
+  const std::string expected = ReadBytes(WorkPath("designed.csv"));
+  for (const char* threads : {"1", "2", "0"}) {
+    const std::string output = WorkPath(std::string("threads-") + threads + ".csv");
+    const ProcessResult result = Run({"/in", "in.csv", "/out", output, "/threads", threads});
+    ASSERT_EQ(result.exitStatus, 0) << threads << ": " << result.error;
+    EXPECT_TRUE(ReadBytes(output) == expected) << "/threads " << threads << " differs";
+    // The statistics line counts the same lines.
+    const std::string counts = designed.output.substr(designed.output.rfind("成功"));
+    EXPECT_EQ(result.output.substr(result.output.rfind("成功"), counts.find("件/所要")),
+              counts.substr(0, counts.find("件/所要")));
+  }
+}
+
+// Each kept line ends with prefecture,city,area,distance_m: the library's
+// nearest mode must give the same names and the same distance.
+TEST_F(NationalOptions, NearestAgreesWithTheLibrarysNearestMode) {
+  WriteTownSampleInput(TownsCsvPath(), WorkPath("in.csv"), kNearestLines, 7);
+  const ProcessResult result =
+      Run({"/in", "in.csv", "/out", "out.csv", "/nearest", "/keep", "/dist", "/threads", "2"});
+  ASSERT_EQ(result.exitStatus, 0) << result.error;
+
+  kavrel_geocoder* geocoder = nullptr;
+  ASSERT_EQ(kavrel_open(NationalPackagePath().c_str(), &geocoder), KAVREL_SUCCESS);
+  kavrel_query query{};
+  query.mode = KAVREL_MODE_NEAREST;
+  std::istringstream lines(ReadBytes(WorkPath("out.csv")));
+  std::string line;
+  std::size_t count = 0;
+  while (std::getline(lines, line)) {
+    ++count;
+    const double latitude = std::stod(line);
+    const double longitude = std::stod(line.substr(line.find(',') + 1));
+    kavrel_answer answer{};
+    ASSERT_EQ(kavrel_lookup(geocoder, latitude, longitude, &query, &answer), KAVREL_SUCCESS) << line;
+    char distance[64];
+    const auto end = std::to_chars(distance, distance + sizeof distance, answer.distance,
+                                   std::chars_format::fixed, 1).ptr;
+    const std::string expected = std::string(",") + answer.prefecture + "," + answer.city + "," +
+                                 answer.area + "," + std::string(distance, end) + "\r";
+    ASSERT_EQ(line.substr(line.size() - std::min(line.size(), expected.size())), expected) << line;
+  }
+  kavrel_close(geocoder);
+  EXPECT_EQ(count, kNearestLines);
+}
+
+TEST_F(NationalOptions, MaxDistanceTurnsAPointAtSeaIntoNoAnswer) {
+  // 12.4 km east of Choshi, in the Pacific: the ring search reaches the coast.
+  const std::vector<std::string> sea = {"/lat", "35.70", "/lon", "141.00", "/dist"};
+  const ProcessResult found = Run(sea);
+  ASSERT_EQ(found.exitStatus, 0) << found.error;
+  const double metres = std::stod(found.output.substr(found.output.rfind(',') + 1));
+  EXPECT_GT(metres, 12000.0) << found.output;
+  EXPECT_LT(metres, 13000.0) << found.output;
+
+  std::vector<std::string> limited = sea;
+  limited.insert(limited.end(), {"/maxdist", "1000"});
+  const ProcessResult refused = Run(limited);
+  EXPECT_EQ(refused.exitStatus, 1);
+  EXPECT_EQ(refused.output, "");
+
+  // In a conversion the line is written without an address and counted as failed.
+  WriteBytes(WorkPath("in.csv"), "35.700000,141.000000\r\n35.681236,139.767125\r\n");
+  const ProcessResult batch = Run({"/in", "in.csv", "/out", "out.csv", "/maxdist", "1000"});
+  ASSERT_EQ(batch.exitStatus, 0) << batch.error;
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")),
+            "35.700000,141.000000,\r\n35.681236,139.767125,東京都千代田区丸の内一丁目\r\n");
+  EXPECT_NE(batch.output.find("成功1件/失敗1件"), std::string::npos) << batch.output;
+}
+
+}  // namespace
+}  // namespace kavrel::test
