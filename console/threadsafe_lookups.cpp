@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <sstream>
 #include <thread>
@@ -118,8 +116,12 @@ std::string AttributionBeside(const std::string& packagePath, std::string& attri
                    packagePath.compare(packagePath.size() - suffix.size(), suffix.size(), suffix) == 0;
   attributionPath = (bin ? packagePath.substr(0, packagePath.size() - suffix.size()) : packagePath) +
                     "-attribution.txt";
-  std::ifstream file(attributionPath, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+  std::string text;
+  if (const platform::FileStream file = platform::OpenStream(attributionPath, platform::StreamMode::kRead)) {
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) text.append(buffer, n);
+  }
+  return text;
 }
 
 }  // namespace
