@@ -5,9 +5,9 @@
 #include <optional>
 #include <string>
 
-#include "kavrel/format/blocks.h"
 #include "engine_app.h"
 #include "geodesy.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "ring_search.h"

@@ -1,6 +1,7 @@
 // The exported kavrel_ functions: handles over Geocoder, and at each export
 // one try/catch that turns any failure into its result code.
 #include <algorithm>
+#include <functional>
 #include <memory>
 #include <new>
 #include <thread>
