@@ -71,8 +71,11 @@ public:
   // Ring search around the keys; 0 with the winner's keys in `found`, or
   // KAVREL_E_NOT_FOUND when no point qualifies. Preloaded, the index answers; otherwise
   // (or where the index cannot follow the rules) the point list is loaded
-  // and searched, in one pass where the list allows it.
-  std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found);
+  // and searched, in one pass where the list allows it. When the index found
+  // the winner and `indexPoint` is given, it receives the winner's index
+  // there; otherwise it is left as it was.
+  std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
+                                std::uint32_t* indexPoint = nullptr);
   // The whole lookup: keys, search, names joined by the separator. 0 with
   // the text in `address`, or KAVREL_E_NOT_FOUND. When `elapsedMs` is given it receives
   // the milliseconds taken (the search and the names, not any copy).

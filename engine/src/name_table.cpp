@@ -105,18 +105,22 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
   }
 }
 
-bool NameTable::Find(int level, std::uint32_t key, std::u16string_view& text) const {
-  if (level < kLevelPref || level > kLevelArea) return false;
+std::uint32_t NameTable::Slot(int level, std::uint32_t key) const {
+  if (level < kLevelPref || level > kLevelArea) return kUnknown;
   const Level& names = m_levels[level];
-  if (names.keysPerBlock == 0) return false;
+  if (names.keysPerBlock == 0) return kUnknown;
   const std::uint32_t block = key / names.keysPerBlock;
-  if (block >= names.firstSlot.size()) return false;
+  if (block >= names.firstSlot.size()) return kUnknown;
   const std::int32_t first = names.firstSlot[block];
-  if (first == kUnread) return false;
-  text = {};
-  if (first == kAbsent) return true;
-  const std::uint32_t slot = names.slots[static_cast<std::size_t>(first) + key % names.keysPerBlock];
-  text = std::u16string_view(m_text.data() + (slot >> 8), slot & 0xFF);
+  if (first == kUnread) return kUnknown;
+  if (first == kAbsent) return 0;
+  return names.slots[static_cast<std::size_t>(first) + key % names.keysPerBlock];
+}
+
+bool NameTable::Find(int level, std::uint32_t key, std::u16string_view& text) const {
+  const std::uint32_t slot = Slot(level, key);
+  if (slot == kUnknown) return false;
+  text = Text(slot);
   return true;
 }
 

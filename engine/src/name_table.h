@@ -31,6 +31,15 @@ public:
   // The text stays valid as long as the table.
   bool Find(int level, std::uint32_t key, std::u16string_view& text) const;
 
+  // The same answer as Find in one word, to be kept beside a point: Text()
+  // turns it into the text, and kUnknown stands for Find's false.
+  static constexpr std::uint32_t kUnknown = 0xFFFFFFFF;
+  std::uint32_t Slot(int level, std::uint32_t key) const;
+  // The text of a slot other than kUnknown; valid as long as the table.
+  std::u16string_view Text(std::uint32_t slot) const {
+    return std::u16string_view(m_text.data() + (slot >> 8), slot & 0xFF);
+  }
+
 private:
   // The names of one level: keys grouped in blocks of keysPerBlock as the
   // block names group them, each key a slot holding its text's offset in

@@ -58,14 +58,15 @@ std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std:
   return probe;
 }
 
-std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey,
-                                              AddressKey& found) {
+std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
+                                              std::uint32_t* indexPoint) {
   constexpr std::int32_t kNotFound = KAVREL_E_NOT_FOUND;
   if (const SearchIndex* index = ActiveIndex()) {
     ApplySearchDefaults();
     const SearchResult result = FindWinner(*index, {latKey, lonKey, m_nStep, m_nWidth, m_nBandRange});
     if (result.outcome == SearchResult::kFound) {
       found = index->Keys(result.point);
+      if (indexPoint != nullptr) *indexPoint = result.point;
       return 0;
     }
     if (result.outcome == SearchResult::kNone) return kNotFound;
@@ -103,8 +104,12 @@ std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, s
   if (elapsedMs != nullptr) stopwatch.emplace();
 
   AddressKey keys;
-  const std::int32_t result = FindNearestPoint(latKey, lonKey, keys);
-  if (result != 0) {
+  constexpr std::uint32_t kNotIndexed = 0xFFFFFFFF;
+  std::uint32_t point = kNotIndexed;
+  const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
+  // The index has the winner's names ready beside it.
+  if (result != 0 ||
+      (point != kNotIndexed && ActiveIndex()->JoinAddress(point, m_strSeparator, m_strAddress))) {
     StoreElapsed(elapsedMs, stopwatch);
     return result;
   }

@@ -14,6 +14,8 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "address_key.h"
@@ -67,23 +69,50 @@ public:
 
   std::size_t PointCount() const { return m_latitudes.size(); }
   // Address keys of point `index` in [0, PointCount()).
-  const AddressKey& Keys(std::uint32_t index) const { return m_keys[index]; }
+  const AddressKey& Keys(std::uint32_t index) const { return m_points[index].keys; }
   // Latitude and longitude keys of every point, by index.
   const std::vector<std::uint32_t>& Latitudes() const { return m_latitudes; }
   const std::vector<std::uint32_t>& Longitudes() const { return m_longitudes; }
   const NameTable& Names() const { return m_names; }
 
+  // Sets `address` to the names of point `index` in [0, PointCount()) joined
+  // as P, separator, C, separator, S, as NameTable::Find gives them. False,
+  // leaving `address` as it was, when a name is not in the table.
+  bool JoinAddress(std::uint32_t index, std::u16string_view separator, std::u16string& address) const;
+
 private:
   friend SearchResult FindWinner(const SearchIndex& index, const SearchQuery& query);
 
+  // A point's keys with its S name's slot beside them: one memory line
+  // serves both the winner's keys and the most scattered name table.
+  struct PointEntry {
+    AddressKey keys;
+    std::uint32_t areaName;  // NameTable::Slot of the S key
+  };
+  // A row's first point, and the latitudes on both sides of its start that
+  // bound when the row can enter the window (0 where there is no point).
+  struct Row {
+    std::uint32_t begin;
+    std::uint32_t latitudeAtBegin;
+    std::uint32_t latitudeBeforeBegin;
+  };
+  // A point in a row's longitude order, with the latitudes of the points
+  // before and after it in index order, which decide when it enters the
+  // window (0 where there is no point).
+  struct SortedPoint {
+    std::uint32_t longitude;
+    std::uint32_t point;
+    std::uint32_t latitudeBefore;
+    std::uint32_t latitudeAfter;
+  };
+
   std::vector<std::uint32_t> m_bandKeys;          // ascending band numbers with a block
   std::vector<std::uint32_t> m_irregularBefore;   // irregular bands before band t (size bands + 1)
-  std::vector<std::uint32_t> m_rowBegin;          // first point of each row (size rows + 1)
+  std::vector<Row> m_rows;                        // size rows + 1
   std::vector<std::uint32_t> m_latitudes;         // points in band order
   std::vector<std::uint32_t> m_longitudes;
-  std::vector<AddressKey> m_keys;
-  std::vector<std::uint32_t> m_sortedLongitudes;  // each row's longitudes, ascending
-  std::vector<std::uint32_t> m_sortedPoints;      // the point of each sorted longitude
+  std::vector<PointEntry> m_points;
+  std::vector<SortedPoint> m_sorted;              // each row's points by longitude, ascending
   NameTable m_names;
 };
 
