@@ -61,8 +61,10 @@ enum {
    * step and width. The point it finds is near, not always the nearest. */
   KAVREL_MODE_DESIGNED = 0,
   /* The point at the smallest distance by PointDistance's formula, over the
-   * whole package. Ties go to the point that comes first in the package
-   * (bands from south to north, then the order of the records in a band). */
+   * whole package (a damaged point block, whose size is not a whole number of
+   * records or whose latitudes are out of order, is left out). Ties go to the
+   * point that comes first in the package (bands from south to north, then
+   * the order of the records in a band). */
   KAVREL_MODE_NEAREST = 1
 };
 
