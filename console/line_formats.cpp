@@ -29,7 +29,9 @@ bool LooksLikeHeader(std::string_view body) {
 }  // namespace
 
 LineFormatter::LineFormatter(OutputFormat format, std::u16string separator, bool withDistance)
-    : m_format(format), m_separator(std::move(separator)), m_withDistance(withDistance) {}
+    : m_format(format), m_separator(std::move(separator)), m_withDistance(withDistance) {
+  m_encoder.Append(m_separatorBytes, m_separator);
+}
 
 void LineFormatter::Append(std::string& out, const std::string& line, const CoordinatePair& pair,
                            const LineAnswer& answer, bool first) const {
@@ -49,12 +51,8 @@ void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
     out += lineEnd;
     return;
   }
-  std::u16string address;
-  if (answer.found) {
-    address = platform::Utf8ToUtf16(answer.prefecture) + m_separator +
-              platform::Utf8ToUtf16(answer.city) + m_separator + platform::Utf8ToUtf16(answer.area);
-  }
-  AppendRecordFields(out, pair.latitude, pair.longitude, address, m_encoder);
+  AppendRecordFields(out, pair.latitude, pair.longitude, {}, m_encoder);
+  if (answer.found) AppendAddress(out, answer);
   if (m_withDistance) {
     out.push_back(',');
     if (answer.found) AppendMetres(out, answer.distance);
@@ -115,8 +113,27 @@ void LineFormatter::AppendJson(std::string& out, const CoordinatePair& pair,
   out += "}\n";
 }
 
+// The library's names are UTF-8 already: a UTF-8 console takes them as they
+// are, which is what the conversion through UTF-16 would give, only faster.
 void LineFormatter::AppendConsoleText(std::string& out, std::string_view name) const {
-  m_encoder.Append(out, platform::Utf8ToUtf16(name));
+  if (m_encoder.IsUtf8()) {
+    out += name;
+  } else {
+    m_encoder.Append(out, platform::Utf8ToUtf16(name));
+  }
+}
+
+void LineFormatter::AppendAddress(std::string& out, const LineAnswer& answer) const {
+  if (m_encoder.IsUtf8()) {
+    out.append(answer.prefecture).append(m_separatorBytes).append(answer.city);
+    out.append(m_separatorBytes).append(answer.area);
+    return;
+  }
+  // Other codesets convert the address whole, as the designed record does
+  // (a codeset with shift states would not give the same bytes in pieces).
+  m_encoder.Append(out, platform::Utf8ToUtf16(answer.prefecture) + m_separator +
+                            platform::Utf8ToUtf16(answer.city) + m_separator +
+                            platform::Utf8ToUtf16(answer.area));
 }
 
 // Decimetres: finer than any answer of a town-level package.

@@ -51,9 +51,12 @@ private:
   void AppendJson(std::string& out, const CoordinatePair& pair, const LineAnswer& answer) const;
   // Appends `name` (UTF-8) in the console codeset.
   void AppendConsoleText(std::string& out, std::string_view name) const;
+  // Appends the three names joined by the separator, in the console codeset.
+  void AppendAddress(std::string& out, const LineAnswer& answer) const;
 
   OutputFormat m_format;
   std::u16string m_separator;
+  std::string m_separatorBytes;  // the separator in the console codeset
   bool m_withDistance;
   ConsoleTextEncoder m_encoder;
 };

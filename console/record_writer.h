@@ -24,6 +24,8 @@ public:
   ConsoleTextEncoder();
   // Appends the console bytes of `text` to `bytes`.
   void Append(std::string& bytes, std::u16string_view text) const;
+  // True when the console's codeset is UTF-8.
+  bool IsUtf8() const { return m_utf8; }
 
 private:
   bool m_utf8;

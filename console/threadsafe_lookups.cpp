@@ -31,10 +31,13 @@ LineAnswer AnswerOf(std::int32_t result, const kavrel_answer& answer) {
   return {true, answer.prefecture, answer.city, answer.area, answer.distance};
 }
 
+// More threads than this only cost their start-up, block after block.
+constexpr std::int32_t kMostThreads = 256;
+
 std::int32_t ThreadCount(std::int32_t requested) {
-  if (requested != 0) return requested;
   const unsigned cores = std::thread::hardware_concurrency();
-  return cores == 0 ? 1 : static_cast<std::int32_t>(std::min<unsigned>(cores, 1024));
+  const std::int32_t wanted = requested != 0 ? requested : static_cast<std::int32_t>(std::max(cores, 1u));
+  return std::min(wanted, kMostThreads);
 }
 
 // Answers blocks of lines with kavrel_lookup_many and writes them in the

@@ -47,7 +47,7 @@ bool LookupWithOptions(CEngineBinding& engine, const CkavrelCommandLineInfo& inf
 // The conversion with the options, the engine loaded with the package of
 // /data: opens the package (kBatchPreloadRefused when that fails) and runs
 // ConvertLines with the format of `options`, looking blocks of lines up in
-// options.threads threads (0: one per core). The output does not depend on
+// options.threads threads (0: one per core; at most 256). The output does not depend on
 // the number of threads.
 std::int32_t ConvertWithOptions(const CEngineBinding& engine, const SearchSettings& settings,
                                 const ExtendedOptions& options, BatchJob& job);
