@@ -26,6 +26,7 @@ function(kavrel_find_libraries_beside_program target)
       INSTALL_RPATH "\$ORIGIN:\$ORIGIN/../lib")
     target_link_options(${target} PRIVATE -Wl,--enable-new-dtags)
   else()
-    message(FATAL_ERROR "kavrel_find_libraries_beside_program: no library search path for ${CMAKE_EXECUTABLE_FORMAT} programs yet")
+    message(FATAL_ERROR
+      "kavrel_find_libraries_beside_program: no library search path for ${CMAKE_EXECUTABLE_FORMAT} programs yet")
   endif()
 endfunction()

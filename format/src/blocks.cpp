@@ -20,7 +20,8 @@ std::optional<std::int64_t> NumberAfter(std::u16string_view name, std::u16string
       name.substr(name.size() - kSuffix.size()) != kSuffix) {
     return std::nullopt;
   }
-  std::u16string_view digits = name.substr(start + marker.size(), name.size() - kSuffix.size() - start - marker.size());
+  const std::size_t first = start + marker.size();
+  std::u16string_view digits = name.substr(first, name.size() - kSuffix.size() - first);
   const bool negative = !digits.empty() && digits.front() == u'-';
   if (negative) digits.remove_prefix(1);
   if (digits.empty() || digits.size() > 10) return std::nullopt;

@@ -78,8 +78,9 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
     if (!read || *read != indexSize) return KAVREL_E_FORMAT;
     // Any header value but 1 means the system code page, which is fixed at
     // code page 932 here.
-    const platform::TextCodec names(
-        m_nNameEncoding == kNamesUtf8 ? platform::Encoding::kUtf8 : platform::Encoding::kCp932, platform::Encoding::kUtf16);
+    const platform::Encoding nameEncoding =
+        m_nNameEncoding == kNamesUtf8 ? platform::Encoding::kUtf8 : platform::Encoding::kCp932;
+    const platform::TextCodec names(nameEncoding, platform::Encoding::kUtf16);
     std::vector<IndexRecord> records;
     if (!ReadIndex(index, records)) return KAVREL_E_FORMAT;
     files = Entries(records, names);

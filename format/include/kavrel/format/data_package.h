@@ -45,15 +45,15 @@ public:
   CDataPackage(const CDataPackage&) = delete;
   CDataPackage& operator=(const CDataPackage&) = delete;
 
-  // Opens the package at `path` (UTF-16; converted to the native path
-  // encoding) and reads its directory. Returns 0; KAVREL_E_ALREADY_OPEN when a package is
-  // open already (nothing changes); KAVREL_E_NO_FILE when the file cannot be opened
-  // (also when memory for the index runs out; the file is then closed);
-  // KAVREL_E_FORMAT for a file shorter than its header, a wrong magic, or an index that
-  // runs past the end of the file or holds a record that runs past the end of
-  // the index (the file stays open, the directory empty). Every open past the
-  // KAVREL_E_ALREADY_OPEN test starts from an empty directory, dropping earlier entries and
-  // their data. Other readers of the file are not refused.
+  // Opens the package at `path` (UTF-16; converted to the native path encoding)
+  // and reads its directory. Returns 0; KAVREL_E_ALREADY_OPEN when a package is
+  // open already (nothing changes); KAVREL_E_NO_FILE when the file cannot be
+  // opened (also when memory for the index runs out; the file is then closed);
+  // KAVREL_E_FORMAT for a file shorter than its header, a wrong magic, or an
+  // index that runs past the end of the file or holds a record that runs past
+  // the end of the index (the file stays open, the directory empty). Every open
+  // past the KAVREL_E_ALREADY_OPEN test starts from an empty directory, dropping
+  // earlier entries and their data. Other readers of the file are not refused.
   std::int32_t Open(const std::u16string& path);
 
   // Closes the file and empties the path and header bytes. The directory and
@@ -68,23 +68,23 @@ public:
   // Throws std::bad_alloc when the key cannot be copied.
   std::int32_t FindFile(std::u16string_view name) const;
 
-  // Brings the entry into memory (inflating a method-1 entry). Returns 0 when
-  // it is in memory afterwards (or has stored size 0); KAVREL_E_NOT_FOUND for an unknown
-  // name; KAVREL_E_NO_FILE while the file is closed; KAVREL_E_DECOMPRESSOR when the inflater cannot
-  // start; KAVREL_E_INFLATE when the stream does not inflate to its end (also for a
-  // read error or memory exhaustion). A damaged entry also fails with KAVREL_E_INFLATE,
-  // allocating nothing for its data: one whose stored bytes reach past the
-  // end of the file as it was at Open (an entry of stored size 0 never is),
-  // or one whose data would be larger than KAVREL_MAX_ENTRY_BYTES, stored
-  // or inflated. The first damaged entry after each Open is named in one
-  // line on standard error. On failure the entry stays listed. A loaded
-  // entry is returned from memory without touching the file, even when it
-  // is closed. Bytes a read misses because the file shrank after Open are
-  // zeros.
+  // Brings the entry into memory (inflating a method-1 entry). Returns 0 when it
+  // is in memory afterwards (or has stored size 0); KAVREL_E_NOT_FOUND for an
+  // unknown name; KAVREL_E_NO_FILE while the file is closed;
+  // KAVREL_E_DECOMPRESSOR when the inflater cannot start; KAVREL_E_INFLATE when
+  // the stream does not inflate to its end (also for a read error or memory
+  // exhaustion). A damaged entry also fails with KAVREL_E_INFLATE, allocating
+  // nothing for its data: one whose stored bytes reach past the end of the file
+  // as it was at Open (an entry of stored size 0 never is), or one whose data
+  // would be larger than KAVREL_MAX_ENTRY_BYTES, stored or inflated. The first
+  // damaged entry after each Open is named in one line on standard error. On
+  // failure the entry stays listed. A loaded entry is returned from memory
+  // without touching the file, even when it is closed. Bytes a read misses
+  // because the file shrank after Open are zeros.
   std::int32_t LoadFile(std::u16string_view name);
 
-  // Drops the entry's data. Returns 0; KAVREL_E_NOT_FOUND for an unknown name; KAVREL_E_NOT_READY when
-  // the entry is not loaded.
+  // Drops the entry's data. Returns 0; KAVREL_E_NOT_FOUND for an unknown name;
+  // KAVREL_E_NOT_READY when the entry is not loaded.
   std::int32_t UnloadFile(std::u16string_view name);
 
   // LoadFile for every entry by its name, in directory order; always 0.
