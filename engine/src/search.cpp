@@ -41,21 +41,10 @@ SearchParameters StepParameters(std::int32_t step, std::int32_t width) {
 }
 
 std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t key) {
-  std::int32_t lo = 0;
-  std::int32_t hi = n;
-  std::int32_t probe = 0;
-  if (n <= 1) return 0;
-  while (hi - lo > 1) {
-    probe = lo + (hi - lo + 1) / 2;
+  return FindStartIndexBy(n, [&](std::int32_t probe) {
     const std::uint32_t value = latitudes[probe];
-    if (value == key) return probe;
-    if (value > key) {
-      hi = probe;
-    } else {
-      lo = probe;
-    }
-  }
-  return probe;
+    return value == key ? 0 : value > key ? 1 : -1;
+  });
 }
 
 std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,

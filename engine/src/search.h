@@ -25,4 +25,26 @@ SearchParameters StepParameters(std::int32_t step, std::int32_t width);
 // 0 when n <= 1.
 std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t key);
 
+// FindStartIndex's probes over positions [0, n), with `compare(probe)` telling
+// whether the latitude there is below the key (negative), equal (0) or above
+// it (positive): the same answer from whatever tells the order.
+template <typename Compare>
+std::int32_t FindStartIndexBy(std::int32_t n, Compare compare) {
+  std::int32_t lo = 0;
+  std::int32_t hi = n;
+  std::int32_t probe = 0;
+  if (n <= 1) return 0;
+  while (hi - lo > 1) {
+    probe = lo + (hi - lo + 1) / 2;
+    const int order = compare(probe);
+    if (order == 0) return probe;
+    if (order > 0) {
+      hi = probe;
+    } else {
+      lo = probe;
+    }
+  }
+  return probe;
+}
+
 }  // namespace kavrel

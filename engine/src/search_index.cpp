@@ -139,32 +139,18 @@ void Prefetch(const T* begin, const T* end) {
   for (const char* line = first; line < last; line += kLineBytes) __builtin_prefetch(line);
 }
 
-// FindStartIndex's answer on the slice [first, first + n): the same probes,
-// but a probe's latitude is read only inside the rows [lessEnd,
-// greaterBegin) that may hold the key. Points before them lie below the key,
-// points from greaterBegin on above it.
+// FindStartIndex's answer on the slice [first, first + n), reading a
+// latitude only inside the rows [lessEnd, greaterBegin) that may hold the
+// key: points before them lie below the key, points from greaterBegin on
+// above it.
 std::int32_t StartIndex(const std::uint32_t* latitudes, std::uint32_t first, std::int32_t n, std::uint32_t key,
                         std::uint32_t lessEnd, std::uint32_t greaterBegin) {
-  std::int32_t lo = 0;
-  std::int32_t hi = n;
-  std::int32_t probe = 0;
-  if (n <= 1) return 0;
-  while (hi - lo > 1) {
-    probe = lo + (hi - lo + 1) / 2;
+  return FindStartIndexBy(n, [&](std::int32_t probe) {
     const std::uint32_t point = first + static_cast<std::uint32_t>(probe);
-    if (point < lessEnd) {
-      lo = probe;
-    } else if (point >= greaterBegin) {
-      hi = probe;
-    } else if (latitudes[point] == key) {
-      return probe;
-    } else if (latitudes[point] > key) {
-      hi = probe;
-    } else {
-      lo = probe;
-    }
-  }
-  return probe;
+    if (point < lessEnd) return -1;
+    if (point >= greaterBegin) return 1;
+    return latitudes[point] == key ? 0 : latitudes[point] > key ? 1 : -1;
+  });
 }
 
 // The search state over the slice [first, first + n) of the index.
