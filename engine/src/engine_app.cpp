@@ -93,7 +93,7 @@ std::int32_t CkavrelcoreApp::PreloadData() {
   m_nPreload |= 1;
   m_index.reset();
   try {
-    m_index = std::make_shared<const SearchIndex>(m_package);
+    m_index = std::make_unique<const SearchIndex>(m_package);
   } catch (const std::exception&) {
     // Searches read the point and name blocks as they would without it.
   }

@@ -44,10 +44,10 @@ public:
   // built, searches run on the point blocks as without it.
   std::int32_t PreloadData();
   bool IsPreloaded() const { return (m_nPreload & 1) != 0; }
-  // The index of the preloaded package, or null (not preloaded, or the
-  // package changed since). Shared, so that it can outlive the engine's
-  // next Cleanup in the hands of a reader.
-  std::shared_ptr<const SearchIndex> Index() const { return IsPreloaded() ? m_index : nullptr; }
+  // The index of the preloaded package, or null (not preloaded, the index
+  // could not be built, or the package changed since). Valid until the next
+  // Initialize, Cleanup or PreloadData.
+  const SearchIndex* Index() const { return IsPreloaded() ? m_index.get() : nullptr; }
 
   // --- point and name blocks (point_list.cpp, names.cpp) ---
 
@@ -104,9 +104,8 @@ private:
   // Appends the name of `key` at `level` to `address`: from the index when
   // it knows it, else by LookupName.
   void AppendName(int level, std::uint32_t key, std::u16string& address);
-  const SearchIndex* ActiveIndex() const { return IsPreloaded() ? m_index.get() : nullptr; }
 
-  std::shared_ptr<const SearchIndex> m_index;
+  std::unique_ptr<const SearchIndex> m_index;
   std::u16string m_strAddress;  // the text of the last lookup
   std::u16string m_strName;     // LookupName's answer, reused
   // Name texts are code page 932. The converter is opened at the first

@@ -50,7 +50,7 @@ std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std:
 std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
                                               std::uint32_t* indexPoint) {
   constexpr std::int32_t kNotFound = KAVREL_E_NOT_FOUND;
-  if (const SearchIndex* index = ActiveIndex()) {
+  if (const SearchIndex* index = Index()) {
     ApplySearchDefaults();
     const SearchResult result = FindWinner(*index, {latKey, lonKey, m_nStep, m_nWidth, m_nBandRange});
     if (result.outcome == SearchResult::kFound) {
@@ -76,7 +76,7 @@ std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_
 
 void CkavrelcoreApp::AppendName(int level, std::uint32_t key, std::u16string& address) {
   std::u16string_view text;
-  const SearchIndex* index = ActiveIndex();
+  const SearchIndex* index = Index();
   if (index != nullptr && index->Names().Find(level, key, text)) {
     address += text;
     return;
@@ -98,7 +98,7 @@ std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, s
   const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
   // The index has the winner's names ready beside it.
   if (result != 0 ||
-      (point != kNotIndexed && ActiveIndex()->JoinAddress(point, m_strSeparator, m_strAddress))) {
+      (point != kNotIndexed && Index()->JoinAddress(point, m_strSeparator, m_strAddress))) {
     StoreElapsed(elapsedMs, stopwatch);
     return result;
   }
