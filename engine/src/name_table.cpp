@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "kavrel/format/blocks.h"
-#include "kavrel/format/byte_order.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
@@ -70,25 +70,22 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
     names.firstSlot[block] = static_cast<std::int32_t>(first);
     names.slots.resize(first + keysPerBlock, kUnset);
 
-    const std::uint8_t* data = entry.m_pData.get();
-    const std::uint64_t size = data != nullptr && entry.m_nSize > 0 ? static_cast<std::uint64_t>(entry.m_nSize) : 0;
+    const std::string_view bytes(reinterpret_cast<const char*>(entry.m_pData.get()),
+                                 entry.m_pData && entry.m_nSize > 0 ? static_cast<std::size_t>(entry.m_nSize) : 0);
     // The lookup's scan: records in order, the first with a key wins, and the
     // scan ends at a record that would run past the end of the block. Keys of
     // other blocks can never be asked for here and are passed over.
-    std::uint64_t offset = 0;
-    while (offset + kNameRecordHeader <= size && names.firstSlot[block] != kUnread) {
-      const std::uint8_t* record = data + offset;
-      const std::uint32_t key = ReadU32(record);
-      const std::uint32_t length = record[4];
-      if (offset + kNameRecordHeader + length > size) break;
-      offset += kNameRecordHeader + length;
+    std::size_t offset = 0;
+    while (names.firstSlot[block] != kUnread) {
+      const std::optional<NameRecordView> record = NextNameRecord(bytes, offset);
+      if (!record) break;
+      const std::uint32_t key = record->key;
       if (key / keysPerBlock != block) continue;
       std::uint32_t& slot = names.slots[first + key % keysPerBlock];
       if (slot != kUnset) continue;
       slot = 0;
-      if (length == 0) continue;
-      std::u16string text = platform::Utf16FromBytes(
-          codec.Convert(std::string_view(reinterpret_cast<const char*>(record + kNameRecordHeader), length)));
+      if (record->text.empty()) continue;
+      std::u16string text = platform::Utf16FromBytes(codec.Convert(record->text));
       // The text ends at its first null character, as a C string would.
       text.resize(std::char_traits<char16_t>::length(text.c_str()));
       if (text.empty()) continue;
