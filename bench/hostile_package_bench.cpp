@@ -71,7 +71,7 @@ const HostilePackage& Package() {
 
 std::int64_t HeldBytes(const kavrel::CkavrelcoreApp& engine) {
   std::int64_t held = 0;
-  for (std::int32_t i = 0; i < engine.m_package.FileCount(); ++i) held += engine.m_package.File(i).m_nSize;
+  for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) held += engine.Package().File(i).m_nSize;
   return held;
 }
 
@@ -97,9 +97,9 @@ void BM_HostileLookup(benchmark::State& state) {
   }
   state.counters["result"] = result;
   state.counters["package_bytes"] = static_cast<double>(package.Bytes());
-  state.counters["points"] = engine.m_nPointCount;
+  state.counters["points"] = engine.Points().count;
   state.counters["point_list_bytes"] =
-      static_cast<double>(engine.m_pLatitudes.size() * (2 * sizeof(std::uint32_t) + sizeof(kavrel::AddressKey)));
+      static_cast<double>(engine.Points().latitudes.size() * (2 * sizeof(std::uint32_t) + sizeof(kavrel::AddressKey)));
   state.counters["entry_bytes_held"] = static_cast<double>(HeldBytes(engine));
 }
 BENCHMARK(BM_HostileLookup)

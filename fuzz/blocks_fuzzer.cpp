@@ -166,7 +166,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kavrel::AddressKey found;
   const std::int32_t code = app.FindNearestPoint(latKey, lonKey, found);
   std::vector<RefPoint> points;
-  const int best = ReferenceSearch(lower, own, latKey, lonKey, app.m_nStep, app.m_nWidth, points);
+  const kavrel::SearchParameters parameters = kavrel::EffectiveParameters(app.Parameters());
+  const int best = ReferenceSearch(lower, own, latKey, lonKey, parameters.step, parameters.width, points);
   if ((code == 0) != (best >= 0)) Mismatch("search result code");
   if (best >= 0) {
     const RefPoint& p = points[static_cast<std::size_t>(best)];

@@ -1,5 +1,3 @@
-// The engine's interface state: finding and opening the package, closing it,
-// the search parameters, the separator and preloading.
 #include "engine_app.h"
 
 #include <exception>
@@ -7,10 +5,12 @@
 #include <optional>
 #include <string>
 
+#include "kavrel/format/blocks.h"
+#include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
-#include "search.h"
+#include "ring_search.h"
 
 namespace kavrel {
 
@@ -19,6 +19,10 @@ namespace {
 constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
 
 bool Exists(const std::u16string& path) { return platform::FileExists(platform::Utf16ToUtf8(path)); }
+
+void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwatch>& stopwatch) {
+  if (elapsedMs != nullptr && stopwatch) *elapsedMs = static_cast<std::int32_t>(stopwatch->ElapsedMilliseconds());
+}
 
 }  // namespace
 
@@ -59,8 +63,9 @@ std::int32_t CkavrelcoreApp::Initialize(const char16_t* dataFile) {
 
 std::int32_t CkavrelcoreApp::Cleanup() {
   if (!m_bInitialized) return KAVREL_E_NOT_READY;
-  // Step, width, separator and the entries in memory are kept on purpose: a
-  // host may clean up and initialise again without setting them anew.
+  // The parameters, the separator and the entries in memory are kept on
+  // purpose: a host may clean up and initialise again without setting them
+  // anew.
   m_package.Close();
   m_bInitialized = 0;
   m_strDataFile.clear();
@@ -70,10 +75,7 @@ std::int32_t CkavrelcoreApp::Cleanup() {
 }
 
 std::int32_t CkavrelcoreApp::SetStep(std::int32_t step, std::int32_t width) {
-  const SearchParameters parameters = StepParameters(step, width);
-  m_nStep = parameters.step;
-  m_nWidth = parameters.width;
-  m_nBandRange = parameters.bandRange;
+  m_parameters = StepParameters(step, width);
   return KAVREL_OK;
 }
 
@@ -98,6 +100,78 @@ std::int32_t CkavrelcoreApp::PreloadData() {
     // Searches read the point and name blocks as they would without it.
   }
   return KAVREL_OK;
+}
+
+int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
+  LoadPointList(m_package, latKey, EffectiveParameters(m_parameters).bandRange, IsPreloaded(), m_points);
+  return 1;
+}
+
+std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16string& name) {
+  return m_names.LookupName(m_package, level, key, IsPreloaded(), name);
+}
+
+std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
+                                              std::uint32_t* indexPoint) {
+  const SearchParameters parameters = EffectiveParameters(m_parameters);
+  if (const SearchIndex* index = Index()) {
+    const SearchResult result =
+        FindWinner(*index, {latKey, lonKey, parameters.step, parameters.width, parameters.bandRange});
+    if (result.outcome == SearchResult::kFound) {
+      found = index->Keys(result.point);
+      if (indexPoint != nullptr) *indexPoint = result.point;
+      return KAVREL_OK;
+    }
+    if (result.outcome == SearchResult::kNone) return KAVREL_E_NOT_FOUND;
+  }
+
+  LoadPoints(latKey);
+  const std::int32_t best = SearchPointList(m_points.count, m_points.latitudes.data(), m_points.longitudes.data(),
+                                            latKey, lonKey, parameters.step, parameters.width);
+  if (best < 0) return KAVREL_E_NOT_FOUND;
+  found = m_points.keys[static_cast<std::size_t>(best)];
+  return KAVREL_OK;
+}
+
+NameTexts CkavrelcoreApp::LookupNames(const AddressKey& keys) {
+  const std::uint32_t levelKeys[] = {keys.nPref, keys.nCity, keys.nArea};
+  const SearchIndex* index = Index();
+  NameTexts names;
+  for (int level = kLevelPref; level <= kLevelArea; ++level) {
+    if (index != nullptr && index->Names().Find(level, levelKeys[level], names[level])) continue;
+    // A missing name leaves its part empty.
+    LookupName(level, levelKeys[level], m_strNames[level]);
+    names[level] = m_strNames[level];
+  }
+  return names;
+}
+
+std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs) {
+  const std::uint32_t latKey = CoordinateKey(latitude);
+  const std::uint32_t lonKey = CoordinateKey(longitude);
+  if (elapsedMs != nullptr) *elapsedMs = 0;
+  std::optional<platform::Stopwatch> stopwatch;
+  if (elapsedMs != nullptr) stopwatch.emplace();
+
+  AddressKey keys;
+  constexpr std::uint32_t kNotIndexed = 0xFFFFFFFF;
+  std::uint32_t point = kNotIndexed;
+  const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
+  if (result == KAVREL_OK) {
+    // The index has the winner's names ready beside it.
+    NameTexts names;
+    if (point == kNotIndexed || !Index()->NamesOf(point, names)) names = LookupNames(keys);
+    JoinAddress(names, m_strSeparator, m_strAddress);
+  }
+  StoreElapsed(elapsedMs, stopwatch);
+  return result;
+}
+
+std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::u16string& address,
+                                            std::int32_t* elapsedMs) {
+  const std::int32_t result = ReverseGeocode(latitude, longitude, elapsedMs);
+  if (result == KAVREL_OK) address = m_strAddress;
+  return result;
 }
 
 }  // namespace kavrel

@@ -1,16 +1,19 @@
-// The process-wide engine: the open package, the search parameters and the
-// point list of the last search.
+// The process-wide engine behind the exported functions: the open package,
+// the search parameters and separator, the point list of the last search
+// and the text of the last lookup.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "address_key.h"
+#include "address_text.h"
 #include "kavrel/format/data_package.h"
-#include "kavrel/platform/text.h"
+#include "names.h"
+#include "point_list.h"
+#include "search.h"
 #include "search_index.h"
 
 namespace kavrel {
@@ -27,90 +30,88 @@ public:
   CkavrelcoreApp(const CkavrelcoreApp&) = delete;
   CkavrelcoreApp& operator=(const CkavrelcoreApp&) = delete;
 
-  // --- interface and state (engine_app.cpp) ---
+  // --- the exports' operations ---
 
   // Finds the package by the search order (as given, current directory,
   // program directory; a name with '/' is not searched further) and opens
-  // it. Null means "kavreldata.bin". Returns 0, KAVREL_E_NO_FILE, or Open's code.
+  // it. Null means "kavreldata.bin". Returns 0, KAVREL_E_NO_FILE, or Open's
+  // code.
   std::int32_t Initialize(const char16_t* dataFile);
-  // Closes the package; 0, or KAVREL_E_NOT_READY when not initialised.
+  // Closes the package; 0, or KAVREL_E_NOT_READY when not initialised. The
+  // search parameters, the separator and the entries in memory stay.
   std::int32_t Cleanup();
-  // Sets step, width and the band range; always 0.
+  // Sets the search parameters to StepParameters(step, width); always 0.
   std::int32_t SetStep(std::int32_t step, std::int32_t width);
   // Null means empty. Always 0.
   std::int32_t SetSeparator(const char16_t* separator);
   // Loads every entry, sets the preload bit and indexes the package for
-  // searching; 0, or KAVREL_E_NOT_READY when not initialised. When the index cannot be
-  // built, searches run on the point blocks as without it.
+  // searching; 0, or KAVREL_E_NOT_READY when not initialised. When the index
+  // cannot be built, searches run on the point blocks as without it.
   std::int32_t PreloadData();
-  bool IsPreloaded() const { return (m_nPreload & 1) != 0; }
-  // The index of the preloaded package, or null (not preloaded, the index
-  // could not be built, or the package changed since). Valid until the next
-  // Initialize, Cleanup or PreloadData.
-  const SearchIndex* Index() const { return IsPreloaded() ? m_index.get() : nullptr; }
-
-  // --- point and name blocks (point_list.cpp, names.cpp) ---
-
-  // Rebuilds the point list from the point blocks of the bands around
-  // latKey (m_nBandRange on each side, reset to 1 with step 100 and width
-  // 300 when it is 0 or less). Always 1. Throws std::bad_alloc when the
-  // arrays cannot be had.
-  int LoadPoints(std::uint32_t latKey);
-  // A band range below 1 (SetStep never called, or a step times width below
-  // 30000) gives step 100, width 300 and band range 1; every search starts
-  // with this.
-  void ApplySearchDefaults();
-  // Replaces the point arrays by `capacity` zeroed elements each; count 0.
-  void AllocatePoints(std::int32_t capacity);
-  // The name of `key` at `level` (0 P, 1 C, 2 S) in `name`; 0, or KAVREL_E_DECOMPRESSOR
-  // when there is none (then `name` is empty).
-  std::int32_t LookupName(int level, std::uint32_t key, std::u16string& name);
-
-  // --- search (search.cpp) ---
-
-  // Ring search around the keys; 0 with the winner's keys in `found`, or
-  // KAVREL_E_NOT_FOUND when no point qualifies. Preloaded, the index answers; otherwise
-  // (or where the index cannot follow the rules) the point list is loaded
-  // and searched, in one pass where the list allows it. When the index found
-  // the winner and `indexPoint` is given, it receives the winner's index
-  // there; otherwise it is left as it was.
-  std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
-                                std::uint32_t* indexPoint = nullptr);
-  // The whole lookup: keys, search, names joined by the separator. 0 with
-  // the text in `address`, or KAVREL_E_NOT_FOUND. When `elapsedMs` is given it receives
-  // the milliseconds taken (the search and the names, not any copy).
+  // The whole lookup: keys, search, names joined by the separator. 0 with the
+  // text in Address() (valid until the next lookup; a steady stream of
+  // lookups allocates nothing), or KAVREL_E_NOT_FOUND. When `elapsedMs` is
+  // given it receives the milliseconds taken.
+  std::int32_t ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs);
+  // The same, copying the text into `address`.
   std::int32_t ReverseGeocode(double latitude, double longitude, std::u16string& address,
                               std::int32_t* elapsedMs);
-  // The same, leaving the text in the engine's own buffer (valid until the
-  // next lookup), so that a steady stream of lookups allocates nothing.
-  std::int32_t ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs);
+
+  bool IsInitialized() const { return m_bInitialized; }
+  bool IsPreloaded() const { return (m_nPreload & 1) != 0; }
+  // The package path Initialize found; empty when not initialised.
+  const std::u16string& DataFile() const { return m_strDataFile; }
+  const std::u16string& Separator() const { return m_strSeparator; }
   const std::u16string& Address() const { return m_strAddress; }
 
-  // --- state ---
+  // --- the steps of a lookup ---
+
+  // The parameters as set; a search runs with EffectiveParameters of them.
+  const SearchParameters& Parameters() const { return m_parameters; }
+  // Sets the parameters as given, including values SetStep never gives.
+  void SetParameters(const SearchParameters& parameters) { m_parameters = parameters; }
+
+  // Rebuilds the point list (Points()) from the point blocks of the bands
+  // around latKey, with the effective band range. Always 1. Throws
+  // std::bad_alloc when the arrays cannot be had.
+  int LoadPoints(std::uint32_t latKey);
+  const PointList& Points() const { return m_points; }
+  // The name of `key` at `level` (0 P, 1 C, 2 S) in `name`; 0, or
+  // KAVREL_E_DECOMPRESSOR when there is none (then `name` is empty).
+  std::int32_t LookupName(int level, std::uint32_t key, std::u16string& name);
+  // Ring search around the keys; 0 with the winner's keys in `found`, or
+  // KAVREL_E_NOT_FOUND when no point qualifies. Preloaded, the index answers;
+  // otherwise (or where the index cannot follow the rules) the point list is
+  // loaded and searched. When the index found the winner and `indexPoint` is
+  // given, it receives the winner's index there; otherwise it is left as it
+  // was.
+  std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
+                                std::uint32_t* indexPoint = nullptr);
+
+  // The index of the preloaded package, or null (not preloaded, or the index
+  // could not be built). Valid until the next Initialize, Cleanup or
+  // PreloadData.
+  const SearchIndex* Index() const { return IsPreloaded() ? m_index.get() : nullptr; }
+  // The open package, for looking at its entries or loading them ahead.
+  const CDataPackage& Package() const { return m_package; }
+  CDataPackage& Package() { return m_package; }
+
+private:
+  // The names of `keys`: from the index where it knows them, else read from
+  // the name blocks into m_strNames.
+  NameTexts LookupNames(const AddressKey& keys);
+
   std::int32_t m_bInitialized = 0;
-  std::int32_t m_nPreload = 0;         // bit 0: PreloadData has run
+  std::int32_t m_nPreload = 0;  // bit 0: PreloadData has run
   std::u16string m_strDataFile;
   std::u16string m_strSeparator;
   CDataPackage m_package;
-  std::int32_t m_nStep = 0;
-  std::int32_t m_nWidth = 0;
-  std::int32_t m_nBandRange = 0;
-  std::int32_t m_nPointCount = 0;
-  std::vector<std::uint32_t> m_pLatitudes;
-  std::vector<std::uint32_t> m_pLongitudes;
-  std::vector<AddressKey> m_pAddressKeys;
-
-private:
-  // Appends the name of `key` at `level` to `address`: from the index when
-  // it knows it, else by LookupName.
-  void AppendName(int level, std::uint32_t key, std::u16string& address);
-
+  SearchParameters m_parameters;
+  PointList m_points;
   std::unique_ptr<const SearchIndex> m_index;
-  std::u16string m_strAddress;  // the text of the last lookup
-  std::u16string m_strName;     // LookupName's answer, reused
-  // Name texts are code page 932. The converter is opened at the first
-  // lookup and kept, so that a search does not reopen it for every name.
-  std::optional<platform::TextCodec> m_nameCodec;
+  NameReader m_names;
+  std::u16string m_strNames[3];  // names read from the blocks, reused
+  std::u16string m_strAddress;   // the text of the last lookup
 };
 
 }  // namespace kavrel

@@ -77,8 +77,8 @@ KAVREL_API int32_t PreloadData(void) {
 
 KAVREL_API int32_t GetDatafilename(kavrel_char* buffer, uint32_t* sizeInBytes) {
   if (sizeInBytes == nullptr) return KAVREL_E_ARGUMENT;
-  if (!g_engine.m_bInitialized) return KAVREL_E_NOT_READY;
-  const std::u16string& path = g_engine.m_strDataFile;
+  if (!g_engine.IsInitialized()) return KAVREL_E_NOT_READY;
+  const std::u16string& path = g_engine.DataFile();
   // 2n + 2 bytes for n characters and the terminator, in 64 bits so that no
   // path length can wrap it.
   const std::uint64_t needed = 2 * static_cast<std::uint64_t>(path.size()) + 2;

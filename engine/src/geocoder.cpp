@@ -10,6 +10,7 @@
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "point_list.h"
 #include "ring_search.h"
 #include "search.h"
 
@@ -17,41 +18,6 @@ namespace kavrel {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
-
-// The point list that LoadPoints builds from the package in memory: the
-// bands latKey + j * 10000 for j = -range..range (wrapping at 32 bits), each
-// through the entry its name finds, whole records in block order.
-struct PointList {
-  std::vector<std::uint32_t> latitudes;
-  std::vector<std::uint32_t> longitudes;
-  std::vector<AddressKey> keys;
-};
-
-PointList LoadedBands(const CDataPackage& package, std::uint32_t latKey, std::int64_t range) {
-  PointList list;
-  for (std::int64_t j = -range; j <= range; ++j) {
-    const std::uint32_t key = latKey + static_cast<std::uint32_t>(j * kBandHeight);
-    const std::int32_t index = package.FindFile(BuildPointBlockName(key));
-    if (index < 0) continue;
-    const CDataPackageFile& entry = package.File(index);
-    // An entry that did not load at opening cannot load later either.
-    if (entry.m_nState != CDataPackageFile::kLoaded || entry.m_pData == nullptr) continue;
-    const std::uint8_t* record = entry.m_pData.get();
-    for (std::int32_t r = 0; r < entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize);
-         ++r, record += kPointRecordSize) {
-      const PointRecord point = ReadPointRecord(record);
-      list.latitudes.push_back(point.latitude);
-      list.longitudes.push_back(point.longitude);
-      AddressKey keys;
-      keys.nPref = point.prefecture;
-      keys.nCity = point.city;
-      keys.nExtra = point.extra;
-      keys.nArea = point.area;
-      list.keys.push_back(keys);
-    }
-  }
-  return list;
-}
 
 }  // namespace
 
@@ -64,11 +30,9 @@ std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked) {
   if (given.mode != KAVREL_MODE_DESIGNED && given.mode != KAVREL_MODE_NEAREST) return KAVREL_INVALID_ARGUMENT;
   if (given.step < 0 || given.width < 0) return KAVREL_INVALID_ARGUMENT;
   checked.mode = given.mode;
-  // SetStep followed by a search, for positive arguments; a band range below
-  // 1 makes the search fall back to 100, 300 and 1.
-  SearchParameters parameters = StepParameters(given.step > 0 ? given.step : KAVREL_DEFAULT_STEP,
-                                               given.width > 0 ? given.width : KAVREL_DEFAULT_WIDTH);
-  if (parameters.bandRange <= 0) parameters = {100, 300, 1};
+  // SetStep followed by a search, for positive arguments.
+  const SearchParameters parameters = EffectiveParameters(StepParameters(
+      given.step > 0 ? given.step : KAVREL_DEFAULT_STEP, given.width > 0 ? given.width : KAVREL_DEFAULT_WIDTH));
   checked.step = parameters.step;
   checked.width = parameters.width;
   checked.bandRange = parameters.bandRange;
@@ -85,7 +49,7 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
   } else {
     return KAVREL_PACKAGE_NOT_FOUND;
   }
-  std::unique_ptr<Geocoder> opened(new Geocoder());
+  auto opened = std::make_unique<Geocoder>(OpenKey{});
   const std::int32_t result = opened->m_package.Open(file);
   if (result != 0) return result == KAVREL_E_FORMAT ? KAVREL_PACKAGE_DAMAGED : KAVREL_PACKAGE_NOT_FOUND;
   // As PreloadData: entries that do not load are left out.
@@ -118,12 +82,12 @@ bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const Lo
   }
   if (result.outcome == SearchResult::kNone) return false;
 
-  const PointList list = LoadedBands(m_package, latKey, query.bandRange);
+  PointList list;
+  GatherLoadedPoints(m_package, latKey, query.bandRange, list);
   // The search sets points aside by zeroing their longitudes, the winner's
   // too when step * width wraps; it works on a copy.
   std::vector<std::uint32_t> longitudes = list.longitudes;
-  const std::int32_t best = SearchPointList(static_cast<std::int32_t>(list.latitudes.size()),
-                                            list.latitudes.data(), longitudes.data(), latKey, lonKey,
+  const std::int32_t best = SearchPointList(list.count, list.latitudes.data(), longitudes.data(), latKey, lonKey,
                                             query.step, query.width);
   if (best < 0) return false;
   const auto i = static_cast<std::size_t>(best);

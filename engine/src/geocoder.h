@@ -36,7 +36,14 @@ std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked);
 void SetEmptyAnswer(kavrel_answer& answer);
 
 class Geocoder {
+  // Only Open makes a geocoder; this key lets it use make_unique.
+  struct OpenKey {
+    explicit OpenKey() = default;
+  };
+
 public:
+  explicit Geocoder(OpenKey) {}
+
   // Opens the package at the UTF-8 `path` (nullptr: the search order of
   // Initialize for "kavreldata.bin"), inflates it whole and builds the
   // indexes. Returns a kavrel.h result code; `geocoder` is set on success.
@@ -62,8 +69,6 @@ private:
     AddressKey keys;
     std::int64_t point = -1;
   };
-
-  Geocoder() = default;
 
   // The winner of the ring search that ReverseGeocoding runs after
   // SetStep(query.step, query.width) and PreloadData: from the index where it

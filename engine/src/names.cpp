@@ -1,34 +1,34 @@
-// Looking up the text of one address key in its name block.
+#include "names.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-#include "engine_app.h"
 #include "kavrel/format/blocks.h"
-#include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 
 namespace kavrel {
 
-std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16string& name) {
+std::int32_t NameReader::LookupName(CDataPackage& package, int level, std::uint32_t key, bool keepLoaded,
+                                    std::u16string& name) {
   constexpr std::int32_t kNoName = KAVREL_E_DECOMPRESSOR;
   name.clear();
   const std::u16string blockName = BuildNameBlockName(level, key);
-  if (m_package.LoadFile(blockName) != 0) return kNoName;
-  const std::int32_t index = m_package.FindFile(blockName);
+  if (package.LoadFile(blockName) != 0) return kNoName;
+  const std::int32_t index = package.FindFile(blockName);
   if (index < 0) return kNoName;
-  CDataPackageFile& block = m_package.File(index);
+  CDataPackageFile& block = package.File(index);
 
-  // The block is dropped again whatever the outcome, unless everything is
-  // meant to stay in memory.
+  // The block is dropped again whatever the outcome, unless it is meant to
+  // stay in memory.
   struct Release {
-    CkavrelcoreApp& app;
+    bool keep;
     CDataPackageFile& block;
     ~Release() {
-      if (!app.IsPreloaded() && block.m_nState == CDataPackageFile::kLoaded) block.ReleaseData();
+      if (!keep && block.m_nState == CDataPackageFile::kLoaded) block.ReleaseData();
     }
-  } release{*this, block};
+  } release{keepLoaded, block};
 
   const std::uint8_t* data = block.m_pData.get();
   if (data == nullptr || block.m_nSize <= 0) return kNoName;
@@ -40,13 +40,12 @@ std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16st
   while (const std::optional<NameRecordView> record = NextNameRecord(bytes, offset)) {
     if (record->key != key) continue;
     if (record->text.empty()) return kNoName;
-    if (!m_nameCodec) m_nameCodec.emplace(platform::Encoding::kCp932, platform::Encoding::kUtf16);
-    std::u16string text = platform::Utf16FromBytes(m_nameCodec->Convert(record->text));
-    // The text ends at its first null character, as a C string would.
+    if (!m_codec) m_codec.emplace(platform::Encoding::kCp932, platform::Encoding::kUtf16);
+    std::u16string text = platform::Utf16FromBytes(m_codec->Convert(record->text));
     const std::size_t end = text.find(u'\0');
     if (end != std::u16string::npos) text.resize(end);
     name = std::move(text);
-    return 0;
+    return KAVREL_OK;
   }
   return kNoName;
 }

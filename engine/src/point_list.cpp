@@ -1,5 +1,7 @@
 // Gathering the point blocks of the bands around a query into the flat,
 // latitude-ordered point list that the ring search works on.
+#include "point_list.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -7,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "engine_app.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/diagnostic.h"
 #include "kavrel/platform/text.h"
@@ -28,75 +29,35 @@ void ShowOverflow(std::int64_t index, std::int64_t capacity) {
   platform::ShowDiagnostic(text);
 }
 
-}  // namespace
-
-void CkavrelcoreApp::AllocatePoints(std::int32_t capacity) {
-  m_nPointCount = 0;
-  const std::size_t count = capacity > 0 ? static_cast<std::size_t>(capacity) : 0;
-  try {
-    // assign keeps the storage of the previous search when it is big enough,
-    // so a steady stream of searches allocates nothing.
-    m_pLatitudes.assign(count, 0);
-    m_pLongitudes.assign(count, 0);
-    m_pAddressKeys.assign(count, AddressKey{});
-  } catch (...) {
-    // Never leave arrays of different lengths behind.
-    m_pLatitudes = {};
-    m_pLongitudes = {};
-    m_pAddressKeys = {};
-    throw;
-  }
+// The key of band j around latKey, wrapping at 32 bits as band keys do.
+std::uint32_t BandKey(std::uint32_t latKey, std::int64_t j) {
+  return latKey + static_cast<std::uint32_t>(j * kBandHeight);
 }
 
-void CkavrelcoreApp::ApplySearchDefaults() {
-  // A band range below 1 would load only the query's own band; searches
-  // fall back to the defaults instead.
-  if (m_nBandRange <= 0) {
-    m_nStep = 100;
-    m_nWidth = 300;
-    m_nBandRange = 1;
-  }
+std::int64_t WholeRecords(const CDataPackageFile& block) {
+  return block.m_pData && block.m_nSize > 0 ? static_cast<std::int64_t>(block.m_nSize) / kPointRecordSize : 0;
 }
 
-int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
-  ApplySearchDefaults();
-  const std::int64_t range = m_nBandRange;
-
-  // Sizing pass: every band that loads brings its records plus one spare
-  // slot, so the filling pass can never run out of room.
-  std::vector<std::u16string> bands;
+// Sizes `list` for `blocks` (one spare slot each) and copies their whole
+// records in, in order. `done` is called with each block once it is copied.
+template <typename Block, typename Done>
+void Fill(const std::vector<Block*>& blocks, PointList& list, Done done) {
   std::int64_t capacity = 0;
-  for (std::int64_t j = -range; j <= range; ++j) {
-    // 32-bit wrap-around, as the band keys are defined.
-    const std::uint32_t key = latKey + static_cast<std::uint32_t>(j * kBandHeight);
-    std::u16string name = BuildPointBlockName(key);
-    if (m_package.LoadFile(name) != 0) continue;  // at sea, or outside the data
-    const std::int32_t index = m_package.FindFile(name);
-    const std::int32_t size = index >= 0 ? m_package.File(index).m_nSize : 0;
-    if (size % static_cast<std::int32_t>(kPointRecordSize) != 0) ShowSizeError(size, name);
-    capacity += size / static_cast<std::int32_t>(kPointRecordSize) + 1;
-    bands.push_back(std::move(name));
-  }
+  for (const Block* block : blocks) capacity += WholeRecords(*block) + 1;
   if (capacity > std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
-  AllocatePoints(static_cast<std::int32_t>(capacity));
+  list.Allocate(static_cast<std::int32_t>(capacity));
 
-  // Filling pass, bands in ascending order, so the list stays in ascending
-  // latitude.
   std::int64_t filled = 0;
   bool full = false;
-  for (const std::u16string& name : bands) {
-    const std::int32_t index = m_package.FindFile(name);
-    if (index < 0) continue;
-    CDataPackageFile& entry = m_package.File(index);
-    const std::uint8_t* record = entry.m_pData.get();
-    const std::int64_t records =
-        record && entry.m_nSize > 0 ? static_cast<std::int64_t>(entry.m_nSize) / kPointRecordSize : 0;
+  for (Block* block : blocks) {
+    const std::uint8_t* record = block->m_pData.get();
+    const std::int64_t records = WholeRecords(*block);
     for (std::int64_t r = 0; r < records && !full; ++r, record += kPointRecordSize) {
       const std::size_t i = static_cast<std::size_t>(filled);
       const PointRecord point = ReadPointRecord(record);
-      m_pLatitudes[i] = point.latitude;
-      m_pLongitudes[i] = point.longitude;
-      m_pAddressKeys[i] = AddressKeyOf(point);
+      list.latitudes[i] = point.latitude;
+      list.longitudes[i] = point.longitude;
+      list.keys[i] = AddressKeyOf(point);
       ++filled;
       // Unreachable with consistent blocks (one spare slot per band); the
       // rest is dropped rather than written past the arrays.
@@ -105,10 +66,58 @@ int CkavrelcoreApp::LoadPoints(std::uint32_t latKey) {
         full = true;
       }
     }
-    if (!IsPreloaded() && entry.m_nState == CDataPackageFile::kLoaded) entry.ReleaseData();
+    done(*block);
   }
-  m_nPointCount = static_cast<std::int32_t>(filled);
-  return 1;
+  list.count = static_cast<std::int32_t>(filled);
+}
+
+}  // namespace
+
+void PointList::Allocate(std::int32_t capacity) {
+  count = 0;
+  const std::size_t size = capacity > 0 ? static_cast<std::size_t>(capacity) : 0;
+  try {
+    latitudes.assign(size, 0);
+    longitudes.assign(size, 0);
+    keys.assign(size, AddressKey{});
+  } catch (...) {
+    // Never leave arrays of different lengths behind.
+    latitudes = {};
+    longitudes = {};
+    keys = {};
+    throw;
+  }
+}
+
+void LoadPointList(CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange, bool keepLoaded,
+                   PointList& list) {
+  // Every band is loaded before any is copied, as the sizes give the list's
+  // capacity.
+  std::vector<CDataPackageFile*> blocks;
+  for (std::int64_t j = -static_cast<std::int64_t>(bandRange); j <= bandRange; ++j) {
+    const std::u16string name = BuildPointBlockName(BandKey(latKey, j));
+    if (package.LoadFile(name) != 0) continue;  // at sea, or outside the data
+    const std::int32_t index = package.FindFile(name);
+    if (index < 0) continue;
+    CDataPackageFile& block = package.File(index);
+    if (block.m_nSize % static_cast<std::int32_t>(kPointRecordSize) != 0) ShowSizeError(block.m_nSize, name);
+    blocks.push_back(&block);
+  }
+  Fill(blocks, list, [keepLoaded](CDataPackageFile& block) {
+    if (!keepLoaded && block.m_nState == CDataPackageFile::kLoaded) block.ReleaseData();
+  });
+}
+
+void GatherLoadedPoints(const CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange,
+                        PointList& list) {
+  std::vector<const CDataPackageFile*> blocks;
+  for (std::int64_t j = -static_cast<std::int64_t>(bandRange); j <= bandRange; ++j) {
+    const std::int32_t index = package.FindFile(BuildPointBlockName(BandKey(latKey, j)));
+    if (index < 0) continue;
+    const CDataPackageFile& block = package.File(index);
+    if (block.m_nState == CDataPackageFile::kLoaded && block.m_pData) blocks.push_back(&block);
+  }
+  Fill(blocks, list, [](const CDataPackageFile&) {});
 }
 
 }  // namespace kavrel

@@ -1,4 +1,5 @@
-// Coordinate keys and the binary search over the point list.
+// Coordinate keys, the search parameters and the binary search over the
+// point list.
 #pragma once
 
 #include <cstdint>
@@ -12,13 +13,24 @@ std::uint32_t CoordinateKey(double degrees);
 // A microdegree key as decimal degrees: key / 1e6.
 inline double KeyDegrees(std::uint32_t key) { return key / 1e6; }
 
-// The step, width and band range that SetStep(step, width) sets.
+// The search parameters: the growth of the radius per ring and the number of
+// rings (both in microdegrees of longitude per ring and rings), and the
+// number of latitude bands loaded on each side of the query's band. All 0
+// until SetStep is called.
 struct SearchParameters {
-  std::int32_t step;
-  std::int32_t width;
-  std::int32_t bandRange;
+  std::int32_t step = 0;
+  std::int32_t width = 0;
+  std::int32_t bandRange = 0;
 };
+
+// The parameters that SetStep(step, width) sets.
 SearchParameters StepParameters(std::int32_t step, std::int32_t width);
+
+// The parameters a search runs with: `set` as it is, or step 100, width 300
+// and band range 1 when its band range is below 1 (SetStep never called, or
+// a step times width below 30000), since one band alone would miss points
+// just across its edge.
+SearchParameters EffectiveParameters(const SearchParameters& set);
 
 // Index in the ascending latitudes[0..n) of an exact match of key, or of the
 // last point probed by the binary search (just below or above the key);

@@ -106,19 +106,14 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
   }
 }
 
-bool SearchIndex::JoinAddress(std::uint32_t index, std::u16string_view separator, std::u16string& address) const {
+bool SearchIndex::NamesOf(std::uint32_t index, NameTexts& names) const {
   const PointEntry& entry = m_points[index];
-  const std::uint32_t names[] = {m_names.Slot(kLevelPref, entry.keys.nPref),
+  const std::uint32_t slots[] = {m_names.Slot(kLevelPref, entry.keys.nPref),
                                  m_names.Slot(kLevelCity, entry.keys.nCity), entry.areaName};
-  for (const std::uint32_t slot : names) {
+  for (const std::uint32_t slot : slots) {
     if (slot == NameTable::kUnknown) return false;
   }
-  address.clear();
-  address += m_names.Text(names[0]);
-  address += separator;
-  address += m_names.Text(names[1]);
-  address += separator;
-  address += m_names.Text(names[2]);
+  for (int level = kLevelPref; level <= kLevelArea; ++level) names[level] = m_names.Text(slots[level]);
   return true;
 }
 

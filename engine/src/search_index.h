@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "address_key.h"
+#include "address_text.h"
 #include "kavrel/format/data_package.h"
 #include "name_table.h"
 
@@ -75,10 +76,10 @@ public:
   const std::vector<std::uint32_t>& Longitudes() const { return m_longitudes; }
   const NameTable& Names() const { return m_names; }
 
-  // Sets `address` to the names of point `index` in [0, PointCount()) joined
-  // as P, separator, C, separator, S, as NameTable::Find gives them. False,
-  // leaving `address` as it was, when a name is not in the table.
-  bool JoinAddress(std::uint32_t index, std::u16string_view separator, std::u16string& address) const;
+  // Sets `names` to the three names of point `index` in [0, PointCount()),
+  // as NameTable::Find gives them. False, leaving `names` as they were, when
+  // a name is not in the table.
+  bool NamesOf(std::uint32_t index, NameTexts& names) const;
 
 private:
   friend SearchResult FindWinner(const SearchIndex& index, const SearchQuery& query);

@@ -90,9 +90,9 @@ TEST(EngineSetStep, StepWidthAndBandRange) {
   for (const Case& c : cases) {
     CkavrelcoreApp engine;
     EXPECT_EQ(engine.SetStep(c.step, c.width), KAVREL_OK);
-    EXPECT_EQ(engine.m_nStep, c.wantStep) << c.step << " x " << c.width;
-    EXPECT_EQ(engine.m_nWidth, c.wantWidth) << c.step << " x " << c.width;
-    EXPECT_EQ(engine.m_nBandRange, c.wantBands) << c.step << " x " << c.width;
+    EXPECT_EQ(engine.Parameters().step, c.wantStep) << c.step << " x " << c.width;
+    EXPECT_EQ(engine.Parameters().width, c.wantWidth) << c.step << " x " << c.width;
+    EXPECT_EQ(engine.Parameters().bandRange, c.wantBands) << c.step << " x " << c.width;
   }
 }
 
@@ -101,9 +101,9 @@ TEST(EngineSetSeparator, CopiesTheTextAndNullEmptiesIt) {
   std::u16string text = u" / ";
   EXPECT_EQ(engine.SetSeparator(text.c_str()), KAVREL_OK);
   text[1] = u'x';
-  EXPECT_EQ(engine.m_strSeparator, u" / ");
+  EXPECT_EQ(engine.Separator(), u" / ");
   EXPECT_EQ(engine.SetSeparator(nullptr), KAVREL_OK);
-  EXPECT_TRUE(engine.m_strSeparator.empty());
+  EXPECT_TRUE(engine.Separator().empty());
 }
 
 // Where Initialize finds the package. Each file placed holds one entry named
@@ -148,15 +148,15 @@ TEST(EngineInitialize, FindsThePackageInSearchOrder) {
               c.found == kNowhere ? KAVREL_E_NO_FILE : KAVREL_OK)
         << c.what;
     if (c.found == kNowhere) {
-      EXPECT_EQ(engine.m_bInitialized, 0) << c.what;
-      EXPECT_TRUE(engine.m_strDataFile.empty()) << c.what;
-      EXPECT_FALSE(engine.m_package.IsOpen()) << c.what;
+      EXPECT_EQ(engine.IsInitialized(), false) << c.what;
+      EXPECT_TRUE(engine.DataFile().empty()) << c.what;
+      EXPECT_FALSE(engine.Package().IsOpen()) << c.what;
       EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY) << c.what;
     } else {
-      EXPECT_EQ(engine.m_bInitialized, 1) << c.what;
-      EXPECT_EQ(engine.m_strDataFile, Wide(c.found == kAsGiven ? passed : beside->Folder() + "/" + name))
+      EXPECT_EQ(engine.IsInitialized(), true) << c.what;
+      EXPECT_EQ(engine.DataFile(), Wide(c.found == kAsGiven ? passed : beside->Folder() + "/" + name))
           << c.what;
-      EXPECT_EQ(engine.m_package.FindFile(c.found == kAsGiven ? u"current" : u"beside"), 0) << c.what;
+      EXPECT_EQ(engine.Package().FindFile(c.found == kAsGiven ? u"current" : u"beside"), 0) << c.what;
     }
   }
 }
@@ -167,10 +167,10 @@ TEST(EngineInitialize, AFailedSecondInitializeKeepsTheOpenPackage) {
   CkavrelcoreApp engine;
   ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
   EXPECT_EQ(engine.Initialize(Wide(dir / "missing.bin").c_str()), KAVREL_E_NO_FILE);
-  EXPECT_EQ(engine.m_bInitialized, 1);
-  EXPECT_TRUE(engine.m_strDataFile.empty());
-  EXPECT_TRUE(engine.m_package.IsOpen());
-  EXPECT_EQ(engine.m_package.LoadFile(u"entry"), KAVREL_OK);
+  EXPECT_EQ(engine.IsInitialized(), true);
+  EXPECT_TRUE(engine.DataFile().empty());
+  EXPECT_TRUE(engine.Package().IsOpen());
+  EXPECT_EQ(engine.Package().LoadFile(u"entry"), KAVREL_OK);
 }
 
 TEST(EngineInitialize, ASecondPackageWithoutCleanupIsRefused) {
@@ -182,8 +182,8 @@ TEST(EngineInitialize, ASecondPackageWithoutCleanupIsRefused) {
   EXPECT_EQ(engine.Initialize(Wide(dir / "2.bin").c_str()), KAVREL_E_ALREADY_OPEN);
   // The path names the new file; the package is still the first (as the
   // package's own tests show).
-  EXPECT_EQ(engine.m_strDataFile, Wide(dir / "2.bin"));
-  EXPECT_EQ(engine.m_package.FindFile(u"one"), 0);
+  EXPECT_EQ(engine.DataFile(), Wide(dir / "2.bin"));
+  EXPECT_EQ(engine.Package().FindFile(u"one"), 0);
 }
 
 TEST(EngineInitialize, ABadPackageStillInitialisesSoCleanupClosesIt) {
@@ -191,10 +191,10 @@ TEST(EngineInitialize, ABadPackageStillInitialisesSoCleanupClosesIt) {
   test::WriteBytes(dir / "bad.bin", "PK\x03\x04 not ours");
   CkavrelcoreApp engine;
   EXPECT_EQ(engine.Initialize(Wide(dir / "bad.bin").c_str()), KAVREL_E_FORMAT);
-  EXPECT_EQ(engine.m_bInitialized, 1);
-  EXPECT_TRUE(engine.m_package.IsOpen());
+  EXPECT_EQ(engine.IsInitialized(), true);
+  EXPECT_TRUE(engine.Package().IsOpen());
   EXPECT_EQ(engine.Cleanup(), KAVREL_OK);
-  EXPECT_FALSE(engine.m_package.IsOpen());
+  EXPECT_FALSE(engine.Package().IsOpen());
 }
 
 TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
@@ -206,18 +206,18 @@ TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
   ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
   ASSERT_EQ(engine.PreloadData(), KAVREL_OK);
   EXPECT_TRUE(engine.IsPreloaded());
-  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(engine.Package().File(0).m_nState, CDataPackageFile::kLoaded);
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_OK);
-  EXPECT_EQ(engine.m_bInitialized, 0);
+  EXPECT_EQ(engine.IsInitialized(), false);
   EXPECT_FALSE(engine.IsPreloaded());
-  EXPECT_TRUE(engine.m_strDataFile.empty());
-  EXPECT_FALSE(engine.m_package.IsOpen());
-  EXPECT_EQ(engine.m_nStep, 50);
-  EXPECT_EQ(engine.m_nWidth, 3000);
-  EXPECT_EQ(engine.m_nBandRange, 5);
-  EXPECT_EQ(engine.m_strSeparator, u"-");
-  EXPECT_EQ(engine.m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_TRUE(engine.DataFile().empty());
+  EXPECT_FALSE(engine.Package().IsOpen());
+  EXPECT_EQ(engine.Parameters().step, 50);
+  EXPECT_EQ(engine.Parameters().width, 3000);
+  EXPECT_EQ(engine.Parameters().bandRange, 5);
+  EXPECT_EQ(engine.Separator(), u"-");
+  EXPECT_EQ(engine.Package().File(0).m_nState, CDataPackageFile::kLoaded);
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
   EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);

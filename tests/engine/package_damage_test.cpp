@@ -98,12 +98,12 @@ std::int64_t Exercise(const std::u16string& path, bool preload) {
   if (preload) {
     engine.PreloadData();
   } else {
-    engine.m_package.LoadAll();
+    engine.Package().LoadAll();
   }
   for (const auto& place : kPlaces) engine.ReverseGeocode(place[0], place[1], address, nullptr);
   std::int64_t largest = 0;
-  for (std::int32_t i = 0; i < engine.m_package.FileCount(); ++i) {
-    largest = std::max<std::int64_t>(largest, engine.m_package.File(i).m_nSize);
+  for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) {
+    largest = std::max<std::int64_t>(largest, engine.Package().File(i).m_nSize);
   }
   return largest;
 }

@@ -2,22 +2,20 @@
 
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
+#include "kavrelcore.h"
 #include "ring_search.h"
 #include "search.h"
 
 namespace kavrel::test {
 
 std::ostream& operator<<(std::ostream& out, const Lookup& lookup) {
-  return out << "code " << lookup.code << " \"" << platform::Utf16ToUtf8(lookup.text) << "\" step "
-             << lookup.step << " width " << lookup.width << " bands " << lookup.bandRange;
+  return out << "code " << lookup.code << " \"" << platform::Utf16ToUtf8(lookup.text) << "\"";
 }
 
 namespace {
 
-void Parameters(const CkavrelcoreApp& engine, Lookup& lookup) {
-  lookup.step = engine.m_nStep;
-  lookup.width = engine.m_nWidth;
-  lookup.bandRange = engine.m_nBandRange;
+std::vector<std::uint32_t> Longitudes(const PointList& list) {
+  return {list.longitudes.begin(), list.longitudes.begin() + list.count};
 }
 
 }  // namespace
@@ -25,22 +23,23 @@ void Parameters(const CkavrelcoreApp& engine, Lookup& lookup) {
 Lookup DesignedLookup(CkavrelcoreApp& engine, double latitude, double longitude) {
   const std::uint32_t latKey = CoordinateKey(latitude);
   const std::uint32_t lonKey = CoordinateKey(longitude);
-  Lookup lookup;
+  const SearchParameters parameters = EffectiveParameters(engine.Parameters());
   engine.LoadPoints(latKey);
-  Parameters(engine, lookup);
-  const std::int32_t winner = RingSearch(engine.m_nPointCount, engine.m_pLatitudes.data(),
-                                         engine.m_pLongitudes.data(), latKey, lonKey, engine.m_nStep,
-                                         engine.m_nWidth);
+  PointList list = engine.Points();
+  Lookup lookup;
+  const std::int32_t winner = RingSearch(list.count, list.latitudes.data(), list.longitudes.data(), latKey,
+                                         lonKey, parameters.step, parameters.width);
+  lookup.longitudes = Longitudes(list);
   if (winner < 0) {
-    lookup.code = -1005;
+    lookup.code = KAVREL_E_NOT_FOUND;
     return lookup;
   }
-  const AddressKey keys = engine.m_pAddressKeys[static_cast<std::size_t>(winner)];
+  const AddressKey keys = list.keys[static_cast<std::size_t>(winner)];
   std::u16string name;
   engine.LookupName(kLevelPref, keys.nPref, name);
-  lookup.text = name + engine.m_strSeparator;
+  lookup.text = name + engine.Separator();
   engine.LookupName(kLevelCity, keys.nCity, name);
-  lookup.text += name + engine.m_strSeparator;
+  lookup.text += name + engine.Separator();
   engine.LookupName(kLevelArea, keys.nArea, name);
   lookup.text += name;
   return lookup;
@@ -49,7 +48,7 @@ Lookup DesignedLookup(CkavrelcoreApp& engine, double latitude, double longitude)
 Lookup EngineLookup(CkavrelcoreApp& engine, double latitude, double longitude) {
   Lookup lookup;
   lookup.code = engine.ReverseGeocode(latitude, longitude, lookup.text, nullptr);
-  Parameters(engine, lookup);
+  lookup.longitudes = Longitudes(engine.Points());
   return lookup;
 }
 

@@ -26,8 +26,8 @@ struct Coordinate {
 // Every address point of the package's point blocks, as keys.
 std::vector<std::pair<std::uint32_t, std::uint32_t>> PointKeys(CkavrelcoreApp& engine) {
   std::vector<std::pair<std::uint32_t, std::uint32_t>> keys;
-  for (std::int32_t i = 0; i < engine.m_package.FileCount(); ++i) {
-    const CDataPackageFile& block = engine.m_package.File(i);
+  for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) {
+    const CDataPackageFile& block = engine.Package().File(i);
     if (block.m_strName.rfind(u"/L", 0) != 0 || !block.m_pData) continue;
     const std::size_t size = static_cast<std::size_t>(block.m_nSize);
     for (std::size_t offset = 0; offset + kPointRecordSize <= size; offset += kPointRecordSize) {

@@ -93,7 +93,7 @@ TEST(FindNearestPoint, FollowsTheRingRules) {
   };
   for (const Case& c : cases) {
     TestEngine engine(PointPackage(c.points));
-    SetSearch(*engine, c.step, c.width, c.bandRange);
+    engine->SetParameters({c.step, c.width, c.bandRange});
     AddressKey found;
     found.nArea = 0;
     EXPECT_EQ(engine->FindNearestPoint(kLat, kLon, found), c.code) << c.what;
@@ -105,13 +105,33 @@ TEST(FindNearestPoint, SetsAsidePointsBeyondTheLastRing) {
   // Step 100, width 2: nothing farther than 200 can ever qualify.
   TestEngine engine(PointPackage(
       {{kLat, kLon + 150, 1, 1, 1}, {kLat + 1, kLon + 250, 1, 1, 2}, {kLat + 2, kLon - 200, 1, 1, 3}}));
-  SetSearch(*engine, 100, 2, 1);
+  engine->SetParameters({100, 2, 1});
   AddressKey found;
   ASSERT_EQ(engine->FindNearestPoint(kLat, kLon, found), 0);
   EXPECT_EQ(found.nArea, 1u);
-  EXPECT_EQ(engine->m_pLongitudes[0], kLon + 150);
-  EXPECT_EQ(engine->m_pLongitudes[1], 0u);
-  EXPECT_EQ(engine->m_pLongitudes[2], kLon - 200);  // at the limit: kept
+  EXPECT_EQ(engine->Points().longitudes[0], kLon + 150);
+  EXPECT_EQ(engine->Points().longitudes[1], 0u);
+  EXPECT_EQ(engine->Points().longitudes[2], kLon - 200);  // at the limit: kept
+}
+
+TEST(EffectiveParameters, ABandRangeBelowOneGivesTheDefaults) {
+  struct Case {
+    std::int32_t step, width;
+    std::int32_t wantStep, wantWidth, wantRange;
+  };
+  const Case cases[] = {
+      {100, 200, 100, 300, 1},   // product 20000: no band
+      {10, 100, 100, 300, 1},    // the 10 is lost
+      {100, -900, 100, 300, 1},  // a negative range
+      {100, 300, 100, 300, 1},   // exactly one band: kept as set
+      {50, 3000, 50, 3000, 5},
+  };
+  for (const Case& c : cases) {
+    const SearchParameters effective = EffectiveParameters(StepParameters(c.step, c.width));
+    EXPECT_EQ(effective.step, c.wantStep) << c.step << "x" << c.width;
+    EXPECT_EQ(effective.width, c.wantWidth) << c.step << "x" << c.width;
+    EXPECT_EQ(effective.bandRange, c.wantRange) << c.step << "x" << c.width;
+  }
 }
 
 TEST(FindNearestPoint, SmallStepTimesWidthSearchesWithTheDefaults) {
@@ -179,8 +199,8 @@ TEST(ReverseGeocode, PreloadKeepsEveryBlockAndOtherwiseNoBlockStays) {
       std::u16string address;
       ASSERT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
       EXPECT_EQ(address, u"東京都千代田区");
-      for (std::int32_t i = 0; i < engine->m_package.FileCount(); ++i) {
-        EXPECT_EQ(engine->m_package.File(i).m_nState == CDataPackageFile::kLoaded, preload)
+      for (std::int32_t i = 0; i < engine->Package().FileCount(); ++i) {
+        EXPECT_EQ(engine->Package().File(i).m_nState == CDataPackageFile::kLoaded, preload)
             << "preload " << preload << ", search " << search << ", entry " << i;
       }
     }

@@ -98,10 +98,4 @@ TestEngine::TestEngine(const pack::PackageWriter& writer) {
   EXPECT_EQ(m_engine.Initialize(Wide(path).c_str()), 0) << path;
 }
 
-void SetSearch(CkavrelcoreApp& engine, std::int32_t step, std::int32_t width, std::int32_t bandRange) {
-  engine.m_nStep = step;
-  engine.m_nWidth = width;
-  engine.m_nBandRange = bandRange;
-}
-
 }  // namespace kavrel::test

@@ -71,7 +71,4 @@ private:
   CkavrelcoreApp m_engine;
 };
 
-// Search parameters set directly, bypassing SetStep's own rules.
-void SetSearch(CkavrelcoreApp& engine, std::int32_t step, std::int32_t width, std::int32_t bandRange);
-
 }  // namespace kavrel::test

@@ -1,0 +1,42 @@
+// The point list: the points of the latitude bands around a query, gathered
+// from their point blocks into flat arrays in ascending latitude, as the ring
+// search reads them.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "address_key.h"
+#include "kavrel/format/data_package.h"
+
+namespace kavrel {
+
+struct PointList {
+  std::int32_t count = 0;  // points stored; the arrays hold spare slots beyond
+  std::vector<std::uint32_t> latitudes;
+  std::vector<std::uint32_t> longitudes;  // the search zeroes those it sets aside
+  std::vector<AddressKey> keys;
+
+  // Replaces the arrays by `capacity` zeroed elements each (none for a
+  // capacity of 0 or less); count 0. Keeps the storage when it is big enough,
+  // so that a steady stream of searches allocates nothing. Throws
+  // std::bad_alloc, leaving all three arrays empty.
+  void Allocate(std::int32_t capacity);
+};
+
+// Rebuilds `list` from the point blocks of the bands latKey + j * kBandHeight
+// for j = -bandRange..bandRange (32-bit wrap-around), in that order, loading
+// each block from `package` as needed and releasing it again unless
+// `keepLoaded`. Every band that loads brings its whole records in block order
+// and one spare slot. A block whose size is not a whole number of records
+// shows "size=N err NAME". Throws std::bad_alloc.
+void LoadPointList(CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange, bool keepLoaded,
+                   PointList& list);
+
+// The same list from the blocks already in memory, reading nothing and
+// changing nothing in `package`, so that any number of threads may share it;
+// a block not in memory is left out. No diagnostics.
+void GatherLoadedPoints(const CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange,
+                        PointList& list);
+
+}  // namespace kavrel
