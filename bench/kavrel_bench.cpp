@@ -9,49 +9,30 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <random>
 #include <string>
 #include <vector>
 
-#include "kavrel/format/data_package.h"
+#include "bench_support.h"
 #include "kavrel.h"
 #include "kavrel/platform/files.h"
-#include "kavrel/platform/text.h"
-#include "search.h"
-#include "search_index.h"
 
 namespace {
 
 constexpr std::size_t kSingleCount = 10000;
 constexpr std::size_t kManyCount = 1000000;
-constexpr std::uint32_t kSeed = 20240607;
-// About 330 m of latitude; a little less of longitude.
-constexpr double kJitterDegrees = 0.003;
 
+// The sample as kavrel_lookup_many takes it: latitudes and longitudes apart.
 struct Coordinates {
   std::vector<double> latitudes;
   std::vector<double> longitudes;
 };
 
-// `count` coordinates, each a point of the package moved by up to
-// kJitterDegrees each way; the same for every run.
-Coordinates SampleNear(const std::string& path, std::size_t count) {
-  kavrel::CDataPackage package;
+Coordinates SplitSample(const std::vector<kavrel::bench::Coordinate>& points, std::size_t count) {
   Coordinates sample;
-  if (package.Open(kavrel::platform::Utf8ToUtf16(path)) != 0) return sample;
-  package.LoadAll();
-  const kavrel::SearchIndex points(package);
-  if (points.PointCount() == 0) return sample;
-  std::mt19937 random(kSeed);
-  std::uniform_int_distribution<std::size_t> pick(0, points.PointCount() - 1);
-  std::uniform_real_distribution<double> jitter(-kJitterDegrees, kJitterDegrees);
-  for (std::size_t i = 0; i < count; ++i) {
-    const std::size_t p = pick(random);
-    const double dLat = jitter(random);
-    const double dLon = jitter(random);
-    sample.latitudes.push_back(kavrel::KeyDegrees(points.Latitudes()[p]) + dLat);
-    sample.longitudes.push_back(kavrel::KeyDegrees(points.Longitudes()[p]) + dLon);
+  if (points.empty()) return sample;
+  for (const kavrel::bench::Coordinate& c : kavrel::bench::SampleNear(points, count)) {
+    sample.latitudes.push_back(c.latitude);
+    sample.longitudes.push_back(c.longitude);
   }
   return sample;
 }
@@ -91,15 +72,15 @@ void TimeLookupMany(benchmark::State& state, const kavrel_geocoder* handle, cons
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  const char* fromEnvironment = std::getenv("KAVREL_PACKAGE");
-  const std::string path = argc > 1 ? argv[1] : fromEnvironment ? fromEnvironment : KAVREL_NATIONAL_PACKAGE;
+  const std::string path = kavrel::bench::PackagePath(argc, argv);
   kavrel_geocoder* handle = nullptr;
   if (!kavrel::platform::FileExists(path) || kavrel_open(path.c_str(), &handle) != KAVREL_SUCCESS) {
     std::fprintf(stderr, "cannot open a package at %s (give its path or set KAVREL_PACKAGE)\n", path.c_str());
     return 1;
   }
-  const Coordinates single = SampleNear(path, kSingleCount);
-  const Coordinates many = SampleNear(path, kManyCount);
+  const std::vector<kavrel::bench::Coordinate> points = kavrel::bench::PackagePoints(path);
+  const Coordinates single = SplitSample(points, kSingleCount);
+  const Coordinates many = SplitSample(points, kManyCount);
   benchmark::RegisterBenchmark("kavrel_lookup", [&](benchmark::State& state) { TimeLookup(state, handle, single); })
       ->ArgNames({"mode"})
       ->Arg(KAVREL_MODE_DESIGNED)

@@ -10,15 +10,10 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
-#include <fstream>
-#include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "kavrel/format/blocks.h"
-#include "kavrel/format/data_package.h"
+#include "bench_support.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
@@ -26,66 +21,7 @@
 namespace {
 
 constexpr std::size_t kCoordinateCount = 10000;
-constexpr std::uint32_t kSeed = 20240607;
-// About 330 m of latitude; a little less of longitude.
-constexpr double kJitterDegrees = 0.003;
-
-struct Coordinate {
-  double latitude;
-  double longitude;
-};
-
-// Every address point of the package's point blocks, in degrees.
-std::vector<Coordinate> PackagePoints(const std::string& path) {
-  kavrel::CDataPackage package;
-  std::vector<Coordinate> points;
-  if (package.Open(kavrel::platform::Utf8ToUtf16(path)) != 0) return points;
-  for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string name = package.File(i).m_strName;
-    if (name.rfind(u"/L", 0) != 0 || package.LoadFile(name) != 0) continue;
-    const kavrel::CDataPackageFile& block = package.File(package.FindFile(name));
-    constexpr std::int32_t kRecord = kavrel::kPointRecordSize;
-    for (std::int32_t offset = 0; block.m_pData && offset + kRecord <= block.m_nSize; offset += kRecord) {
-      const kavrel::PointRecord point = kavrel::ReadPointRecord(block.m_pData.get() + offset);
-      points.push_back({point.latitude / 1e6, point.longitude / 1e6});
-    }
-    package.UnloadFile(name);
-  }
-  return points;
-}
-
-// A fixed sample of points, each moved by up to kJitterDegrees each way.
-std::vector<Coordinate> SampleNear(const std::vector<Coordinate>& points) {
-  std::mt19937 random(kSeed);
-  std::uniform_int_distribution<std::size_t> pick(0, points.size() - 1);
-  std::uniform_real_distribution<double> jitter(-kJitterDegrees, kJitterDegrees);
-  std::vector<Coordinate> sample;
-  sample.reserve(kCoordinateCount);
-  for (std::size_t i = 0; i < kCoordinateCount; ++i) {
-    const Coordinate& town = points[pick(random)];
-    // Drawn in a fixed order, so the set does not depend on the compiler's
-    // order of evaluating arguments.
-    const double dLat = jitter(random);
-    const double dLon = jitter(random);
-    sample.push_back({town.latitude + dLat, town.longitude + dLon});
-  }
-  return sample;
-}
-
-// Resident memory of this process in MiB, from /proc/self/status (0 where
-// that is not available).
-double ResidentMiB() {
-  std::ifstream status("/proc/self/status");
-  std::string field;
-  while (status >> field) {
-    if (field == "VmRSS:") {
-      double kilobytes = 0;
-      status >> kilobytes;
-      return kilobytes / 1024.0;
-    }
-  }
-  return 0;
-}
+using kavrel::bench::Coordinate;
 
 // Opens the package afresh: an open replaces the directory, so nothing stays
 // in memory from an earlier run.
@@ -111,7 +47,7 @@ void TimePreloadData(benchmark::State& state, const std::string& packagePath, do
     PreloadData();
   }
   state.counters["rss_start_MiB"] = startMiB;
-  state.counters["rss_preloaded_MiB"] = ResidentMiB();
+  state.counters["rss_preloaded_MiB"] = kavrel::bench::MemoryMiB("VmRSS");
   Cleanup();
 }
 
@@ -172,11 +108,9 @@ void TimeOneShotLookup(benchmark::State& state, const std::string& packagePath,
 }  // namespace
 
 int main(int argc, char** argv) {
-  const double startMiB = ResidentMiB();
+  const double startMiB = kavrel::bench::MemoryMiB("VmRSS");
   benchmark::Initialize(&argc, argv);
-  const char* fromEnvironment = std::getenv("KAVREL_PACKAGE");
-  const std::string packagePath =
-      argc > 1 ? argv[1] : fromEnvironment ? fromEnvironment : KAVREL_NATIONAL_PACKAGE;
+  const std::string packagePath = kavrel::bench::PackagePath(argc, argv);
   if (!kavrel::platform::FileExists(packagePath)) {
     std::fprintf(stderr, "no package at %s (give its path or set KAVREL_PACKAGE)\n", packagePath.c_str());
     return 1;
@@ -193,8 +127,8 @@ int main(int argc, char** argv) {
   std::vector<Coordinate> coordinates;
   auto sample = [&]() -> const std::vector<Coordinate>& {
     if (coordinates.empty()) {
-      const std::vector<Coordinate> points = PackagePoints(packagePath);
-      if (!points.empty()) coordinates = SampleNear(points);
+      const std::vector<Coordinate> points = kavrel::bench::PackagePoints(packagePath);
+      if (!points.empty()) coordinates = kavrel::bench::SampleNear(points, kCoordinateCount);
     }
     return coordinates;
   };
