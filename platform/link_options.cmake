@@ -21,9 +21,12 @@ endfunction()
 function(kavrel_find_libraries_beside_program target)
   if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
     # RUNPATH (not RPATH): LD_LIBRARY_PATH still comes first.
+    # The same path in the build and the install tree, written at link time:
+    # no padding for a later rewrite, whose empty entry would make the loader
+    # search the current folder.
     set_target_properties(${target} PROPERTIES
-      BUILD_RPATH "\$ORIGIN:\$ORIGIN/../lib"
-      INSTALL_RPATH "\$ORIGIN:\$ORIGIN/../lib")
+      BUILD_WITH_INSTALL_RPATH ON
+      INSTALL_RPATH "\$ORIGIN;\$ORIGIN/../lib")
     target_link_options(${target} PRIVATE -Wl,--enable-new-dtags)
   else()
     message(FATAL_ERROR

@@ -35,6 +35,20 @@ if(NOT differ EQUAL 0)
   message(FATAL_ERROR "the installed attribution differs from ${ATTRIBUTION}")
 endif()
 
+# The program, built or installed, searches for libraries beside itself and
+# in ../lib, never in the folder it is run from: a damaged C++ runtime there
+# must not be loaded.
+file(MAKE_DIRECTORY "${PREFIX}/untrusted")
+file(WRITE "${PREFIX}/untrusted/libstdc++.so.6" "not a library")
+foreach(program "${BUILD}/bin/kavrel" "${PREFIX}/bin/kavrel")
+  execute_process(COMMAND "${program}" /lat 35.681236 /lon 139.767125
+                  WORKING_DIRECTORY "${PREFIX}/untrusted" OUTPUT_VARIABLE address ERROR_VARIABLE errors
+                  RESULT_VARIABLE result)
+  if(NOT result EQUAL 0 OR NOT address MATCHES "^東京都千代田区")
+    message(FATAL_ERROR "${program} run from a folder with a damaged libstdc++: status ${result}, \"${address}\" ${errors}")
+  endif()
+endforeach()
+
 # Tokyo Station, and a point near Nerima station that only the national
 # package answers right.
 foreach(lookup "35.681236;139.767125;^東京都千代田区丸の内一丁目$" "35.7376;139.6542;^東京都練馬区")
