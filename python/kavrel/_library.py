@@ -4,7 +4,8 @@ import ctypes
 import os
 from pathlib import Path
 
-LIBRARY_NAME = "libkavrelcore.so.1"
+from ._build import LIBRARY_NAME
+
 PACKAGE_NAME = "kavreldata.bin"
 
 # Result codes and modes of kavrel.h.
