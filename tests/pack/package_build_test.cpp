@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "kavrel/platform/text.h"
-#include "kavrelcore.h"
 #include "pack_error.h"
 #include "pack_test_helpers.h"
 #include "package_build.h"
@@ -164,17 +163,6 @@ TEST(PackageBuild, AttributionIsALastStoredEntry) {
     EXPECT_NE(std::string(error.what()).find("attribution is not valid UTF-8"), std::string::npos) << error.what();
   }
   EXPECT_EQ(Files(dir), (std::vector<std::string>{"out.bin", "towns.csv"}));
-}
-
-TEST(DefaultPackage, AnswersTokyoStation) {
-  const std::u16string path = platform::Utf8ToUtf16(kavrel::test::OutputDir() + "/kavreldata.bin");
-  ASSERT_EQ(Initialize(reinterpret_cast<const kavrel_char*>(path.c_str())), 0);
-  SetSeparator(nullptr);
-  kavrel_char buffer[512] = {};
-  std::uint32_t length = 512;
-  EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer, &length, nullptr), 0);
-  EXPECT_EQ(std::u16string(reinterpret_cast<const char16_t*>(buffer)), u"東京都千代田区丸の内一丁目");
-  Cleanup();
 }
 
 // Each bad input names its line (0: none), and no package (and no temporary

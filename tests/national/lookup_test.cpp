@@ -78,5 +78,18 @@ TEST_F(NationalPackage, OpenSeaFindsNothing) {
   }
 }
 
+// The default package, beside the programs, with the default search.
+TEST(DefaultPackage, AnswersTokyoStation) {
+  KAVREL_REQUIRE_NATIONAL_PACKAGE();
+  const std::u16string path = platform::Utf8ToUtf16(OutputDir() + "/kavreldata.bin");
+  ASSERT_EQ(Initialize(path.c_str()), 0);
+  SetSeparator(nullptr);
+  char16_t buffer[512] = {};
+  std::uint32_t length = 512;
+  EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer, &length, nullptr), 0);
+  EXPECT_EQ(std::u16string(buffer), u"東京都千代田区丸の内一丁目");
+  Cleanup();
+}
+
 }  // namespace
 }  // namespace kavrel::test
