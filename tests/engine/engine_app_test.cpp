@@ -1,16 +1,21 @@
 // The engine state: where the package is found, initialise and clean up,
-// search parameters, separator and preloading.
+// search parameters, separator and preloading; one lookup through it, its
+// names joined, its blocks kept or dropped.
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "package_writer.h"
+#include "test_packages.h"
 #include "test_support.h"
 
 namespace kavrel {
@@ -18,6 +23,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
+using test::NameBlock;
+using test::PointBlock;
+using test::PointPackage;
+using test::TestEngine;
 using test::Wide;
 
 // Runs the test from another current folder and comes back.
@@ -221,6 +230,74 @@ TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
   EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
+}
+
+// Tokyo Station.
+constexpr std::uint32_t kLat = 35681236;
+constexpr std::uint32_t kLon = 139767125;
+
+// One point with P 13, C 101, S 1234, and the names the test asks for.
+pack::PackageWriter AddressPackage(bool pref, bool city, bool areaKey, bool areaBlock) {
+  pack::PackageWriter writer = PointPackage({{kLat, kLon, 13, 101, 1234}});
+  writer.Add("/P/000000.gzbin", NameBlock({{1, u"北海道"}, {pref ? 13 : 14, u"東京都"}}));
+  writer.Add("/C/000000.gzbin", NameBlock({{city ? 101 : 100, u"千代田区"}}));
+  if (areaBlock) writer.Add("/S/001000.gzbin", NameBlock({{areaKey ? 1234 : 1235, u"丸の内一丁目"}}));
+  return writer;
+}
+
+TEST(ReverseGeocode, JoinsTheThreeNamesWithTheSeparatorAndAMissingNameLeavesItsPartEmpty) {
+  struct Case {
+    const char16_t* separator;  // null: SetSeparator never called
+    bool pref, city, areaKey, areaBlock;
+    std::u16string address;
+  };
+  const Case cases[] = {
+      {nullptr, true, true, true, true, u"東京都千代田区丸の内一丁目"},
+      {u",", true, true, true, true, u"東京都,千代田区,丸の内一丁目"},
+      {u" / ", true, true, true, true, u"東京都 / 千代田区 / 丸の内一丁目"},
+      {u",", false, true, true, true, u",千代田区,丸の内一丁目"},
+      {u",", true, false, true, true, u"東京都,,丸の内一丁目"},
+      {u",", true, true, false, true, u"東京都,千代田区,"},
+      {u",", true, true, true, false, u"東京都,千代田区,"},
+      {u",", false, false, false, false, u",,"},
+  };
+  for (const Case& c : cases) {
+    TestEngine engine(AddressPackage(c.pref, c.city, c.areaKey, c.areaBlock));
+    if (c.separator != nullptr) engine->SetSeparator(c.separator);
+    std::u16string address;
+    EXPECT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0) << "row " << &c - cases;
+    EXPECT_EQ(address, c.address) << "row " << &c - cases;
+  }
+}
+
+TEST(ReverseGeocode, BeforeInitializeFindsNothing) {
+  CkavrelcoreApp engine;
+  std::u16string address;
+  EXPECT_EQ(engine.ReverseGeocode(35.681236, 139.767125, address, nullptr), -1005);
+}
+
+TEST(ReverseGeocode, PreloadKeepsEveryBlockAndOtherwiseNoBlockStays) {
+  // The S block is there but lacks the point's key: a name lookup that finds
+  // nothing must drop its block too.
+  pack::PackageWriter writer = AddressPackage(true, true, false, true);
+  for (std::uint32_t band : {kLat - 10000, kLat + 10000, kLat + 50000}) {
+    writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(band)), PointBlock({{BandOf(band) + 1, kLon + 7}}));
+  }
+  for (const bool preload : {false, true}) {
+    TestEngine engine(writer);
+    if (preload) {
+      ASSERT_EQ(engine->PreloadData(), 0);
+    }
+    for (int search = 0; search < 2; ++search) {
+      std::u16string address;
+      ASSERT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
+      EXPECT_EQ(address, u"東京都千代田区");
+      for (std::int32_t i = 0; i < engine->Package().FileCount(); ++i) {
+        EXPECT_EQ(engine->Package().File(i).m_nState == CDataPackageFile::kLoaded, preload)
+            << "preload " << preload << ", search " << search << ", entry " << i;
+      }
+    }
+  }
 }
 
 }  // namespace

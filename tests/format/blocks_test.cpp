@@ -73,5 +73,13 @@ TEST(BlockNames, NameBlockHoldsItsLevelAndThousandOfKeys) {
   }
 }
 
+TEST(PointRecord, FifteenLittleEndianBytes) {
+  std::string block;
+  AppendPointRecord(block, PointRecord{0x04030201u, 0x08070605u, 0x09, 0x0B0A, 0x0C, 0x0F0E0Du});
+  EXPECT_EQ(block, std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F", 15));
+  const PointRecord back = ReadPointRecord(reinterpret_cast<const unsigned char*>(block.data()));
+  EXPECT_EQ(back, (PointRecord{0x04030201u, 0x08070605u, 0x09, 0x0B0A, 0x0C, 0x0F0E0Du}));
+}
+
 }  // namespace
 }  // namespace kavrel

@@ -1,14 +1,12 @@
-// Reading the input: CSV lines, files plain and compressed, names in code
-// page 932, key numbering and the microdegree rounding.
+// Reading the input: CSV lines, files plain and compressed.
+#include "address_csv.h"
+
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <string>
 #include <vector>
 
-#include "address_csv.h"
-#include "address_keys.h"
-#include "block_codec.h"
 #include "pack_error.h"
 #include "test_packages.h"
 #include "test_support.h"
@@ -172,106 +170,6 @@ TEST(AddressCsvReader, LineEndsAnywhereInLongLinesAndAcrossReads) {
     // end blank lines.
     EXPECT_EQ(rows[1].line, 2 + lineFeeds + 1) << compressed;
     EXPECT_EQ(rows[3].line, rows[2].line + 2) << compressed;  // "\n\r" is two line ends
-  }
-}
-
-std::string Repeat(const std::string& text, int times) {
-  std::string out;
-  for (int i = 0; i < times; ++i) out += text;
-  return out;
-}
-
-TEST(EncodeName, CodePage932TextOrTheReason) {
-  const struct { std::string utf8; bool ok; std::string cp932OrReason; } cases[] = {
-      {"東京都", true, "\x93\x8C\x8B\x9E\x93\x73"},
-      {"ABC", true, "ABC"},
-      {"ｶﾅ", true, "\xB6\xC5"},                        // half-width katakana: one byte each
-      {"①", true, "\x87\x40"},                          // an NEC special character
-      {"町?", true, "\x92\xAC?"},                        // a '?' of its own is kept
-      {"\xE3\x80\x9C", true, "\x81\x60"},                // WAVE DASH, stored as FULLWIDTH TILDE
-      {"", false, "is empty"},
-      {"\xFF", false, "not valid UTF-8"},
-      {"서울", false, "cannot hold"},
-      {"町\xF0\x9F\x98\x80", false, "cannot hold"},      // an emoji
-      {"\xEF\xBF\xBD", false, "cannot hold"},            // U+FFFD itself
-      {std::string(255, 'a'), true, std::string(255, 'a')},
-      {std::string(256, 'a'), false, "256 bytes"},
-      // 3 bytes each in UTF-8, 2 in code page 932: the limit counts the latter.
-      {Repeat("町", 127), true, Repeat("\x92\xAC", 127)},
-      {Repeat("町", 128), false, "256 bytes"},
-  };
-  for (const auto& c : cases) {
-    std::string text;
-    std::string error;
-    ASSERT_EQ(EncodeName(c.utf8, text, error), c.ok) << c.utf8 << ": " << error;
-    if (c.ok) {
-      EXPECT_EQ(text, c.cp932OrReason) << c.utf8;
-    } else {
-      EXPECT_NE(error.find(c.cp932OrReason), std::string::npos) << c.utf8 << ": " << error;
-    }
-  }
-}
-
-TEST(KeyTable, KeysFromOneInOrderOfFirstAppearanceUpToTheLimit) {
-  KeyTable table(3);
-  EXPECT_EQ(table.Find("b"), 0u);
-  EXPECT_EQ(table.Add("b", "B"), 1u);
-  EXPECT_EQ(table.Add("a", "A"), 2u);
-  EXPECT_EQ(table.Find("b"), 1u);
-  EXPECT_EQ(table.Find("a"), 2u);
-  EXPECT_EQ(table.Add("c", "C"), 3u);
-  EXPECT_EQ(table.Add("d", "D"), 0u);  // full: the level has no key 4
-  EXPECT_EQ(table.Find("d"), 0u);
-  EXPECT_EQ(table.Count(), 3u);
-  EXPECT_EQ(table.Texts(), (std::vector<std::string>{"B", "A", "C"}));
-}
-
-TEST(MicrodegreeKey, RoundsToTheNearestMicrodegree) {
-  const struct { double degrees; std::uint32_t key; } cases[] = {
-      {35.681236, 35681236u},   // truncation would give 35681235
-      {139.767125, 139767125u},
-      {35.6799996, 35680000u},
-      {35.6800004, 35680000u},
-      {35.0000005, 35000001u},  // halfway rounds away from zero
-      {0.0, 0u},
-      {180.0, 180000000u},
-      {-0.000001, 0xFFFFFFFFu},  // wraps around as the engine's conversion does
-      {-33.868820, static_cast<std::uint32_t>(-33868820)},
-  };
-  for (const auto& c : cases) EXPECT_EQ(MicrodegreeKey(c.degrees), c.key) << c.degrees;
-  // Every six-decimal value keeps its digits.
-  for (std::uint32_t micro = 35600000; micro < 35700000; micro += 7) {
-    EXPECT_EQ(MicrodegreeKey(std::stod("35." + std::to_string(micro).substr(2))), micro);
-  }
-}
-
-TEST(PointRecord, FifteenLittleEndianBytes) {
-  std::string block;
-  AppendPointRecord(block, PointRecord{0x04030201u, 0x08070605u, 0x09, 0x0B0A, 0x0C, 0x0F0E0Du});
-  EXPECT_EQ(block, std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0A\x0B\x0C\x0D\x0E\x0F", 15));
-  const PointRecord back = ReadPointRecord(reinterpret_cast<const unsigned char*>(block.data()));
-  EXPECT_EQ(back, (PointRecord{0x04030201u, 0x08070605u, 0x09, 0x0B0A, 0x0C, 0x0F0E0Du}));
-}
-
-TEST(NameBlock, RecordsReadBackAndATruncatedOneStopsTheScan) {
-  std::string block;
-  AppendNameRecord(block, 1, "ab");
-  AppendNameRecord(block, 70000, "");
-  AppendNameRecord(block, 0x01020304u, "xyz");
-  EXPECT_EQ(block.substr(0, 7), std::string("\x01\x00\x00\x00\x02" "ab", 7));
-  bool complete = false;
-  std::vector<NameRecord> records = ReadNameBlock(block, complete);
-  EXPECT_TRUE(complete);
-  ASSERT_EQ(records.size(), 3u);
-  EXPECT_EQ(records[1].key, 70000u);
-  EXPECT_EQ(records[1].text, "");
-  EXPECT_EQ(records[2].key, 0x01020304u);
-  EXPECT_EQ(records[2].text, "xyz");
-
-  for (std::size_t cut = 1; cut < 8; ++cut) {
-    records = ReadNameBlock(std::string_view(block).substr(0, block.size() - cut), complete);
-    EXPECT_FALSE(complete) << cut;
-    EXPECT_EQ(records.size(), 2u) << cut;
   }
 }
 

@@ -1,16 +1,11 @@
-// The string table, the filling of its format texts, and the console writer.
-#include <fcntl.h>
-#include <unistd.h>
+// Filling the string table's format texts.
+#include "message_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "app.h"
-#include "console_output.h"
-#include "message_format.h"
 #include "resources/messages.h"
-#include "test_support.h"
 
 namespace kavrel::console {
 namespace {
@@ -46,44 +41,6 @@ TEST(FormatMessageText, FillsPlaceholdersInOrder) {
 TEST(StringTable, ParameterFailureTextAndUnknownIds) {
   EXPECT_EQ(LoadMessage(kMsgParameterFailed), u"パラメータを設定できませんでした");
   EXPECT_EQ(LoadMessage(1), u"");
-}
-
-TEST(GetFileNamePart, TakesThePartAfterTheLastSlash) {
-  struct Case {
-    std::u16string_view path;
-    std::u16string_view name;
-  };
-  const Case cases[] = {
-      {u"/usr/local/bin/kavrel", u"kavrel"}, {u"kavrel", u"kavrel"}, {u"/kavrel", u"kavrel"},
-      {u"/opt/kavrel/", u""},                {u"", u""},              {u"a\\b", u"a\\b"},
-  };
-  for (const Case& c : cases) EXPECT_EQ(GetFileNamePart(c.path), c.name) << Narrow(c.path);
-}
-
-TEST(WriteAnsiText, WritesConsoleBytesAndNothingElse) {
-  test::TempDir dir;
-  const std::string path = dir / "out.txt";
-  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  ASSERT_GE(fd, 0);
-  // The tests run in the C locale, whose console codeset is UTF-8.
-  EXPECT_EQ(WriteAnsiText(fd, u"東京"), 6);
-  EXPECT_EQ(WriteAnsiText(fd, u""), 0);
-  EXPECT_EQ(WriteAnsiText(-1, u"lost"), 0);
-  CConsoleOutput out{fd};
-  EXPECT_EQ(out.Write(u"\r\n"), 2);
-  EXPECT_EQ(out.status, 0);
-  ::close(fd);
-  EXPECT_EQ(test::ReadBytes(path), "\xE6\x9D\xB1\xE4\xBA\xAC\r\n");
-
-  // A write that fails is not reported beyond its count.
-  const int readOnly = ::open(path.c_str(), O_RDONLY);
-  ASSERT_GE(readOnly, 0);
-  EXPECT_EQ(WriteAnsiText(readOnly, u"text"), 0);
-  ::close(readOnly);
-
-  CConsoleOutput none{kInvalidHandle};
-  EXPECT_EQ(none.Write(u"text"), 0);
-  EXPECT_EQ(none.status, 2);
 }
 
 }  // namespace
