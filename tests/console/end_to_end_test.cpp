@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,29 +15,10 @@
 namespace kavrel::test {
 namespace {
 
-const std::string kVersionText =
-    "norvane reverse geocoder version 1.1\r\nCopyright (C) 2026 norvane\r\n\r\n";
-const std::string kArgumentError = kVersionText + "引数または設定に誤りがあります\r\n\r\n";
 const std::string kEngineFailed = "エンジンの初期化に失敗しました";
-const std::string kStarted = "変換処理を開始しました\r\n";
 const std::string kFinished = "変換処理を終了しました\r\n";
-const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
 
-class KavrelProgram : public ::testing::Test {
-protected:
-  static void SetUpTestSuite() { s_folder = std::make_unique<ProgramFolder>(true, true); }
-  static void TearDownTestSuite() { s_folder.reset(); }
-
-  ProcessResult Run(const std::vector<std::string>& arguments,
-                    StandardOutput mode = StandardOutput::kCaptured) {
-    return RunProcess(s_folder->Program(), arguments, m_work.Path(), mode);
-  }
-  std::string WorkPath(const char* name) const { return m_work / name; }
-
-  static std::unique_ptr<ProgramFolder> s_folder;
-  TempDir m_work;
-};
-std::unique_ptr<ProgramFolder> KavrelProgram::s_folder;
+class KavrelProgram : public ProgramFolderTest {};
 
 // The console output of a completed batch: the start line, the progress
 // lines, the end line and the statistics line. The seconds are read from the
@@ -177,6 +157,8 @@ TEST_F(KavrelProgram, BatchToAnUnwritableOutput) {
 TEST_F(KavrelProgram, AClosedStandardOutputOrPipeDoesNotEndTheProgram) {
   WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n35.681236,139.767125\r\n");
   for (const StandardOutput mode : {StandardOutput::kClosedPipe, StandardOutput::kClosed}) {
+    RunOptions options;
+    options.mode = mode;
     struct Case {
       std::vector<std::string> arguments;
       int status;
@@ -188,12 +170,11 @@ TEST_F(KavrelProgram, AClosedStandardOutputOrPipeDoesNotEndTheProgram) {
         {{"/lat", "35.681236", "/lon", "139.767125"}, mode == StandardOutput::kClosedPipe ? 1 : 0},
         {{"/in", "in.csv", "/out", "out.csv"}, 0}};
     for (const Case& run : runs) {
-      const ProcessResult result = Run(run.arguments, mode);
+      const ProcessResult result = Run(run.arguments, options);
       ASSERT_TRUE(result.exited) << run.arguments[0] << ": signal " << result.signal;
       EXPECT_EQ(result.exitStatus, run.status) << run.arguments[0];
     }
-    EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "35.681236,139.767125," + kTokyoStation + "\r\n" +
-                                                  "35.681236,139.767125," + kTokyoStation + "\r\n");
+    EXPECT_EQ(ReadBytes(WorkPath("out.csv")), kConverted + kConverted);
   }
 }
 

@@ -14,11 +14,6 @@
 namespace kavrel::test {
 namespace {
 
-const std::string kVersionText =
-    "norvane reverse geocoder version 1.1\r\nCopyright (C) 2026 norvane\r\n\r\n";
-const std::string kArgumentError = kVersionText + "引数または設定に誤りがあります\r\n\r\n";
-const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
-const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
 
 class KavrelExtended : public ProgramFolderTest {};
 

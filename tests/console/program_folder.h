@@ -15,6 +15,15 @@
 
 namespace kavrel::test {
 
+// Console texts the runs expect, and the address of the package's one point.
+inline const std::string kVersionText =
+    "norvane reverse geocoder version 1.1\r\nCopyright (C) 2026 norvane\r\n\r\n";
+inline const std::string kArgumentError = kVersionText + "引数または設定に誤りがあります\r\n\r\n";
+inline const std::string kStarted = "変換処理を開始しました\r\n";
+inline const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
+// The output line of the input line "35.681236,139.767125".
+inline const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
+
 // A folder holding the program, and the library and the package unless left out.
 class ProgramFolder {
 public:

@@ -16,10 +16,7 @@
 namespace kavrel::test {
 namespace {
 
-const std::string kStarted = "変換処理を開始しました\r\n";
 const std::string kOutputUnwritable = "出力ファイルに書き込めません";
-const std::string kTokyoStation = "東京都千代田区丸の内一丁目";
-const std::string kConverted = "35.681236,139.767125," + kTokyoStation + "\r\n";
 
 class KavrelSafeguards : public ProgramFolderTest {};
 

@@ -328,7 +328,7 @@ TEST(KavrelHandles, SeveralHandlesAndTheDesignedEngineKeepTheirOwnPackages) {
 }
 
 TEST(KavrelTexts, VersionAndEveryResultCodeHaveTheirOwnText) {
-  EXPECT_STREQ(kavrel_version(), "1.0.0.2");
+  EXPECT_STREQ(kavrel_version(), KAVREL_PROJECT_VERSION);
   std::set<std::string> texts;
   for (int32_t code : std::initializer_list<int32_t>{KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT, KAVREL_PACKAGE_NOT_FOUND, KAVREL_PACKAGE_DAMAGED,
                        KAVREL_NO_ANSWER, KAVREL_OUT_OF_MEMORY, 12345}) {
