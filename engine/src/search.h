@@ -13,14 +13,11 @@ std::uint32_t CoordinateKey(double degrees);
 // A microdegree key as decimal degrees: key / 1e6.
 inline double KeyDegrees(std::uint32_t key) { return key / 1e6; }
 
-// The search parameters: the growth of the radius per ring and the number of
-// rings (both in microdegrees of longitude per ring and rings), and the
-// number of latitude bands loaded on each side of the query's band. All 0
-// until SetStep is called.
+// The search parameters, all 0 until SetStep is called.
 struct SearchParameters {
-  std::int32_t step = 0;
-  std::int32_t width = 0;
-  std::int32_t bandRange = 0;
+  std::int32_t step = 0;       // growth of the search radius per ring, in microdegrees
+  std::int32_t width = 0;      // number of rings
+  std::int32_t bandRange = 0;  // latitude bands loaded on each side of the query's band
 };
 
 // The parameters that SetStep(step, width) sets.
