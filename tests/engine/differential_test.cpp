@@ -190,9 +190,6 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> Queries(Random& random, std
   return keys;
 }
 
-// Degrees that give back exactly `key` as a coordinate key.
-double Degrees(std::uint32_t key) { return (key + 0.5) / 1e6; }
-
 struct Batch {
   std::vector<Lookup> lookups;
   std::string diagnostics;

@@ -38,9 +38,6 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> PointKeys(CkavrelcoreApp& e
   return keys;
 }
 
-// Degrees that give back exactly `key` as a coordinate key.
-double Degrees(std::uint32_t key) { return (key + 0.5) / 1e6; }
-
 // `near` queries near the points (near a town, exactly on a point or a whole
 // 50 or 100 away in longitude, on a band edge or one microdegree from it),
 // and `far` ones at random places in the area of the data, outside Japan,

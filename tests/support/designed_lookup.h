@@ -24,6 +24,9 @@ struct Lookup {
 };
 std::ostream& operator<<(std::ostream& out, const Lookup& lookup);
 
+// Degrees that give back exactly `key` as a coordinate key.
+inline double Degrees(std::uint32_t key) { return (key + 0.5) / 1e6; }
+
 // The designed lookup on `engine` (its package, parameters and preload
 // state as they are).
 Lookup DesignedLookup(CkavrelcoreApp& engine, double latitude, double longitude);
