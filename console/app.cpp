@@ -6,6 +6,7 @@
 #include "failure_report.h"
 #include "kavrel/platform/console.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/standard_output.h"
 #include "kavrel/platform/text.h"
 #include "message_format.h"
 #include "record_writer.h"

@@ -1,6 +1,5 @@
 #include "kavrel/platform/console.h"
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -20,18 +19,6 @@ bool WriteAll(int fd, std::string_view bytes) {
     bytes.remove_prefix(static_cast<std::size_t>(written));
   }
   return true;
-}
-
-int CloseStandardOutput() {
-  const int error = ::close(kStandardOutput) == 0 ? 0 : errno;
-  // The number stays taken, by the null device, so that no file opened
-  // later receives what was meant for standard output.
-  const int fd = ::open("/dev/null", O_WRONLY);
-  if (fd >= 0 && fd != kStandardOutput) {
-    ::dup2(fd, kStandardOutput);
-    ::close(fd);
-  }
-  return error == EINTR ? 0 : error;  // after EINTR the descriptor is closed all the same
 }
 
 }  // namespace kavrel::platform

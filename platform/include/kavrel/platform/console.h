@@ -18,9 +18,4 @@ inline constexpr int kStandardOutput = 1;
 // File descriptor of standard error.
 inline constexpr int kStandardError = 2;
 
-// Closes standard output, so that a write the system still held back fails
-// now rather than unseen at exit. Returns 0, or the error number of the
-// failure. Nothing may be written to standard output afterwards.
-int CloseStandardOutput();
-
 }  // namespace kavrel::platform
