@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "kavrel/platform/text.h"
+
 namespace kavrel::console {
 
 namespace {
@@ -57,18 +59,6 @@ std::int32_t CountOrDefault(std::u16string_view text, std::int32_t fallback) {
   return IsSearchCount(count) ? count : fallback;
 }
 
-// Arguments keep the bytes that the console codeset cannot read (see main),
-// for file names; in a separator such a byte stands for U+FFFD, the
-// replacement character, as in any other text read from the console.
-std::u16string WithoutKeptBytes(std::u16string_view kept) {
-  std::u16string text(kept);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool afterHigh = i > 0 && text[i - 1] >= 0xD800 && text[i - 1] <= 0xDBFF;
-    if (text[i] >= 0xDC00 && text[i] <= 0xDCFF && !afterHigh) text[i] = 0xFFFD;
-  }
-  return text;
-}
-
 }  // namespace
 
 void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOption,
@@ -106,7 +96,9 @@ void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOpti
     case kOptionOut: m_strOutFile = text; break;
     case kOptionLon: m_strLongitude = text; break;
     case kOptionLat: m_strLatitude = text; break;
-    case kOptionSep: m_settings.separator = WithoutKeptBytes(text); break;
+    // Arguments keep the bytes that the console codeset cannot read (see
+    // main), for file names; in a separator each stands for U+FFFD.
+    case kOptionSep: m_settings.separator = platform::ReplaceKeptBytes(text); break;
     case kOptionStep:
       m_settings.step = CountOrDefault(text, kDefaultStep);
       m_strStep = text;

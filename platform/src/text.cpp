@@ -3,6 +3,7 @@
 #include <iconv.h>
 #include <langinfo.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -42,6 +43,71 @@ std::string IconvName(Encoding encoding) {
   return "UTF-8";
 }
 
+// A byte kept by ConsoleToUtf16KeepingBytes: the lone low surrogate U+DC00 + byte.
+constexpr char16_t kByteEscape = 0xDC00;
+
+bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
+
+// True when text[i] is a kept byte: in U+DC00..U+DCFF and not the second
+// half of a surrogate pair.
+bool IsKeptByte(std::u16string_view text, std::size_t i) {
+  return text[i] >= kByteEscape && text[i] <= kByteEscape + 0xFF &&
+         (i == 0 || !IsHighSurrogate(text[i - 1]));
+}
+
+void AppendUtf16Bytes(std::string& bytes, char16_t c) {
+  bytes.push_back(static_cast<char>(c & 0xFF));
+  bytes.push_back(static_cast<char>(c >> 8));
+}
+
+// What the output holds in place of input that does not convert, and how
+// many input bytes that is.
+struct Substitute {
+  std::string_view bytes;
+  std::size_t skip;
+};
+
+// Converts all of `input` with `cd`, growing the output as needed. Where
+// iconv stops at input it cannot convert (errno EILSEQ, or EINVAL for an
+// incomplete sequence at the end), `substituteFor(in, inLeft, errno)` says
+// what to write instead; conversion never stops early.
+template <typename SubstituteFor>
+std::string ConvertAll(iconv_t cd, std::string_view input, SubstituteFor substituteFor) {
+  std::string output;
+  if (input.empty()) return output;
+  iconv(cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+
+  char* in = const_cast<char*>(input.data());
+  std::size_t inLeft = input.size();
+  // Four output bytes per input byte covers every conversion used here
+  // (one CP932 byte can become a 3-byte UTF-8 character); the loop grows it
+  // anyway when a conversion needs more.
+  output.resize(input.size() * 4 + 8);
+  std::size_t used = 0;
+  while (inLeft > 0) {
+    char* out = output.data() + used;
+    std::size_t outLeft = output.size() - used;
+    std::size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
+    used = output.size() - outLeft;
+    if (result != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG) {
+      output.resize(output.size() * 2);
+      continue;
+    }
+    const Substitute substitute = substituteFor(in, inLeft, errno);
+    if (output.size() - used < substitute.bytes.size()) {
+      output.resize(output.size() * 2 + substitute.bytes.size());
+    }
+    std::memcpy(output.data() + used, substitute.bytes.data(), substitute.bytes.size());
+    used += substitute.bytes.size();
+    const std::size_t skip = std::min(substitute.skip, inLeft);
+    in += skip;
+    inLeft -= skip;
+  }
+  output.resize(used);
+  return output;
+}
+
 }  // namespace
 
 struct TextCodec::State {
@@ -75,63 +141,35 @@ TextCodec& TextCodec::operator=(TextCodec&& other) noexcept {
 }
 
 std::string TextCodec::Convert(std::string_view input) const {
-  std::string output;
-  if (input.empty()) return output;
-  iconv(m_state->cd, nullptr, nullptr, nullptr, nullptr);  // reset shift state
+  const State& state = *m_state;
+  const auto substituteFor = [&state](const char* in, std::size_t inLeft, int error) -> Substitute {
+    // EINVAL: an incomplete sequence at the end of the input.
+    if (error != EILSEQ) return {state.replacements.invalidInput, inLeft};
+    // Invalid in the source, or valid but not representable in the target:
+    // glibc reports both as EILSEQ. A UTF-16 source only fails on
+    // unmappable characters (or lone surrogates); a byte source is treated
+    // as invalid input.
+    if (state.invalidStep != 2) return {state.replacements.invalidInput, state.invalidStep};
+    // A surrogate pair stands for one character: skip both halves.
+    const auto lo = static_cast<unsigned char>(in[1]);
+    return {state.replacements.unmappable, inLeft >= 4 && lo >= 0xD8 && lo <= 0xDB ? 4u : 2u};
+  };
+  return ConvertAll(state.cd, input, substituteFor);
+}
 
-  char* in = const_cast<char*>(input.data());
-  std::size_t inLeft = input.size();
-  // Four output bytes per input byte covers every conversion used here
-  // (one CP932 byte can become a 3-byte UTF-8 character); the loop grows it
-  // anyway when a conversion needs more.
-  output.resize(input.size() * 4 + 8);
-  std::size_t used = 0;
-  while (inLeft > 0) {
-    char* out = output.data() + used;
-    std::size_t outLeft = output.size() - used;
-    std::size_t result = iconv(m_state->cd, &in, &inLeft, &out, &outLeft);
-    used = output.size() - outLeft;
-    if (result != static_cast<std::size_t>(-1)) break;
-    const std::string* replacement = nullptr;
-    std::size_t skip = 0;
-    if (errno == E2BIG) {
-      output.resize(output.size() * 2);
-      continue;
-    } else if (errno == EILSEQ) {
-      // Invalid in the source, or valid but not representable in the target:
-      // glibc reports both as EILSEQ. A UTF-16 source only fails on
-      // unmappable characters (or lone surrogates); a byte source is treated
-      // as invalid input.
-      replacement = &m_state->replacements.invalidInput;
-      skip = m_state->invalidStep;
-      if (m_state->invalidStep == 2) {
-        replacement = &m_state->replacements.unmappable;
-        // A surrogate pair stands for one character: skip both halves.
-        unsigned char lo = static_cast<unsigned char>(in[1]);
-        if (inLeft >= 4 && lo >= 0xD8 && lo <= 0xDB) skip = 4;
-      }
-    } else {  // EINVAL: an incomplete sequence at the end of the input
-      replacement = &m_state->replacements.invalidInput;
-      skip = inLeft;
-    }
-    if (output.size() - used < replacement->size()) output.resize(output.size() * 2 + replacement->size());
-    std::memcpy(output.data() + used, replacement->data(), replacement->size());
-    used += replacement->size();
-    skip = std::min(skip, inLeft);
-    in += skip;
-    inLeft -= skip;
-  }
-  output.resize(used);
-  return output;
+std::string TextCodec::ConvertKeepingBytes(std::string_view input) const {
+  std::string escape;
+  return ConvertAll(m_state->cd, input, [&escape](const char* in, std::size_t, int) -> Substitute {
+    escape.clear();
+    AppendUtf16Bytes(escape, static_cast<char16_t>(kByteEscape + static_cast<unsigned char>(*in)));
+    return {escape, 1};
+  });
 }
 
 std::string Utf16Bytes(std::u16string_view text) {
   std::string bytes;
   bytes.reserve(text.size() * 2);
-  for (char16_t c : text) {
-    bytes.push_back(static_cast<char>(c & 0xFF));
-    bytes.push_back(static_cast<char>(c >> 8));
-  }
+  for (char16_t c : text) AppendUtf16Bytes(bytes, c);
   return bytes;
 }
 
@@ -180,54 +218,8 @@ std::string Utf16ToConsole(std::u16string_view text) {
   return TextCodec(Encoding::kUtf16, Encoding::kConsole).Convert(Utf16Bytes(text));
 }
 
-}  // namespace kavrel::platform
-
-namespace kavrel::platform {
-
-namespace {
-
-constexpr char16_t kByteEscape = 0xDC00;
-
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsByteEscape(char16_t c) { return c >= kByteEscape && c <= kByteEscape + 0xFF; }
-
-void AppendUtf16Bytes(std::string& bytes, char16_t c) {
-  bytes.push_back(static_cast<char>(c & 0xFF));
-  bytes.push_back(static_cast<char>(c >> 8));
-}
-
-}  // namespace
-
 std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes) {
-  const std::string codeset = ConsoleCodeset();
-  const iconv_t cd = iconv_open("UTF-16LE", codeset.c_str());
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
-    throw std::runtime_error("text conversion not available: " + codeset + " to UTF-16LE");
-  }
-  char* in = const_cast<char*>(bytes.data());
-  std::size_t inLeft = bytes.size();
-  // One input byte gives at most one UTF-16 unit (two bytes), a 4-byte
-  // character one surrogate pair; the loop grows the room anyway.
-  std::string output(bytes.size() * 2 + 8, '\0');
-  std::size_t used = 0;
-  while (inLeft > 0) {
-    char* out = output.data() + used;
-    std::size_t outLeft = output.size() - used;
-    const std::size_t result = iconv(cd, &in, &inLeft, &out, &outLeft);
-    used = output.size() - outLeft;
-    if (result != static_cast<std::size_t>(-1)) break;
-    if (errno != E2BIG) {  // EILSEQ or EINVAL: a byte that begins no valid character
-      output.resize(used);
-      AppendUtf16Bytes(output, static_cast<char16_t>(kByteEscape + static_cast<unsigned char>(*in)));
-      used = output.size();
-      ++in;
-      --inLeft;
-    }
-    output.resize(used * 2 + 8);
-  }
-  iconv_close(cd);
-  output.resize(used);
-  return Utf16FromBytes(output);
+  return Utf16FromBytes(TextCodec(Encoding::kConsole, Encoding::kUtf16).ConvertKeepingBytes(bytes));
 }
 
 std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
@@ -235,13 +227,21 @@ std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
   std::string bytes;
   std::size_t runStart = 0;
   for (std::size_t i = 0; i <= text.size(); ++i) {
-    const bool escape = i < text.size() && IsByteEscape(text[i]) && (i == 0 || !IsHighSurrogate(text[i - 1]));
+    const bool escape = i < text.size() && IsKeptByte(text, i);
     if (i < text.size() && !escape) continue;
     bytes += codec.Convert(Utf16Bytes(text.substr(runStart, i - runStart)));
     if (escape) bytes.push_back(static_cast<char>(text[i] - kByteEscape));
     runStart = i + 1;
   }
   return bytes;
+}
+
+std::u16string ReplaceKeptBytes(std::u16string_view text) {
+  std::u16string replaced(text);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (IsKeptByte(text, i)) replaced[i] = 0xFFFD;
+  }
+  return replaced;
 }
 
 }  // namespace kavrel::platform

@@ -34,6 +34,10 @@ public:
   // character that the target cannot hold becomes `unmappable` ("?").
   // Conversion never stops early.
   std::string Convert(std::string_view input) const;
+  // Converts `input` as Convert does, for a kUtf16 target only, except that
+  // each byte that begins no valid character of the source becomes the lone
+  // low surrogate U+DC00 + byte (see ConsoleToUtf16KeepingBytes).
+  std::string ConvertKeepingBytes(std::string_view input) const;
 
 private:
   struct State;
@@ -70,6 +74,10 @@ std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes);
 // UTF-16 to console bytes as Utf16ToConsole, except that each lone low
 // surrogate U+DC00..U+DCFF becomes the byte it stands for.
 std::string Utf16ToConsoleKeepingBytes(std::u16string_view text);
+// `text` with each byte kept by ConsoleToUtf16KeepingBytes (a lone low
+// surrogate U+DC00..U+DCFF) replaced by U+FFFD, the replacement character:
+// for texts that are not file names.
+std::u16string ReplaceKeptBytes(std::u16string_view text);
 
 // Bytes of a UTF-16 string in the native byte order, and back; used where
 // iconv works on UTF-16 as bytes.
