@@ -43,11 +43,13 @@ std::string FileFailure(const char* what, const std::string& path, int error) {
 
 // True when a carriage return not followed by a line feed, before the first
 // NUL, has bytes after it other than line ends: the token scan stops at it,
-// so those bytes are never looked at.
+// so those bytes are never looked at. Called for every line, most of which
+// hold no carriage return but the one before their line feed: one search
+// settles those.
 bool LoneCrCutsLine(const std::string& line) {
-  const std::size_t scanned = std::min(line.find('\0'), line.size());
-  for (std::size_t cr = line.find('\r'); cr < scanned; cr = line.find('\r', cr + 1)) {
+  for (std::size_t cr = line.find('\r'); cr != std::string::npos; cr = line.find('\r', cr + 1)) {
     if (cr + 1 < line.size() && line[cr + 1] == '\n') continue;
+    const std::size_t scanned = std::min(line.find('\0'), line.size());
     for (std::size_t i = cr + 1; i < scanned; ++i) {
       if (line[i] != '\r' && line[i] != '\n') return true;
     }

@@ -70,9 +70,7 @@ void LineFormatter::AppendKept(std::string& out, const std::string& line, const 
   } else if (answer.found && pair.IsComplete()) {
     for (const std::string_view name : {answer.prefecture, answer.city, answer.area}) {
       out.push_back(',');
-      std::string text;
-      AppendConsoleText(text, name);
-      AppendCsvField(out, text);
+      AppendCsvName(out, name);
     }
     if (m_withDistance) {
       out.push_back(',');
@@ -114,13 +112,16 @@ void LineFormatter::AppendJson(std::string& out, const CoordinatePair& pair,
 }
 
 // The library's names are UTF-8 already: a UTF-8 console takes them as they
-// are, which is what the conversion through UTF-16 would give, only faster.
-void LineFormatter::AppendConsoleText(std::string& out, std::string_view name) const {
+// are, which is what the conversion through UTF-16 would give, only faster
+// and without a copy per line.
+void LineFormatter::AppendCsvName(std::string& out, std::string_view name) const {
   if (m_encoder.IsUtf8()) {
-    out += name;
-  } else {
-    m_encoder.Append(out, platform::Utf8ToUtf16(name));
+    AppendCsvField(out, name);
+    return;
   }
+  std::string text;
+  m_encoder.Append(text, platform::Utf8ToUtf16(name));
+  AppendCsvField(out, text);
 }
 
 void LineFormatter::AppendAddress(std::string& out, const LineAnswer& answer) const {

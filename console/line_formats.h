@@ -49,8 +49,8 @@ private:
   void AppendKept(std::string& out, const std::string& line, const CoordinatePair& pair,
                   const LineAnswer& answer, bool first) const;
   void AppendJson(std::string& out, const CoordinatePair& pair, const LineAnswer& answer) const;
-  // Appends `name` (UTF-8) in the console codeset.
-  void AppendConsoleText(std::string& out, std::string_view name) const;
+  // Appends `name` (UTF-8) in the console codeset as one CSV field.
+  void AppendCsvName(std::string& out, std::string_view name) const;
   // Appends the three names joined by the separator, in the console codeset.
   void AppendAddress(std::string& out, const LineAnswer& answer) const;
 
