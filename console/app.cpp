@@ -124,8 +124,7 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
   // A write the system held back can still fail when the output is closed.
   if (out.handle != kInvalidHandle) {
     if (const int error = platform::CloseStandardOutput(); error != 0) {
-      ReportOnStandardError("cannot write the address to standard output: " +
-                            platform::SystemErrorText(error));
+      ReportAddressNotWritten(error);
       return kExitFailure;
     }
   }

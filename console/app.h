@@ -15,7 +15,7 @@ namespace kavrel::console {
 enum ExitStatus : int {
   kExitSuccess = 0,        // address printed, conversion finished, version or help shown
   kExitFailure = 1,        // a failure was reported, or a lookup printed no address
-  kExitArgumentError = 2,  // the request was incomplete (message 137)
+  kExitArgumentError = 2,  // the request was incomplete or held an unusable value (message 137)
 };
 
 // The program itself. Owns the engine binding, so the engine library stays
@@ -26,9 +26,11 @@ public:
   // action writing to `out`, and returns its ExitStatus.
   int StartInstance(const std::vector<std::u16string>& arguments, CConsoleOutput& out);
 
-  // Runs the action `info` asks for: version, help, else a single lookup
-  // when latitude and longitude are both given, else a batch conversion when
-  // both paths are, else the argument error. Returns its ExitStatus.
+  // Runs the action `info` asks for: version, help, the package's facts,
+  // else the argument error when neither the /lat /lon pair nor the /in
+  // /out pair is whole or a value is unusable, else a single lookup when
+  // latitude and longitude are both given, else a batch conversion.
+  // Returns its ExitStatus.
   int RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
 
   CEngineBinding m_engine;

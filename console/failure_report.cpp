@@ -1,6 +1,9 @@
 #include "failure_report.h"
 
+#include <cstdio>
+
 #include "kavrel/platform/console.h"
+#include "kavrel/platform/files.h"
 #include "kavrelcore.h"
 #include "engine_binding.h"
 
@@ -37,6 +40,21 @@ std::string Quoted(std::string_view path) {
   text += path;
   text += '"';
   return text;
+}
+
+void ReportNoAddress(double latitude, double longitude, std::string_view why) {
+  char point[64];
+  std::snprintf(point, sizeof point, "%f,%f", latitude, longitude);
+  std::string text = "no address for ";
+  text += point;
+  text += ": ";
+  text += why;
+  ReportOnStandardError(text);
+}
+
+void ReportAddressNotWritten(int error) {
+  ReportOnStandardError("cannot write the address to standard output: " +
+                        platform::SystemErrorText(error));
 }
 
 }  // namespace kavrel::console

@@ -22,4 +22,12 @@ std::string ResultCodeMeaning(std::int32_t code);
 // `path` between double quotes, for naming a file in a report line.
 std::string Quoted(std::string_view path);
 
+// Reports that the single lookup of the point (shown as "%f,%f") found no
+// address, `why` saying why.
+void ReportNoAddress(double latitude, double longitude, std::string_view why);
+
+// Reports that the address of the single lookup could not be written to
+// standard output, with the system's text for error number `error`.
+void ReportAddressNotWritten(int error);
+
 }  // namespace kavrel::console

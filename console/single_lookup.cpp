@@ -1,10 +1,8 @@
 #include "single_lookup.h"
 
-#include <cstdio>
 #include <string>
 
 #include "failure_report.h"
-#include "kavrel/platform/files.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
@@ -28,14 +26,11 @@ bool LookupSinglePoint(CEngineBinding& engine, const SearchSettings& settings, C
   }
   std::u16string address;
   if (const std::int32_t found = engine.ReverseLookup(latitude, longitude, address); found != 0) {
-    char point[64];
-    std::snprintf(point, sizeof point, "%f,%f", latitude, longitude);
-    ReportOnStandardError(std::string("no address for ") + point + ": " + ResultCodeMeaning(found));
+    ReportNoAddress(latitude, longitude, ResultCodeMeaning(found));
     return false;
   }
   if (out.Write(address) == 0 && out.writeError != 0) {
-    ReportOnStandardError("cannot write the address to standard output: " +
-                          platform::SystemErrorText(out.writeError));
+    ReportAddressNotWritten(out.writeError);
     return false;
   }
   return !address.empty();

@@ -165,10 +165,7 @@ bool LookupWithOptions(CEngineBinding& engine, const CkavrelCommandLineInfo& inf
   const std::int32_t result =
       engine.m_threadSafe.lookup(package.Handle(), latitude, longitude, &query, &found);
   if (result != KAVREL_SUCCESS) {
-    char point[64];
-    std::snprintf(point, sizeof point, "%f,%f", latitude, longitude);
-    ReportOnStandardError(std::string("no address for ") + point + ": " +
-                          engine.m_threadSafe.resultText(result));
+    ReportNoAddress(latitude, longitude, engine.m_threadSafe.resultText(result));
     return false;
   }
   const LineAnswer answer = AnswerOf(result, found);
@@ -190,8 +187,7 @@ bool LookupWithOptions(CEngineBinding& engine, const CkavrelCommandLineInfo& inf
     bytes = platform::Utf16ToConsole(address);
   }
   if (out.handle != kInvalidHandle && !platform::WriteAll(out.handle, bytes)) {
-    ReportOnStandardError("cannot write the address to standard output: " +
-                          platform::SystemErrorText(errno));
+    ReportAddressNotWritten(errno);
     return false;
   }
   return true;
