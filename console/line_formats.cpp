@@ -132,9 +132,16 @@ void LineFormatter::AppendAddress(std::string& out, const LineAnswer& answer) co
   }
   // Other codesets convert the address whole, as the designed record does
   // (a codeset with shift states would not give the same bytes in pieces).
-  m_encoder.Append(out, platform::Utf8ToUtf16(answer.prefecture) + m_separator +
-                            platform::Utf8ToUtf16(answer.city) + m_separator +
-                            platform::Utf8ToUtf16(answer.area));
+  m_encoder.Append(out, JoinedAddress(answer, m_separator));
+}
+
+std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separator) {
+  std::u16string address = platform::Utf8ToUtf16(answer.prefecture);
+  address += separator;
+  address += platform::Utf8ToUtf16(answer.city);
+  address += separator;
+  address += platform::Utf8ToUtf16(answer.area);
+  return address;
 }
 
 // Decimetres: finer than any answer of a town-level package.

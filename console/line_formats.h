@@ -61,6 +61,9 @@ private:
   ConsoleTextEncoder m_encoder;
 };
 
+// The three names of `answer` (UTF-8) joined by `separator`, as UTF-16.
+std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separator);
+
 // Appends a distance in metres with one decimal ("12.3").
 void AppendMetres(std::string& out, double metres);
 

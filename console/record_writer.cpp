@@ -10,12 +10,17 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
 
-// Appends the UTF-8 form of `text`, which holds no surrogate.
-void AppendUtf8(std::string& bytes, std::u16string_view text) {
+// Appends the UTF-8 form of `text` and returns true; false, with `bytes`
+// as it was, when `text` holds a surrogate, paired or not.
+bool AppendUtf8(std::string& bytes, std::u16string_view text) {
   const std::size_t start = bytes.size();
   bytes.resize(start + text.size() * 3);  // at most three bytes per unit
   char* out = bytes.data() + start;
   for (const char16_t c : text) {
+    if (IsSurrogate(c)) {
+      bytes.resize(start);
+      return false;
+    }
     if (c < 0x80) {
       *out++ = static_cast<char>(c);
     } else if (c < 0x800) {
@@ -28,6 +33,7 @@ void AppendUtf8(std::string& bytes, std::u16string_view text) {
     }
   }
   bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  return true;
 }
 
 }  // namespace
@@ -44,13 +50,8 @@ ConsoleTextEncoder::ConsoleTextEncoder()
 
 void ConsoleTextEncoder::Append(std::string& bytes, std::u16string_view text) const {
   // Surrogates, paired or not, keep the converter's own handling.
-  bool plain = m_utf8;
-  for (std::size_t i = 0; plain && i < text.size(); ++i) plain = !IsSurrogate(text[i]);
-  if (plain) {
-    AppendUtf8(bytes, text);
-  } else {
-    bytes += m_codec.Convert(platform::Utf16Bytes(text));
-  }
+  if (m_utf8 && AppendUtf8(bytes, text)) return;
+  bytes += m_codec.Convert(platform::Utf16Bytes(text));
 }
 
 RecordWriter::RecordWriter(std::FILE* file) : m_file(file) { m_buffer.reserve(kFlushSize + 4096); }

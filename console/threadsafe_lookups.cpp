@@ -175,10 +175,7 @@ bool LookupWithOptions(CEngineBinding& engine, const CkavrelCommandLineInfo& inf
     LineFormatter(OutputFormat::kJson, {}, info.m_extended.distance)
         .Append(bytes, "\n", {latitude, longitude}, answer, false);
   } else {
-    const std::u16string& separator = info.m_settings.separator;
-    std::u16string address = platform::Utf8ToUtf16(answer.prefecture) + separator +
-                             platform::Utf8ToUtf16(answer.city) + separator +
-                             platform::Utf8ToUtf16(answer.area);
+    std::u16string address = JoinedAddress(answer, info.m_settings.separator);
     if (info.m_extended.distance) {
       std::string metres = ",";
       AppendMetres(metres, answer.distance);
