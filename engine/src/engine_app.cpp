@@ -115,8 +115,7 @@ std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_
                                               std::uint32_t* indexPoint) {
   const SearchParameters parameters = EffectiveParameters(m_parameters);
   if (const SearchIndex* index = Index()) {
-    const SearchResult result =
-        FindWinner(*index, {latKey, lonKey, parameters.step, parameters.width, parameters.bandRange});
+    const SearchResult result = FindWinner(*index, {latKey, lonKey, parameters});
     if (result.outcome == SearchResult::kFound) {
       found = index->Keys(result.point);
       if (indexPoint != nullptr) *indexPoint = result.point;

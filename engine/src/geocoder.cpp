@@ -31,11 +31,8 @@ std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked) {
   if (given.step < 0 || given.width < 0) return KAVREL_INVALID_ARGUMENT;
   checked.mode = given.mode;
   // SetStep followed by a search, for positive arguments.
-  const SearchParameters parameters = EffectiveParameters(StepParameters(
+  checked.parameters = EffectiveParameters(StepParameters(
       given.step > 0 ? given.step : KAVREL_DEFAULT_STEP, given.width > 0 ? given.width : KAVREL_DEFAULT_WIDTH));
-  checked.step = parameters.step;
-  checked.width = parameters.width;
-  checked.bandRange = parameters.bandRange;
   checked.maxDistance = given.max_distance > 0 ? given.max_distance : 0;
   return KAVREL_SUCCESS;
 }
@@ -74,7 +71,8 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
 bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query,
                             Match& match) const {
   const SearchIndex& index = *m_index;
-  const SearchResult result = FindWinner(index, {latKey, lonKey, query.step, query.width, query.bandRange});
+  const SearchParameters& parameters = query.parameters;
+  const SearchResult result = FindWinner(index, {latKey, lonKey, parameters});
   if (result.outcome == SearchResult::kFound) {
     match = {index.Latitudes()[result.point], index.Longitudes()[result.point], index.Keys(result.point),
              result.point};
@@ -83,12 +81,12 @@ bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const Lo
   if (result.outcome == SearchResult::kNone) return false;
 
   PointList list;
-  GatherLoadedPoints(m_package, latKey, query.bandRange, list);
+  GatherLoadedPoints(m_package, latKey, parameters.bandRange, list);
   // The search sets points aside by zeroing their longitudes, the winner's
   // too when step * width wraps; it works on a copy.
   std::vector<std::uint32_t> longitudes = list.longitudes;
   const std::int32_t best = SearchPointList(list.count, list.latitudes.data(), longitudes.data(), latKey, lonKey,
-                                            query.step, query.width);
+                                            parameters.step, parameters.width);
   if (best < 0) return false;
   const auto i = static_cast<std::size_t>(best);
   match = {list.latitudes[i], list.longitudes[i], list.keys[i]};

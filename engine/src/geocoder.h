@@ -13,6 +13,7 @@
 #include "kavrel/format/data_package.h"
 #include "kavrel.h"
 #include "nearest_grid.h"
+#include "search.h"
 #include "search_index.h"
 
 namespace kavrel {
@@ -20,11 +21,8 @@ namespace kavrel {
 // A query with its defaults filled in and checked.
 struct LookupQuery {
   std::int32_t mode = KAVREL_MODE_DESIGNED;
-  // The step, width and band range that ReverseGeocoding searches with after
-  // SetStep(step, width).
-  std::int32_t step = 0;
-  std::int32_t width = 0;
-  std::int32_t bandRange = 0;
+  // What ReverseGeocoding searches with after SetStep(step, width).
+  SearchParameters parameters;
   double maxDistance = 0;  // metres; 0 for no limit
 };
 
@@ -70,10 +68,10 @@ private:
     std::int64_t point = -1;
   };
 
-  // The winner of the ring search that ReverseGeocoding runs after
-  // SetStep(query.step, query.width) and PreloadData: from the index where it
-  // can tell, else by the ring search over the point list of the loaded
-  // bands (which allocates that list).
+  // The winner of the ring search that ReverseGeocoding runs with the
+  // query's parameters after PreloadData: from the index where it can tell,
+  // else by the ring search over the point list of the loaded bands (which
+  // allocates that list).
   bool FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query, Match& match) const;
   void FillAnswer(const Match& match, double distance, kavrel_answer& answer) const;
 

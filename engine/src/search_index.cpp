@@ -183,12 +183,13 @@ struct SliceSearch {
 SearchResult FindWinner(const SearchIndex& index, const SearchQuery& query) {
   SearchResult undecided;
   undecided.outcome = SearchResult::kUndecided;
-  const std::int32_t step = query.step;
-  const std::int32_t width = query.width;
-  if (step <= 0 || width <= 0 || query.bandRange <= 0) return undecided;
+  const std::int32_t step = query.parameters.step;
+  const std::int32_t width = query.parameters.width;
+  const std::int32_t bandRange = query.parameters.bandRange;
+  if (step <= 0 || width <= 0 || bandRange <= 0) return undecided;
   const std::int64_t limit = std::int64_t{step} * width;
   if (limit > std::numeric_limits<std::int32_t>::max()) return undecided;
-  const std::int64_t span = std::int64_t{query.bandRange} * kBandHeight;
+  const std::int64_t span = std::int64_t{bandRange} * kBandHeight;
   if (query.latKey < span || query.latKey + span > std::numeric_limits<std::uint32_t>::max()) return undecided;
 
   // The bands LoadPoints would load, as a run of indexed bands.

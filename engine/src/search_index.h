@@ -14,14 +14,13 @@
 #pragma once
 
 #include <cstdint>
-#include <string>
-#include <string_view>
 #include <vector>
 
 #include "address_key.h"
 #include "address_text.h"
 #include "kavrel/format/data_package.h"
 #include "name_table.h"
+#include "search.h"
 
 namespace kavrel {
 
@@ -29,9 +28,7 @@ namespace kavrel {
 struct SearchQuery {
   std::uint32_t latKey;
   std::uint32_t lonKey;
-  std::int32_t step;
-  std::int32_t width;
-  std::int32_t bandRange;
+  SearchParameters parameters;
 };
 
 struct SearchResult {
@@ -52,7 +49,6 @@ class SearchIndex;
 // would wrap around 2^32, or an irregular band among those in range.
 // Allocates nothing.
 SearchResult FindWinner(const SearchIndex& index, const SearchQuery& query);
-
 
 class SearchIndex {
 public:
