@@ -9,6 +9,7 @@
 
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
+#include "names.h"
 
 namespace kavrel {
 namespace {
@@ -85,9 +86,7 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
       if (slot != kUnset) continue;
       slot = 0;
       if (record->text.empty()) continue;
-      std::u16string text = platform::Utf16FromBytes(codec.Convert(record->text));
-      // The text ends at its first null character, as a C string would.
-      text.resize(std::char_traits<char16_t>::length(text.c_str()));
+      const std::u16string text = NameText(codec, record->text);
       if (text.empty()) continue;
       if (m_text.size() >= kTextLimit || text.size() > kLengthLimit) {
         names.firstSlot[block] = kUnread;

@@ -10,6 +10,12 @@
 
 namespace kavrel {
 
+std::u16string NameText(const platform::TextCodec& codec, std::string_view text) {
+  std::u16string name = platform::Utf16FromBytes(codec.Convert(text));
+  name.resize(std::char_traits<char16_t>::length(name.c_str()));
+  return name;
+}
+
 std::int32_t NameReader::LookupName(CDataPackage& package, int level, std::uint32_t key, bool keepLoaded,
                                     std::u16string& name) {
   constexpr std::int32_t kNoName = KAVREL_E_DECOMPRESSOR;
@@ -41,10 +47,7 @@ std::int32_t NameReader::LookupName(CDataPackage& package, int level, std::uint3
     if (record->key != key) continue;
     if (record->text.empty()) return kNoName;
     if (!m_codec) m_codec.emplace(platform::Encoding::kCp932, platform::Encoding::kUtf16);
-    std::u16string text = platform::Utf16FromBytes(m_codec->Convert(record->text));
-    const std::size_t end = text.find(u'\0');
-    if (end != std::u16string::npos) text.resize(end);
-    name = std::move(text);
+    name = NameText(*m_codec, record->text);
     return KAVREL_OK;
   }
   return kNoName;

@@ -4,11 +4,18 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kavrel/format/data_package.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
+
+// The name a record's `text` gives: code page 932 converted by `codec` (code
+// page 932 to UTF-16) and cut at its first null character, as a C string
+// would end. Both the name blocks and the preloaded name table read names
+// this way, so that they always agree.
+std::u16string NameText(const platform::TextCodec& codec, std::string_view text);
 
 class NameReader {
 public:
