@@ -20,4 +20,10 @@ inline AddressKey AddressKeyOf(const PointRecord& point) {
   return AddressKey{point.extra, point.prefecture, point.city, point.area};
 }
 
+// The key of `level` (kLevelPref, kLevelCity, kLevelArea; any other level
+// counts as kLevelArea, as in the name block names).
+inline std::uint32_t LevelKey(const AddressKey& keys, int level) {
+  return level == kLevelPref ? keys.nPref : level == kLevelCity ? keys.nCity : keys.nArea;
+}
+
 }  // namespace kavrel

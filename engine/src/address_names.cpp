@@ -7,18 +7,11 @@
 #include "kavrel/platform/text.h"
 
 namespace kavrel {
-namespace {
-
-std::uint32_t KeyOf(const AddressKey& keys, int level) {
-  return level == kLevelPref ? keys.nPref : level == kLevelCity ? keys.nCity : keys.nArea;
-}
-
-}  // namespace
 
 AddressNames::AddressNames(const SearchIndex& index, int level) {
   std::vector<std::uint32_t> keys;
   keys.reserve(index.PointCount());
-  for (std::uint32_t i = 0; i < index.PointCount(); ++i) keys.push_back(KeyOf(index.Keys(i), level));
+  for (std::uint32_t i = 0; i < index.PointCount(); ++i) keys.push_back(LevelKey(index.Keys(i), level));
   std::sort(keys.begin(), keys.end());
   keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
 

@@ -133,13 +133,13 @@ std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_
 }
 
 NameTexts CkavrelcoreApp::LookupNames(const AddressKey& keys) {
-  const std::uint32_t levelKeys[] = {keys.nPref, keys.nCity, keys.nArea};
   const SearchIndex* index = Index();
   NameTexts names;
   for (int level = kLevelPref; level <= kLevelArea; ++level) {
-    if (index != nullptr && index->Names().Find(level, levelKeys[level], names[level])) continue;
+    const std::uint32_t key = LevelKey(keys, level);
+    if (index != nullptr && index->Names().Find(level, key, names[level])) continue;
     // A missing name leaves its part empty.
-    LookupName(level, levelKeys[level], m_strNames[level]);
+    LookupName(level, key, m_strNames[level]);
     names[level] = m_strNames[level];
   }
   return names;

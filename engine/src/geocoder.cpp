@@ -58,10 +58,7 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
   for (int level = kLevelPref; level <= kLevelArea; ++level) opened->m_names[level] = AddressNames(index, level);
   opened->m_namePlaces.reserve(index.PointCount());
   for (std::uint32_t i = 0; i < index.PointCount(); ++i) {
-    const AddressKey& keys = index.Keys(i);
-    opened->m_namePlaces.push_back({opened->m_names[kLevelPref].Locate(keys.nPref),
-                                    opened->m_names[kLevelCity].Locate(keys.nCity),
-                                    opened->m_names[kLevelArea].Locate(keys.nArea)});
+    opened->m_namePlaces.push_back(opened->NamePlaces(index.Keys(i)));
   }
   opened->m_grid = NearestGrid(index.Latitudes().data(), index.Longitudes().data(), index.PointCount());
   geocoder = std::move(opened);
@@ -115,14 +112,17 @@ std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQue
   return KAVREL_SUCCESS;
 }
 
-void Geocoder::FillAnswer(const Match& match, double distance, kavrel_answer& answer) const {
+std::array<std::uint32_t, 3> Geocoder::NamePlaces(const AddressKey& keys) const {
   std::array<std::uint32_t, 3> places;
-  if (match.point >= 0) {
-    places = m_namePlaces[static_cast<std::size_t>(match.point)];
-  } else {
-    places = {m_names[kLevelPref].Locate(match.keys.nPref), m_names[kLevelCity].Locate(match.keys.nCity),
-              m_names[kLevelArea].Locate(match.keys.nArea)};
+  for (int level = kLevelPref; level <= kLevelArea; ++level) {
+    places[level] = m_names[level].Locate(LevelKey(keys, level));
   }
+  return places;
+}
+
+void Geocoder::FillAnswer(const Match& match, double distance, kavrel_answer& answer) const {
+  const std::array<std::uint32_t, 3> places =
+      match.point >= 0 ? m_namePlaces[static_cast<std::size_t>(match.point)] : NamePlaces(match.keys);
   answer.prefecture = m_names[kLevelPref].Text(places[kLevelPref]);
   answer.city = m_names[kLevelCity].Text(places[kLevelCity]);
   answer.area = m_names[kLevelArea].Text(places[kLevelArea]);

@@ -74,6 +74,8 @@ private:
   // allocates that list).
   bool FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query, Match& match) const;
   void FillAnswer(const Match& match, double distance, kavrel_answer& answer) const;
+  // Where the three names of `keys` lie in m_names.
+  std::array<std::uint32_t, 3> NamePlaces(const AddressKey& keys) const;
 
   CDataPackage m_package;  // every entry in memory; read only after Open
   std::unique_ptr<SearchIndex> m_index;
