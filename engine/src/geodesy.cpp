@@ -5,7 +5,6 @@
 namespace kavrel {
 
 double HubenyDistance(double latitude1, double longitude1, double latitude2, double longitude2) {
-  constexpr double kPi = 3.141592653589793;
   // Degrees to radians with the division first, as the reference values were
   // computed.
   const double phi1 = latitude1 / 180.0 * kPi;
@@ -18,10 +17,8 @@ double HubenyDistance(double latitude1, double longitude1, double latitude2, dou
   // W^2 = 1 - e^2 sin^2(mu); e^2 = 0.00669438 is the squared first
   // eccentricity of GRS 80.
   const double w2 = 1.0 - 0.00669438 * sinMu * sinMu;
-  // Prime vertical radius N = a / W with a = 6378137 m.
-  const double n = 6378137.0 / std::sqrt(w2);
-  // Meridian radius M = a (1 - e^2) / W^3; a (1 - e^2) is 6335439 m.
-  const double m = 6335439.0 / std::sqrt(w2 * w2 * w2);
+  const double n = kSemiMajorAxis / std::sqrt(w2);
+  const double m = kMeridianNumerator / std::sqrt(w2 * w2 * w2);
   const double dy = m * (phi1 - phi2);
   const double dx = n * std::cos(mu) * (lambda1 - lambda2);
   return std::sqrt(dy * dy + dx * dx);

@@ -10,13 +10,12 @@
 namespace kavrel {
 namespace {
 
-constexpr double kRadiansPerDegree = 3.141592653589793 / 180.0;
+constexpr double kRadiansPerDegree = kPi / 180.0;
 constexpr double kMicrodegree = 1e-6;
 constexpr double kRadiansPerMicrodegree = kRadiansPerDegree * kMicrodegree;
-// Hubeny's meridian radius M = 6335439 / W^3 and prime vertical radius
-// N = 6378137 / W, with W <= 1: neither is ever below its numerator.
-constexpr double kMinMeridianRadius = 6335439.0;
-constexpr double kMinPrimeVerticalRadius = 6378137.0;
+// The smallest meridian and prime vertical radii HubenyDistance uses.
+constexpr double kMinMeridianRadius = kMeridianNumerator;
+constexpr double kMinPrimeVerticalRadius = kSemiMajorAxis;
 // Every lower bound is shrunk a little and compared with the best distance
 // plus a micrometre, so that rounding (in the bound or in the distance) can
 // never prune a point whose computed distance ties with the best.
