@@ -16,8 +16,6 @@ namespace kavrel {
 
 namespace {
 
-constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
-
 bool Exists(const std::u16string& path) { return platform::FileExists(platform::Utf16ToUtf8(path)); }
 
 void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwatch>& stopwatch) {

@@ -18,6 +18,9 @@
 
 namespace kavrel {
 
+// The package that a host naming none gets.
+inline constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
+
 // The data package file by the engine's search order: the name as given,
 // then (for a bare name only) the current folder and the program's folder.
 // Nothing when none exists.

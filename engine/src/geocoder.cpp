@@ -41,7 +41,7 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
   std::u16string file;
   if (path != nullptr) {
     file = platform::Utf8ToUtf16(path);
-  } else if (const std::optional<std::u16string> found = FindDataFile(u"kavreldata.bin")) {
+  } else if (const std::optional<std::u16string> found = FindDataFile(kDefaultDataFile)) {
     file = *found;
   } else {
     return KAVREL_PACKAGE_NOT_FOUND;
