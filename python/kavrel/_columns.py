@@ -2,7 +2,6 @@
 installed, else lists."""
 
 import ctypes
-import math
 
 from . import _library
 
@@ -92,9 +91,8 @@ def _list_columns(geocoder, handle, lats, lons, query, threads):
         for text in _TEXTS:
             value = getattr(answer, text)
             columns[text].append(value.decode("utf-8") if found else None)
-        for name in _KEYS:
+        # The library leaves keys 0 and numbers NaN in a row without an answer.
+        for name in _KEYS + _NUMBERS:
             columns[name].append(getattr(answer, name))
-        for name in _NUMBERS:
-            columns[name].append(getattr(answer, name) if found else math.nan)
         columns["found"].append(found)
     return columns
