@@ -34,10 +34,6 @@ std::uint32_t BandKey(std::uint32_t latKey, std::int64_t j) {
   return latKey + static_cast<std::uint32_t>(j * kBandHeight);
 }
 
-std::int64_t WholeRecords(const CDataPackageFile& block) {
-  return block.m_pData && block.m_nSize > 0 ? static_cast<std::int64_t>(block.m_nSize) / kPointRecordSize : 0;
-}
-
 // Sizes `list` for `blocks` (one spare slot each) and copies their whole
 // records in, in order. `done` is called with each block once it is copied.
 template <typename Block, typename Done>

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "address_key.h"
+#include "kavrel/format/blocks.h"
 #include "kavrel/format/data_package.h"
 
 namespace kavrel {
@@ -23,6 +24,12 @@ struct PointList {
   // std::bad_alloc, leaving all three arrays empty.
   void Allocate(std::int32_t capacity);
 };
+
+// The whole point records in the data of a point block: 0 when it holds no
+// data; a partial record at the end is not counted.
+inline std::int32_t WholeRecords(const CDataPackageFile& block) {
+  return block.m_pData && block.m_nSize > 0 ? block.m_nSize / static_cast<std::int32_t>(kPointRecordSize) : 0;
+}
 
 // Rebuilds `list` from the point blocks of the bands latKey + j * kBandHeight
 // for j = -bandRange..bandRange (32-bit wrap-around), in that order, loading

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "kavrel/format/blocks.h"
+#include "point_list.h"
 #include "ring_search.h"
 #include "search.h"
 
@@ -26,9 +27,9 @@ bool IsRegular(const CDataPackageFile& entry, std::uint32_t band) {
   if (entry.m_nState != CDataPackageFile::kLoaded) return entry.m_nStoredSize == 0;
   if (entry.m_nSize % static_cast<std::int32_t>(kPointRecordSize) != 0) return false;
   const std::uint8_t* record = entry.m_pData.get();
+  const std::int32_t records = WholeRecords(entry);
   std::uint32_t previous = band;
-  for (std::int32_t r = 0; r < entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize);
-       ++r, record += kPointRecordSize) {
+  for (std::int32_t r = 0; r < records; ++r, record += kPointRecordSize) {
     const std::uint32_t latitude = ReadPointRecord(record).latitude;
     if (latitude < previous || BandOf(latitude) != band) return false;
     previous = latitude;
@@ -49,12 +50,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
   std::sort(bands.begin(), bands.end());
 
   std::size_t points = 0;
-  for (const auto& band : bands) {
-    const CDataPackageFile& entry = package.File(band.second);
-    if (entry.m_nState == CDataPackageFile::kLoaded && entry.m_nSize > 0) {
-      points += static_cast<std::size_t>(entry.m_nSize) / kPointRecordSize;
-    }
-  }
+  for (const auto& band : bands) points += static_cast<std::size_t>(WholeRecords(package.File(band.second)));
   if (points > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
   m_latitudes.reserve(points);
   m_longitudes.reserve(points);
@@ -72,7 +68,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
     m_irregularBefore.push_back(m_irregularBefore.back() + (regular ? 0 : 1));
     // An irregular band keeps no points: no search that reaches it uses them.
     const std::uint8_t* record = entry.m_pData.get();
-    const std::int32_t records = regular && record != nullptr ? entry.m_nSize / static_cast<std::int32_t>(kPointRecordSize) : 0;
+    const std::int32_t records = regular ? WholeRecords(entry) : 0;
     std::int32_t r = 0;
     for (std::uint32_t row = 0; row < kRowsPerBand; ++row) {
       rowBegin.push_back(static_cast<std::uint32_t>(m_latitudes.size()));
