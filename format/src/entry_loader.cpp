@@ -131,7 +131,9 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
                                       std::to_string(entry.m_nOffset) + " reach past the end of the file (" +
                                       std::to_string(m_nFileSize) + " bytes)");
     }
-    if (entry.m_nMethod != kMethodDeflate && entry.m_nStoredSize > kMaxEntrySize) {
+    // Whatever the method: empty blocks pad a deflate stream to any length,
+    // and reading it would allocate all of it.
+    if (entry.m_nStoredSize > kMaxEntrySize) {
       return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes, more than " +
                                       std::to_string(kMaxEntrySize));
     }

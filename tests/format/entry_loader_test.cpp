@@ -222,6 +222,31 @@ TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
   EXPECT_EQ(DataOf(Entry(u"inflates to the cap")), atCap);
 }
 
+TEST_F(EntryLoader, ADeflatedEntryStoredLargerThanTheCapIsDamagedHoweverLittleItInflatesTo) {
+  // Empty stored blocks of five bytes each, then a last one holding "ok": a
+  // sound raw deflate stream of any length that inflates to two bytes.
+  const auto padded = [](std::size_t atLeast) {
+    constexpr std::string_view kEmptyBlock("\x00\x00\x00\xFF\xFF", 5);
+    std::string stream;
+    stream.reserve(atLeast + 16);
+    while (stream.size() < atLeast) stream += kEmptyBlock;
+    return stream + std::string("\x01\x02\x00\xFD\xFFok", 7);
+  };
+  pack::PackageWriter writer;
+  writer.AddStored("short", padded(1000), kMethodDeflate);
+  writer.AddStored("past the cap", padded(KAVREL_MAX_ENTRY_BYTES), kMethodDeflate);
+  OpenPackage(writer.Serialize());
+
+  ASSERT_EQ(m_package.LoadFile(u"short"), KAVREL_OK);
+  EXPECT_EQ(DataOf(Entry(u"short")), "ok");
+  testing::internal::CaptureStderr();
+  EXPECT_EQ(m_package.LoadFile(u"past the cap"), KAVREL_E_INFLATE);
+  EXPECT_EQ(Entry(u"past the cap").m_pData, nullptr);
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry past the cap: 67108872 bytes, more than "
+                                                       "67108864"),
+            std::string::npos);
+}
+
 TEST_F(EntryLoader, LoadedEntriesAreACacheUntilUnloaded) {
   pack::PackageWriter writer;
   writer.Add("a", "version one");
