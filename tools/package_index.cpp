@@ -1,6 +1,5 @@
 #include "package_index.h"
 
-#include <algorithm>
 #include <optional>
 
 #include "kavrel/platform/text.h"
@@ -21,7 +20,6 @@ PackageIndex ReadPackageIndex(std::string_view file) {
     return index;
   }
   index.headerRead = true;
-  index.headerFlag = header->headerFlag;
   index.nameEncoding = header->nameEncoding;
   index.indexSize = header->indexSize;
   index.dataStart = kPackageHeaderSize + static_cast<std::uint64_t>(index.indexSize);
@@ -37,15 +35,12 @@ PackageIndex ReadPackageIndex(std::string_view file) {
   const bool whole = ReadIndex(bytes, records) && indexInFile;
   for (const IndexRecord& record : records) {
     IndexEntry entry;
-    entry.name = std::string(record.name);
     entry.displayName = index.nameEncoding == kNamesUtf8
-                            ? platform::Utf16ToUtf8(platform::Utf8ToUtf16(entry.name))
-                            : platform::Utf16ToUtf8(platform::Cp932ToUtf16(entry.name));
+                            ? platform::Utf16ToUtf8(platform::Utf8ToUtf16(record.name))
+                            : platform::Utf16ToUtf8(platform::Cp932ToUtf16(record.name));
     entry.method = record.method;
-    entry.flag = record.flag;
     entry.offset = record.offset;
     entry.storedSize = record.storedSize;
-    entry.recordPosition = kPackageHeaderSize + record.position;
     const std::uint64_t end = index.dataStart + entry.offset + static_cast<std::uint64_t>(entry.storedSize);
     // An empty entry has nothing to read, wherever its offset points.
     entry.dataInFile = entry.storedSize == 0 || end <= file.size();

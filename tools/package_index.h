@@ -13,20 +13,16 @@ namespace kavrel::pack {
 
 // One index record.
 struct IndexEntry {
-  std::string name;           // the name bytes as stored
   std::string displayName;    // the name in UTF-8, decoded by the header's name encoding
   std::uint8_t method = 0;
-  std::uint8_t flag = 0;
   std::uint32_t offset = 0;   // from the data start
   std::uint32_t storedSize = 0;
-  std::uint64_t recordPosition = 0;  // file offset of the index record
   bool dataInFile = false;    // the stored bytes lie wholly inside the file (or there are none)
 };
 
 // The header, the index records that could be read, and what is wrong.
 struct PackageIndex {
   bool headerRead = false;    // the file has 8 bytes and the magic F0 01
-  std::uint8_t headerFlag = 0;
   std::uint8_t nameEncoding = 0;
   std::uint32_t indexSize = 0;
   std::uint64_t dataStart = 0;
