@@ -9,14 +9,6 @@
 namespace kavrel {
 namespace {
 
-// 32-bit wrap-around sum and product of the search parameters.
-std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
-}
-std::int32_t WrappingMultiply(std::int32_t a, std::int32_t b) {
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
-}
-
 constexpr std::int64_t kInt32Max = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace

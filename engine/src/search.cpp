@@ -15,11 +15,8 @@ std::uint32_t CoordinateKey(double degrees) {
 
 SearchParameters StepParameters(std::int32_t step, std::int32_t width) {
   // The band range comes from the arguments as passed, their product wrapping
-  // at 32 bits (done unsigned, where wrapping is defined), then divided with
-  // truncation toward zero.
-  const auto product = static_cast<std::int32_t>(static_cast<std::uint32_t>(step) *
-                                                 static_cast<std::uint32_t>(width));
-  return {step > 0 ? step : 100, width > 0 ? width : 300, product / 30000};
+  // at 32 bits, then divided with truncation toward zero.
+  return {step > 0 ? step : 100, width > 0 ? width : 300, WrappingMultiply(step, width) / 30000};
 }
 
 SearchParameters EffectiveParameters(const SearchParameters& set) {

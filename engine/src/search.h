@@ -13,6 +13,15 @@ std::uint32_t CoordinateKey(double degrees);
 // A microdegree key as decimal degrees: key / 1e6.
 inline double KeyDegrees(std::uint32_t key) { return key / 1e6; }
 
+// 32-bit wrap-around sum and product of search parameters, as the search
+// defines them (done unsigned, where wrapping is defined).
+inline std::int32_t WrappingAdd(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
+}
+inline std::int32_t WrappingMultiply(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) * static_cast<std::uint32_t>(b));
+}
+
 // The search parameters, all 0 until SetStep is called.
 struct SearchParameters {
   std::int32_t step = 0;       // growth of the search radius per ring, in microdegrees
