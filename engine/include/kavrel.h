@@ -19,7 +19,9 @@
  *  - Functions return a result code (KAVREL_SUCCESS or a negative code
  *    below); kavrel_result_text describes each one.
  *  - A handle is preloaded and indexed when it is opened, so lookups read
- *    only memory and never allocate.
+ *    only memory. They allocate nothing, except in designed mode where the
+ *    index leaves a search to the ring search over the bands' points (for
+ *    example step times width beyond 2^31, or a damaged band).
  */
 #ifndef KAVREL_H
 #define KAVREL_H
@@ -156,7 +158,8 @@ KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_fact
  * away simply finds nothing). Nearest mode needs a finite latitude in
  * [-90, 90] and a finite longitude in [-180, 180]; others give
  * KAVREL_INVALID_ARGUMENT.
- * Returns KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT. */
+ * Returns KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT, and
+ * KAVREL_OUT_OF_MEMORY when such a ring search cannot have its memory. */
 KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude,
                                     double longitude, const kavrel_query* query,
                                     kavrel_answer* answer);

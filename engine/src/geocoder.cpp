@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -104,7 +105,13 @@ std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQue
   }
 
   Match match;
-  if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
+  try {
+    if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
+  } catch (const std::bad_alloc&) {
+    // The point list of a search the index leaves to the ring search could
+    // not be had; nothing may leave a C call or a lookup thread.
+    return KAVREL_OUT_OF_MEMORY;
+  }
   const double distance =
       HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
   if (query.maxDistance > 0 && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;

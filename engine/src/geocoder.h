@@ -48,7 +48,8 @@ public:
   // Throws std::bad_alloc.
   static std::int32_t Open(const char* path, std::unique_ptr<Geocoder>& geocoder);
 
-  // One lookup; KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT.
+  // One lookup; KAVREL_SUCCESS, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT, or
+  // KAVREL_OUT_OF_MEMORY when the ring search's point list cannot be had.
   // `answer` is always written (the empty answer unless KAVREL_SUCCESS).
   // Reads only memory that nothing changes, and allocates nothing except
   // where the designed search leaves the index (see FindDesigned).

@@ -3,6 +3,7 @@
 // beyond the cap and never allocates more than the cap. The bound is on
 // allocation, so this program counts every operator new of the process; it
 // is not built with the sanitizers, which replace the allocator themselves.
+// The same allocator can refuse, for the lookups that must survive that.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "engine_app.h"
+#include "kavrel.h"
 #include "kavrelcore.h"
 #include "test_packages.h"
 
@@ -24,11 +26,13 @@ namespace {
 // count into process-wide state.
 std::size_t g_inUse = 0;
 std::size_t g_peak = 0;
+bool g_refuse = false;  // every allocation fails while set
 
 // Each block carries its size in front, kept at the alignment of new.
 constexpr std::size_t kHeader = alignof(std::max_align_t);
 
 void* CountedAllocate(std::size_t size) noexcept {
+  if (g_refuse) return nullptr;
   auto* block = static_cast<unsigned char*>(std::malloc(size + kHeader));
   if (block == nullptr) return nullptr;
   *reinterpret_cast<std::size_t*>(block) = size;
@@ -151,6 +155,35 @@ TEST(PackageDamage, NoSingleByteChangeCrashesOrAllocatesBeyondTheCap) {
     testing::internal::GetCapturedStderr();
   }
   EXPECT_GE(variants, original.size() * 10);
+}
+
+// A designed search that the index leaves to the ring search allocates its
+// point list; when that fails the lookup says so and throws nothing through
+// the C interface or out of a lookup thread.
+TEST(KavrelLookup, AnAllocationThatFailsIsReportedNotThrown) {
+  kavrel_geocoder* handle = nullptr;
+  ASSERT_EQ(kavrel_open(KAVREL_SAMPLE_PACKAGE, &handle), KAVREL_SUCCESS);
+  // Step times width beyond 2^31: the index cannot follow the search.
+  const kavrel_query query = {KAVREL_MODE_DESIGNED, 65536, 65537, 0};
+  const double latitude = 35.681236;
+  const double longitude = 139.767125;
+  kavrel_answer answer;
+  ASSERT_EQ(kavrel_lookup(handle, latitude, longitude, &query, &answer), KAVREL_SUCCESS);
+
+  std::int32_t single = 0;
+  std::int32_t many = 0;
+  std::int32_t row = 0;
+  kavrel_answer rowAnswer;
+  g_refuse = true;
+  single = kavrel_lookup(handle, latitude, longitude, &query, &answer);
+  many = kavrel_lookup_many(handle, 1, &latitude, &longitude, &query, 1, &rowAnswer, &row);
+  g_refuse = false;
+  EXPECT_EQ(single, KAVREL_OUT_OF_MEMORY);
+  EXPECT_EQ(answer.prefecture, nullptr);
+  EXPECT_EQ(many, KAVREL_SUCCESS);
+  EXPECT_EQ(row, KAVREL_OUT_OF_MEMORY);
+  EXPECT_EQ(rowAnswer.area, nullptr);
+  kavrel_close(handle);
 }
 
 }  // namespace
