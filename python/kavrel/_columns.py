@@ -42,6 +42,15 @@ def _name_column(geocoder, level, keys):
     return table_names[numpy.where(table_keys[places] == keys, places, len(table_keys) - 1)]
 
 
+def _check(code, results):
+    """Raises for a call that failed, and for rows that ran out of memory:
+    those have no answer, but not because there is none."""
+    if code == _library.OUT_OF_MEMORY or _library.OUT_OF_MEMORY in results:
+        raise MemoryError(_library.result_text(_library.OUT_OF_MEMORY))
+    if code != _library.SUCCESS:
+        raise ValueError(_library.result_text(code))
+
+
 def lookup_columns(geocoder, handle, lats, lons, query, threads):
     """Runs kavrel_lookup_many over the rows and returns the columns."""
     if numpy is None:
@@ -56,8 +65,7 @@ def lookup_columns(geocoder, handle, lats, lons, query, threads):
     code = _library.native.kavrel_lookup_many(handle, count, latitudes.ctypes.data, longitudes.ctypes.data,
                                               ctypes.byref(query), threads, answers.ctypes.data,
                                               results.ctypes.data)
-    if code != _library.SUCCESS:
-        raise ValueError(_library.result_text(code))
+    _check(code, results)
     found = results == _library.SUCCESS
     columns = {}
     for level, (text, key) in enumerate(zip(_TEXTS, _KEYS)):
@@ -83,8 +91,7 @@ def _list_columns(geocoder, handle, lats, lons, query, threads):
     results = (ctypes.c_int32 * count)()
     code = _library.native.kavrel_lookup_many(handle, count, latitudes, longitudes, ctypes.byref(query), threads,
                                               answers, results)
-    if code != _library.SUCCESS:
-        raise ValueError(_library.result_text(code))
+    _check(code, results)
     columns = {name: [] for name in _TEXTS + _KEYS + _NUMBERS + ("found",)}
     for answer, result in zip(answers, results):
         found = result == _library.SUCCESS
