@@ -1,8 +1,8 @@
 // Speed of a whole batch conversion: the built program converts 1,000,000
 // lines near real towns with the national package, as a user would run it
 // (start-up and preload included); and the console's own share of it, the
-// same conversion in this process over a stand-in engine that answers at
-// once. KAVREL_BENCH_PROGRAM, when set, names another build of the program
+// same conversion in this process over a stand-in lookup backend that
+// answers at once. KAVREL_BENCH_PROGRAM, when set, names another build of the program
 // to time (an older one, for a before-and-after comparison). The conversion
 // is also timed with /threads 1 and /threads 2.
 #include <benchmark/benchmark.h>
@@ -72,32 +72,32 @@ void BM_ConvertNationalTownsThreads(benchmark::State& state) {
 }
 BENCHMARK(BM_ConvertNationalTownsThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
-// A stand-in engine: every point has the same address, found at once.
-std::int32_t StandInSetStep(std::int32_t, std::int32_t) { return 0; }
-std::int32_t StandInSetSeparator(const kavrel_char*) { return 0; }
-std::int32_t StandInPreloadData() { return 0; }
-std::int32_t StandInIsJapanRegion(double, double) { return 1; }
-std::int32_t StandInReverseGeocoding(double, double, kavrel_char* buffer, std::uint32_t*, std::int32_t*) {
-  constexpr std::u16string_view kAddress = u"東京都千代田区丸の内一丁目";
-  std::copy(kAddress.begin(), kAddress.end(), buffer);
-  buffer[kAddress.size()] = 0;
-  return 0;
-}
+// A stand-in backend: every point has the same address, found at once.
+class StandInBackend : public kavrel::console::LookupBackend {
+public:
+  bool Start(const std::u16string&, std::string&) override { return true; }
+  std::string PackagePath() const override { return {}; }
+  std::int32_t Prepare(const kavrel::console::SearchSettings&, bool, std::string&) override { return 0; }
+  std::size_t BlockSize() const override { return 1; }
+  void Lookup(const double*, const double*, std::size_t count,
+              kavrel::console::PointAnswer* answers) override {
+    for (std::size_t i = 0; i < count; ++i) {
+      answers[i].result = 0;
+      answers[i].address = u"東京都千代田区丸の内一丁目";
+    }
+  }
+  std::string Meaning(std::int32_t) const override { return {}; }
+};
 
 void BM_ConsoleShareOfAConversion(benchmark::State& state) {
-  kavrel::console::CEngineBinding engine;
-  engine.m_pSetStep = StandInSetStep;
-  engine.m_pSetSeparator = StandInSetSeparator;
-  engine.m_pPreloadData = StandInPreloadData;
-  engine.m_pIsJapanRegion = StandInIsJapanRegion;
-  engine.m_pReverseGeocoding = StandInReverseGeocoding;
+  StandInBackend backend;
   const std::string input = Work() / "towns.csv";
   const std::string output = Work() / "stand-in-addresses.csv";
   for (auto _ : state) {
     kavrel::console::BatchJob job;
     job.inputPath = std::u16string(input.begin(), input.end());
     job.outputPath = std::u16string(output.begin(), output.end());
-    if (kavrel::console::ConvertCsvFile(engine, {}, job) != kavrel::console::kBatchCompleted) {
+    if (kavrel::console::ConvertCsvFile(backend, {}, {}, job) != kavrel::console::kBatchCompleted) {
       state.SkipWithError("conversion failed");
       return;
     }

@@ -12,8 +12,10 @@
 #include "record_writer.h"
 #include "resources/messages.h"
 #include "resources/version_info.h"
+#include "designed_backend.h"
+#include "handle_backend.h"
+#include "package_facts.h"
 #include "single_lookup.h"
-#include "threadsafe_lookups.h"
 
 namespace kavrel::console {
 
@@ -69,6 +71,21 @@ void PrintStatistics(CConsoleOutput& out, const BatchJob& job) {
                               {job.succeeded, job.failed, shownSeconds, rate}));
 }
 
+// The package the backend is started with: /data, else "kavreldata.bin".
+std::u16string DataFileOf(const ExtendedOptions& options) {
+  return options.dataPath.empty() ? std::u16string(kDataFileName) : options.dataPath;
+}
+
+// Starts `backend`; on failure writes message 129 to `out` and says why on
+// standard error.
+bool StartBackend(LookupBackend& backend, const ExtendedOptions& options, CConsoleOutput& out) {
+  std::string why;
+  if (backend.Start(DataFileOf(options), why)) return true;
+  out.Write(LoadMessage(kMsgEngineInitFailed));
+  ReportOnStandardError(why);
+  return false;
+}
+
 int BatchFailureMessage(std::int32_t result) {
   switch (result) {
     case kBatchStepRefused:
@@ -97,7 +114,12 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
     PrintUsage(out);
     return kExitSuccess;
   }
-  if (info.m_nAction == kActionPackage) return PrintPackageFacts(m_engine, info.m_extended, out);
+  if (info.m_nAction == kActionPackage) {
+    HandleBackend backend(m_engine, info.m_extended.threads);
+    if (!StartBackend(backend, info.m_extended, out)) return kExitFailure;
+    PrintPackageFacts(backend, out);
+    return kExitSuccess;
+  }
   const bool lookup = !info.m_strLatitude.empty() && !info.m_strLongitude.empty();
   if (!AsksForWork(info) || !info.m_badValues.empty()) {
     PrintVersion(out);
@@ -113,14 +135,15 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
   WarnIfNotCount("/step", info.m_strStep, info.m_settings.step);
   WarnIfNotCount("/width", info.m_strWidth, info.m_settings.width);
   WarnIfCodesetLacksJapanese();
-  if (!lookup) return RunBatch(info, out);
+  const std::unique_ptr<LookupBackend> backend = ChooseBackend(info.m_extended);
+  if (!lookup) return RunBatch(info, *backend, out);
 
   const double latitude = ReadCoordinateArgument("/lat", info.m_strLatitude);
   const double longitude = ReadCoordinateArgument("/lon", info.m_strLongitude);
-  const bool answered =
-      info.m_extended.used ? LookupWithOptions(m_engine, info, out, latitude, longitude)
-                           : LookupSinglePoint(m_engine, info.m_settings, out, latitude, longitude);
-  if (!answered) return kExitFailure;
+  if (!StartBackend(*backend, info.m_extended, out) ||
+      !LookupSinglePoint(*backend, info.m_settings, info.m_extended, out, latitude, longitude)) {
+    return kExitFailure;
+  }
   // A write the system held back can still fail when the output is closed.
   if (out.handle != kInvalidHandle) {
     if (const int error = platform::CloseStandardOutput(); error != 0) {
@@ -131,13 +154,19 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
   return kExitSuccess;
 }
 
-int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& console) {
+std::unique_ptr<LookupBackend> CkavrelApp::ChooseBackend(const ExtendedOptions& options) {
+  if (!options.used) return std::make_unique<DesignedBackend>(m_engine);
+  return std::make_unique<HandleBackend>(m_engine, options.threads);
+}
+
+int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, LookupBackend& backend,
+                         CConsoleOutput& console) {
   // Data on standard output keeps it for data: the console's text, progress
   // included, goes to standard error instead.
   CConsoleOutput messages{platform::kStandardError};
   CConsoleOutput& out =
       platform::Utf16ToConsoleKeepingBytes(info.m_strOutFile) == kStandardStream ? messages : console;
-  if (!StartEngine(m_engine, DataFileOf(info.m_extended), out)) return kExitFailure;
+  if (!StartBackend(backend, info.m_extended, out)) return kExitFailure;
   BatchJob job;
   job.inputPath = info.m_strInFile;
   job.outputPath = info.m_strOutFile;
@@ -145,9 +174,7 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& con
 
   out.Write(LoadMessage(kMsgConversionStarted));
   out.Write(kLineEnd);
-  const std::int32_t result =
-      info.m_extended.used ? ConvertWithOptions(m_engine, info.m_settings, info.m_extended, job)
-                           : ConvertCsvFile(m_engine, info.m_settings, job);
+  const std::int32_t result = ConvertCsvFile(backend, info.m_settings, info.m_extended, job);
   if (job.linesCutAtLoneCr > 0) {
     ReportOnStandardError(std::to_string(job.linesCutAtLoneCr) +
                           " line(s) held a carriage return without a line feed after it; what "

@@ -1,6 +1,7 @@
 // The driver: chooses one action from the command line and carries it out.
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "command_line.h"
 #include "console_output.h"
 #include "engine_binding.h"
+#include "lookup_backend.h"
 
 namespace kavrel::console {
 
@@ -19,7 +21,8 @@ enum ExitStatus : int {
 };
 
 // The program itself. Owns the engine binding, so the engine library stays
-// loaded until the object is destroyed.
+// loaded until the object is destroyed, and chooses the one lookup backend
+// of a run.
 class CkavrelApp {
 public:
   // Parses `arguments` (arguments[0] is the program name), runs the chosen
@@ -33,10 +36,14 @@ public:
   // Returns its ExitStatus.
   int RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
 
-  CEngineBinding m_engine;
-
 private:
-  int RunBatch(const CkavrelCommandLineInfo& info, CConsoleOutput& out);
+  // The designed exports when every option given is a designed one, so
+  // that such a run calls the engine exactly as designed; else a handle of
+  // the thread-safe interface.
+  std::unique_ptr<LookupBackend> ChooseBackend(const ExtendedOptions& options);
+  int RunBatch(const CkavrelCommandLineInfo& info, LookupBackend& backend, CConsoleOutput& out);
+
+  CEngineBinding m_engine;
 };
 
 // Writes the version text: name and version, the copyright line, an empty line.

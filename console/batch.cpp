@@ -1,6 +1,7 @@
 #include "batch.h"
 
 #include <algorithm>
+#include <limits>
 #include <cerrno>
 #include <cstdio>
 #include <memory>
@@ -82,25 +83,6 @@ private:
   double m_threshold = 0.0;
 };
 
-std::int32_t SendSettingsAndPreload(const CEngineBinding& engine, const SearchSettings& settings,
-                                   BatchJob& job) {
-  switch (SendSettings(engine, settings, job.failure)) {
-    case SettingsRefusal::kStep: return kBatchStepRefused;
-    case SettingsRefusal::kSeparator: return kBatchSeparatorRefused;
-    case SettingsRefusal::kNone: break;
-  }
-  if (engine.m_pPreloadData == nullptr) {
-    job.failure = "the engine library has no function PreloadData";
-    return kBatchPreloadRefused;
-  }
-  if (const std::int32_t result = engine.m_pPreloadData(); result != 0) {
-    job.failure = "cannot load the data package " + Quoted(engine.DataFilePath()) +
-                  " into memory: " + ResultCodeMeaning(result);
-    return kBatchPreloadRefused;
-  }
-  return kBatchCompleted;
-}
-
 // Why the conversion must not write to `outputPath`, or empty when it may:
 // the output would replace the input or the package the engine reads.
 std::string OutputRefusal(const std::string& outputPath, const std::string& inputPath,
@@ -118,37 +100,69 @@ std::string OutputRefusal(const std::string& outputPath, const std::string& inpu
   return {};
 }
 
-// The designed conversion: one line at a time through ReverseLookup, each
-// pair written as a record, other lines copied.
-class DesignedConverter : public LineConverter {
+// One input line on its way to the output.
+struct BatchLine {
+  std::string text;               // as read, its line end included
+  CoordinatePair pair;            // what the scan found in it
+  std::uint64_t endPosition = 0;  // the read position after it, for the progress
+};
+
+// Answers blocks of lines through the backend and writes them: as designed
+// records of the engine's address, or through a LineFormatter.
+class LineConverter {
 public:
-  explicit DesignedConverter(const CEngineBinding& engine) : m_engine(engine) {}
+  // `formatter` null: the designed records.
+  LineConverter(LookupBackend& backend, const LineFormatter* formatter)
+      : m_backend(backend), m_formatter(formatter) {}
 
-  std::size_t BlockSize() const override { return 1; }
+  std::size_t BlockSize() const { return std::max<std::size_t>(m_backend.BlockSize(), 1); }
 
-  void Answer(const std::vector<BatchLine>& lines, std::size_t count) override {
-    if (count == 0 || !lines[0].pair.IsComplete()) return;
-    m_address.clear();
-    m_found = m_engine.ReverseLookup(lines[0].pair.latitude, lines[0].pair.longitude, m_address) == 0;
+  // Answers lines[0..count) that hold a complete pair.
+  void Answer(const std::vector<BatchLine>& lines, std::size_t count) {
+    m_latitudes.clear();
+    m_longitudes.clear();
+    m_rowOf.assign(count, kNoRow);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!lines[i].pair.IsComplete()) continue;
+      m_rowOf[i] = m_latitudes.size();
+      m_latitudes.push_back(lines[i].pair.latitude);
+      m_longitudes.push_back(lines[i].pair.longitude);
+    }
+    m_answers.resize(m_latitudes.size());
+    m_backend.Lookup(m_latitudes.data(), m_longitudes.data(), m_latitudes.size(), m_answers.data());
   }
 
-  bool Write(RecordWriter& writer, const std::vector<BatchLine>& lines, std::size_t,
-             bool& found) override {
-    const BatchLine& line = lines[0];
-    found = line.pair.IsComplete() && m_found;
-    if (line.pair.IsComplete()) return writer.WriteRecord(line.pair.latitude, line.pair.longitude, m_address);
+  // Appends the output of lines[index], after Answer, to `writer`; `found`
+  // receives whether the line was answered. False when the writer failed.
+  bool Write(RecordWriter& writer, const std::vector<BatchLine>& lines, std::size_t index, bool& found) {
+    const BatchLine& line = lines[index];
+    const std::size_t row = m_rowOf[index];
+    const PointAnswer* answer = row == kNoRow ? nullptr : &m_answers[row];
+    found = answer != nullptr && answer->Found();
+    if (m_formatter != nullptr) {
+      m_text.clear();
+      m_formatter->Append(m_text, line.text, line.pair, found ? answer->names : LineAnswer{}, m_first);
+      m_first = false;
+      return writer.WriteBytes(m_text);
+    }
+    if (answer != nullptr) return writer.WriteRecord(line.pair.latitude, line.pair.longitude, answer->address);
     std::string_view lineEnd;
     const std::string_view copied = CopiedLine(line.text, lineEnd);
     return writer.WriteBytes(copied) && writer.WriteBytes(lineEnd);
   }
 
 private:
-  const CEngineBinding& m_engine;
-  std::u16string m_address;
-  bool m_found = false;
-};
+  static constexpr std::size_t kNoRow = std::numeric_limits<std::size_t>::max();
 
-}  // namespace
+  LookupBackend& m_backend;
+  const LineFormatter* m_formatter;
+  bool m_first = true;
+  std::vector<double> m_latitudes;
+  std::vector<double> m_longitudes;
+  std::vector<std::size_t> m_rowOf;  // for each line of the block, its row, or kNoRow
+  std::vector<PointAnswer> m_answers;
+  std::string m_text;
+};
 
 void StartBatchJob(BatchJob& job) {
   job.succeeded = 0;
@@ -158,15 +172,13 @@ void StartBatchJob(BatchJob& job) {
   job.startTime = platform::CalendarSeconds();
 }
 
-std::int32_t ConvertCsvFile(const CEngineBinding& engine, const SearchSettings& settings,
-                            BatchJob& job) {
-  StartBatchJob(job);
-  const std::int32_t parameters = SendSettingsAndPreload(engine, settings, job);
-  if (parameters != kBatchCompleted) return parameters;
-  DesignedConverter converter(engine);
-  return ConvertLines(converter, engine.DataFilePath(), job);
-}
-
+// Opens the input and the output (refusing an output that is the input or
+// `packagePath`), then reads blocks of lines and has `converter` answer and
+// write them, counting and reporting progress after each line. A line
+// counts as succeeded when answered, as failed when not and it holds a pair
+// or is not empty. Returns kBatchCompleted, kBatchInputUnreadable or
+// kBatchOutputUnwritable, with job.failure set when not completed; lines of
+// a block read before a read failure are written first.
 std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePath, BatchJob& job) {
   // File names are bytes: whatever the arguments held comes back unchanged.
   const std::string inputPath = platform::Utf16ToConsoleKeepingBytes(job.inputPath);
@@ -253,6 +265,19 @@ std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePa
   }
   job.endTime = platform::CalendarSeconds();
   return kBatchCompleted;
+}
+
+}  // namespace
+
+std::int32_t ConvertCsvFile(LookupBackend& backend, const SearchSettings& settings,
+                            const ExtendedOptions& options, BatchJob& job) {
+  StartBatchJob(job);
+  const std::int32_t prepared = backend.Prepare(settings, true, job.failure);
+  if (prepared != kBatchCompleted) return prepared;
+  std::optional<LineFormatter> formatter;
+  if (options.used) formatter.emplace(options.format, settings.separator, options.distance);
+  LineConverter converter(backend, formatter ? &*formatter : nullptr);
+  return ConvertLines(converter, backend.PackagePath(), job);
 }
 
 }  // namespace kavrel::console

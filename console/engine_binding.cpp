@@ -12,19 +12,6 @@ namespace kavrel::console {
 
 namespace {
 
-// Where the engine looks for the package `dataFile`: a name with a folder in
-// it, where it says; a bare name in the current folder (the name as given,
-// then the current folder, are the same place), then the program's folder.
-std::string PackagePlaces(const std::u16string& dataFile) {
-  const std::string name = platform::Utf16ToUtf8(dataFile);
-  if (platform::HasFolder(dataFile)) return Quoted(name);
-  std::string places = Quoted(platform::JoinPath(platform::CurrentDirectory(), name));
-  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
-    places += " and " + Quoted(platform::JoinPath(*folder, name));
-  }
-  return places;
-}
-
 // Why the file at `path` cannot be opened for reading, as the system says.
 std::string OpenFailureReason(const std::string& path) {
   if (!platform::OpenStream(path, platform::StreamMode::kRead)) return platform::SystemErrorText(errno);
@@ -33,45 +20,88 @@ std::string OpenFailureReason(const std::string& path) {
 
 }  // namespace
 
-std::int32_t CEngineBinding::LoadEngine(const std::u16string& dataFile) {
+std::vector<std::string> PackageCandidates(const std::u16string& dataFile) {
+  const std::string name = platform::Utf16ToUtf8(dataFile);
+  if (platform::HasFolder(dataFile)) return {name};
+  std::vector<std::string> candidates = {name};
+  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
+    candidates.push_back(platform::JoinPath(*folder, name));
+  }
+  return candidates;
+}
+
+std::string PackagePlaces(const std::u16string& dataFile) {
+  std::vector<std::string> candidates = PackageCandidates(dataFile);
+  // A bare name as given is the one in the current folder: say which that is.
+  if (!platform::HasFolder(dataFile)) {
+    candidates.front() = platform::JoinPath(platform::CurrentDirectory(), candidates.front());
+  }
+  std::string places;
+  for (const std::string& candidate : candidates) {
+    places += (places.empty() ? "" : " and ") + Quoted(candidate);
+  }
+  return places;
+}
+
+std::int32_t CEngineBinding::BindLibrary() {
   UnloadEngine();
   m_libraryError.clear();
   if (!m_module.LoadForProgram(kEngineLibrary)) {
     m_libraryError = m_module.LoadError();
     return kEngineNotLoadable;
   }
-  m_pGetInfo = m_module.Bind<KavrelGetInfoFn>("GetInfo");
-  m_pInitialize = m_module.Bind<KavrelInitializeFn>("Initialize");
-  m_pCleanup = m_module.Bind<KavrelCleanupFn>("Cleanup");
-  m_pPreloadData = m_module.Bind<KavrelPreloadDataFn>("PreloadData");
-  m_pSetStep = m_module.Bind<KavrelSetStepFn>("SetStep");
-  m_pSetSeparator = m_module.Bind<KavrelSetSeparatorFn>("SetSeparator");
-  m_pReverseGeocoding = m_module.Bind<KavrelReverseGeocodingFn>("ReverseGeocoding");
-  m_pIsJapanRegion = m_module.Bind<KavrelIsJapanRegionFn>("IsJapanRegion");
-  m_pGetDatafilename = m_module.Bind<KavrelGetDatafilenameFn>("GetDatafilename");
+  m_designed.getInfo = m_module.Bind<KavrelGetInfoFn>("GetInfo");
+  m_designed.initialize = m_module.Bind<KavrelInitializeFn>("Initialize");
+  m_designed.cleanup = m_module.Bind<KavrelCleanupFn>("Cleanup");
+  m_designed.preloadData = m_module.Bind<KavrelPreloadDataFn>("PreloadData");
+  m_designed.setStep = m_module.Bind<KavrelSetStepFn>("SetStep");
+  m_designed.setSeparator = m_module.Bind<KavrelSetSeparatorFn>("SetSeparator");
+  m_designed.reverseGeocoding = m_module.Bind<KavrelReverseGeocodingFn>("ReverseGeocoding");
+  m_designed.isJapanRegion = m_module.Bind<KavrelIsJapanRegionFn>("IsJapanRegion");
+  m_designed.getDatafilename = m_module.Bind<KavrelGetDatafilenameFn>("GetDatafilename");
   m_threadSafe.version = m_module.Bind<kavrel_version_fn>("kavrel_version");
   m_threadSafe.resultText = m_module.Bind<kavrel_result_text_fn>("kavrel_result_text");
   m_threadSafe.open = m_module.Bind<kavrel_open_fn>("kavrel_open");
   m_threadSafe.close = m_module.Bind<kavrel_close_fn>("kavrel_close");
   m_threadSafe.factsOf = m_module.Bind<kavrel_facts_of_fn>("kavrel_facts_of");
-  m_threadSafe.lookup = m_module.Bind<kavrel_lookup_fn>("kavrel_lookup");
   m_threadSafe.lookupMany = m_module.Bind<kavrel_lookup_many_fn>("kavrel_lookup_many");
-  if (m_pInitialize == nullptr) return kEntryMissing;
+  return 0;
+}
+
+std::int32_t CEngineBinding::LoadEngine(const std::u16string& dataFile) {
+  if (const std::int32_t bound = BindLibrary(); bound != 0) return bound;
+  if (m_designed.initialize == nullptr) return kEntryMissing;
   m_dataFile = dataFile;
-  return m_pInitialize(m_dataFile.c_str());
+  return m_designed.initialize(m_dataFile.c_str());
+}
+
+std::int32_t CEngineBinding::SetStep(std::int32_t step, std::int32_t width) const {
+  return m_designed.setStep != nullptr ? m_designed.setStep(step, width) : kEntryMissing;
+}
+
+std::int32_t CEngineBinding::SetSeparator(const std::u16string& separator) const {
+  return m_designed.setSeparator != nullptr ? m_designed.setSeparator(separator.c_str()) : kEntryMissing;
+}
+
+std::int32_t CEngineBinding::PreloadData() const {
+  return m_designed.preloadData != nullptr ? m_designed.preloadData() : kEntryMissing;
+}
+
+const ThreadSafeEntries* CEngineBinding::ThreadSafe() const {
+  return m_threadSafe.IsComplete() ? &m_threadSafe : nullptr;
 }
 
 std::int32_t CEngineBinding::ReverseLookup(double latitude, double longitude,
                                            std::u16string& address) const {
-  if (m_pIsJapanRegion == nullptr || m_pReverseGeocoding == nullptr) return kEntryMissing;
-  if (m_pIsJapanRegion(latitude, longitude) == 0) return kOutsideArea;
+  if (m_designed.isJapanRegion == nullptr || m_designed.reverseGeocoding == nullptr) return kEntryMissing;
+  if (m_designed.isJapanRegion(latitude, longitude) == 0) return kOutsideArea;
   // The buffer is zero-filled once, with the binding, not per lookup: the
   // engine ends every text with a zero, and the bound keeps a faulty engine
   // from taking the read past the buffer.
   kavrel_char* buffer = m_addressBuffer.data();
   std::uint32_t capacity = kAddressCapacity;
   std::int32_t elapsed = 0;
-  const std::int32_t result = m_pReverseGeocoding(latitude, longitude, buffer, &capacity, &elapsed);
+  const std::int32_t result = m_designed.reverseGeocoding(latitude, longitude, buffer, &capacity, &elapsed);
   if (result != 0) return result;
   std::size_t length = 0;
   while (length < kAddressCapacity && buffer[length] != 0) ++length;
@@ -81,26 +111,18 @@ std::int32_t CEngineBinding::ReverseLookup(double latitude, double longitude,
 
 void CEngineBinding::UnloadEngine() {
   // The engine closes its package before the library goes away.
-  if (m_module.IsLoaded() && m_pCleanup != nullptr) m_pCleanup();
+  if (m_module.IsLoaded() && m_designed.cleanup != nullptr) m_designed.cleanup();
   m_module.Release();
-  m_pGetInfo = nullptr;
-  m_pInitialize = nullptr;
-  m_pCleanup = nullptr;
-  m_pPreloadData = nullptr;
-  m_pSetStep = nullptr;
-  m_pSetSeparator = nullptr;
-  m_pReverseGeocoding = nullptr;
-  m_pIsJapanRegion = nullptr;
-  m_pGetDatafilename = nullptr;
+  m_designed = {};
   m_threadSafe = {};
 }
 
 std::string CEngineBinding::DataFilePath() const {
-  if (m_pGetDatafilename == nullptr) return {};
+  if (m_designed.getDatafilename == nullptr) return {};
   std::uint32_t size = 0;
-  if (m_pGetDatafilename(nullptr, &size) != KAVREL_E_FORMAT || size < 2) return {};
+  if (m_designed.getDatafilename(nullptr, &size) != KAVREL_E_FORMAT || size < 2) return {};
   std::u16string path(size / 2, u'\0');
-  if (m_pGetDatafilename(path.data(), &size) != 0) return {};
+  if (m_designed.getDatafilename(path.data(), &size) != 0) return {};
   path.resize(std::min(path.find(u'\0'), path.size()));
   // The engine made the path from file system bytes read as UTF-8.
   return platform::Utf16ToUtf8(path);

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kavrel/platform/library.h"
 #include "kavrel.h"
@@ -27,9 +28,24 @@ inline constexpr std::int32_t kOutsideArea = -102;
 // passed to ReverseGeocoding.
 inline constexpr std::uint32_t kAddressCapacity = 512;
 
-// The loaded library and the addresses of the exports the console uses. An
-// entry is null while not bound. Releases the library when destroyed; the
-// entries point into it, so it is neither copied nor moved.
+// The thread-safe interface of the loaded library, for the options beyond
+// the designed ones.
+struct ThreadSafeEntries {
+  kavrel_version_fn version = nullptr;
+  kavrel_result_text_fn resultText = nullptr;
+  kavrel_open_fn open = nullptr;
+  kavrel_close_fn close = nullptr;
+  kavrel_facts_of_fn factsOf = nullptr;
+  kavrel_lookup_many_fn lookupMany = nullptr;
+  // True when every entry is bound.
+  bool IsComplete() const { return version && resultText && open && close && factsOf && lookupMany; }
+};
+
+// The loaded library and the addresses of the exports the console uses,
+// bound by name and kept private: callers go through the methods, and tests
+// stand in for a whole lookup backend rather than for single entries.
+// Releases the library when destroyed; the entries point into it, so it is
+// neither copied nor moved.
 class CEngineBinding {
 public:
   CEngineBinding() = default;
@@ -39,13 +55,24 @@ public:
 
   // Loads the library by bare name, so that the program's RUNPATH and then
   // the system's search apply (any library held before is released first),
-  // binds every entry by name (those of the thread-safe interface too) and
-  // starts the engine with `dataFile`, "kavreldata.bin" unless given.
-  // Returns 0 when the engine is ready; kEngineNotLoadable when the library
-  // cannot be loaded; kEntryMissing when it has no Initialize; else
-  // Initialize's own non-zero code, the library staying loaded until
-  // UnloadEngine.
+  // and binds every entry by name, those of the thread-safe interface too.
+  // Starts nothing. Returns 0, or kEngineNotLoadable when the library cannot
+  // be loaded.
+  std::int32_t BindLibrary();
+
+  // BindLibrary, then starts the designed engine with `dataFile`,
+  // "kavreldata.bin" unless given. Returns 0 when the engine is ready;
+  // kEngineNotLoadable when the library cannot be loaded; kEntryMissing when
+  // it has no Initialize; else Initialize's own non-zero code, the library
+  // staying loaded until UnloadEngine.
   std::int32_t LoadEngine(const std::u16string& dataFile = kDataFileName);
+
+  // The designed parameter calls: SetStep(step, width), SetSeparator and
+  // PreloadData. Each returns kEntryMissing when its entry is not bound,
+  // else the engine's result.
+  std::int32_t SetStep(std::int32_t step, std::int32_t width) const;
+  std::int32_t SetSeparator(const std::u16string& separator) const;
+  std::int32_t PreloadData() const;
 
   // Looks up the address of a point given in decimal degrees. Returns 0 with
   // the text in `address`; kEntryMissing when IsJapanRegion or
@@ -58,6 +85,10 @@ public:
   // in file system bytes; empty when the engine has none or cannot say.
   std::string DataFilePath() const;
 
+  // The thread-safe interface, or null when the library lacks any of it.
+  // The entries stay valid until UnloadEngine.
+  const ThreadSafeEntries* ThreadSafe() const;
+
   // One line that says why LoadEngine returned `code`, naming the library
   // or the package and every place the package was looked for. A missing
   // library, a missing package, one that cannot be opened and a damaged one
@@ -68,39 +99,36 @@ public:
   // every entry. Nothing happens when no library is loaded.
   void UnloadEngine();
 
-  KavrelGetInfoFn m_pGetInfo = nullptr;  // bound, not called
-  KavrelInitializeFn m_pInitialize = nullptr;
-  KavrelCleanupFn m_pCleanup = nullptr;
-  KavrelPreloadDataFn m_pPreloadData = nullptr;
-  KavrelSetStepFn m_pSetStep = nullptr;
-  KavrelSetSeparatorFn m_pSetSeparator = nullptr;
-  KavrelReverseGeocodingFn m_pReverseGeocoding = nullptr;
-  KavrelIsJapanRegionFn m_pIsJapanRegion = nullptr;
-  KavrelGetDatafilenameFn m_pGetDatafilename = nullptr;  // for failure reports only
-
-  // The thread-safe interface, for the options beyond the designed ones;
-  // null when the library has none.
-  struct ThreadSafeEntries {
-    kavrel_version_fn version = nullptr;
-    kavrel_result_text_fn resultText = nullptr;
-    kavrel_open_fn open = nullptr;
-    kavrel_close_fn close = nullptr;
-    kavrel_facts_of_fn factsOf = nullptr;
-    kavrel_lookup_fn lookup = nullptr;
-    kavrel_lookup_many_fn lookupMany = nullptr;
-    // True when every entry is bound.
-    bool IsComplete() const {
-      return version && resultText && open && close && factsOf && lookup && lookupMany;
-    }
-  };
-  ThreadSafeEntries m_threadSafe;
-
 private:
+  // The designed exports; each null while not bound.
+  struct DesignedEntries {
+    KavrelGetInfoFn getInfo = nullptr;  // bound, not called
+    KavrelInitializeFn initialize = nullptr;
+    KavrelCleanupFn cleanup = nullptr;
+    KavrelPreloadDataFn preloadData = nullptr;
+    KavrelSetStepFn setStep = nullptr;
+    KavrelSetSeparatorFn setSeparator = nullptr;
+    KavrelReverseGeocodingFn reverseGeocoding = nullptr;
+    KavrelIsJapanRegionFn isJapanRegion = nullptr;
+    KavrelGetDatafilenameFn getDatafilename = nullptr;  // for failure reports only
+  };
+
+  DesignedEntries m_designed;
+  ThreadSafeEntries m_threadSafe;
   platform::SharedLibrary m_module;
   std::string m_libraryError;  // the loader's reason when the library was not loaded
   std::u16string m_dataFile = kDataFileName;  // the package name Initialize was given
   // The address buffer handed to ReverseGeocoding (a lookup's scratch space).
   mutable std::array<kavrel_char, kAddressCapacity> m_addressBuffer{};
 };
+
+// Where the engine looks for the package `dataFile`, in its order: a name
+// with a folder in it only where it says; a bare name as given (the current
+// folder), then in the program's folder.
+std::vector<std::string> PackageCandidates(const std::u16string& dataFile);
+
+// The places PackageCandidates names, quoted and joined for a report line
+// (the current folder named in full).
+std::string PackagePlaces(const std::u16string& dataFile);
 
 }  // namespace kavrel::console

@@ -9,8 +9,6 @@
 
 namespace kavrel::console {
 
-class CEngineBinding;
-
 // Step and width used when the command line gives none (or none above 0).
 inline constexpr std::int32_t kDefaultStep = 50;
 inline constexpr std::int32_t kDefaultWidth = 3000;
@@ -28,16 +26,6 @@ struct SearchSettings {
   bool nearest = false;       // the point at the smallest distance, over the whole package
   double maxDistance = 0.0;   // metres; a point farther away is no answer; 0: no limit
 };
-
-// What SendSettings could not send.
-enum class SettingsRefusal { kNone, kStep, kSeparator };
-
-// Sends step and width (SetStep), then the separator (SetSeparator), to the
-// loaded engine. kStep when SetStep is not bound or step or width is not
-// IsSearchCount (nothing is sent then); kSeparator when SetSeparator is not
-// bound or refuses. `why` receives a line for standard error on a refusal.
-SettingsRefusal SendSettings(const CEngineBinding& engine, const SearchSettings& settings,
-                             std::string& why);
 
 // The query of the thread-safe interface that asks for the same search.
 kavrel_query QueryOf(const SearchSettings& settings);

@@ -1,39 +1,62 @@
 #include "single_lookup.h"
 
+#include <cerrno>
 #include <string>
 
+#include "batch.h"
 #include "failure_report.h"
+#include "kavrel/platform/console.h"
+#include "kavrel/platform/text.h"
+#include "line_formats.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
 
-bool StartEngine(CEngineBinding& engine, const std::u16string& dataFile, CConsoleOutput& out) {
-  if (const std::int32_t loaded = engine.LoadEngine(dataFile); loaded != 0) {
-    out.Write(LoadMessage(kMsgEngineInitFailed));
-    ReportOnStandardError(engine.DescribeLoadFailure(loaded));
-    return false;
+namespace {
+
+// The bytes of a found answer as the options ask for them.
+std::string AnswerText(const PointAnswer& answer, const SearchSettings& settings,
+                       const ExtendedOptions& options, double latitude, double longitude) {
+  if (!options.used) return platform::Utf16ToConsole(answer.address);
+  std::string bytes;
+  if (options.format == OutputFormat::kJson) {
+    // JSON is UTF-8 whatever the locale, so it is written as bytes.
+    LineFormatter(OutputFormat::kJson, {}, options.distance)
+        .Append(bytes, "\n", {latitude, longitude}, answer.names, false);
+    return bytes;
   }
-  return true;
+  std::u16string address = JoinedAddress(answer.names, settings.separator);
+  if (options.distance) {
+    std::string metres = ",";
+    AppendMetres(metres, answer.names.distance);
+    address += platform::Utf8ToUtf16(metres);
+  }
+  return platform::Utf16ToConsole(address);
 }
 
-bool LookupSinglePoint(CEngineBinding& engine, const SearchSettings& settings, CConsoleOutput& out,
-                       double latitude, double longitude) {
-  if (!StartEngine(engine, kDataFileName, out)) return false;
-  if (std::string why; SendSettings(engine, settings, why) != SettingsRefusal::kNone) {
+}  // namespace
+
+bool LookupSinglePoint(LookupBackend& backend, const SearchSettings& settings,
+                       const ExtendedOptions& options, CConsoleOutput& out, double latitude,
+                       double longitude) {
+  if (std::string why; backend.Prepare(settings, false, why) != kBatchCompleted) {
     out.Write(LoadMessage(kMsgParameterFailed));
     ReportOnStandardError(why);
     return false;
   }
-  std::u16string address;
-  if (const std::int32_t found = engine.ReverseLookup(latitude, longitude, address); found != 0) {
-    ReportNoAddress(latitude, longitude, ResultCodeMeaning(found));
+  PointAnswer answer;
+  backend.Lookup(&latitude, &longitude, 1, &answer);
+  if (!answer.Found()) {
+    ReportNoAddress(latitude, longitude, backend.Meaning(answer.result));
     return false;
   }
-  if (out.Write(address) == 0 && out.writeError != 0) {
-    ReportAddressNotWritten(out.writeError);
+  const std::string bytes = AnswerText(answer, settings, options, latitude, longitude);
+  if (out.handle != kInvalidHandle && !bytes.empty() && !platform::WriteAll(out.handle, bytes)) {
+    ReportAddressNotWritten(errno);
     return false;
   }
-  return !address.empty();
+  // The designed lookup counts an empty address as none.
+  return options.used || !bytes.empty();
 }
 
 }  // namespace kavrel::console

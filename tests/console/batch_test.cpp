@@ -1,5 +1,5 @@
-// The batch conversion against a stand-in engine, whose entries the tests
-// bind directly; the real library is exercised by the end-to-end tests.
+// The batch conversion against a stand-in lookup backend; the real library
+// behind both backends is exercised by the end-to-end tests.
 #include "batch.h"
 
 #include <fcntl.h>
@@ -10,60 +10,50 @@
 #include <algorithm>
 #include <string>
 
+#include "designed_backend.h"
 #include "kavrel/platform/files.h"
 #include "test_support.h"
 
 namespace kavrel::console {
 namespace {
 
-// What the stand-in engine was sent and how it answers. The entries are
-// plain function pointers, so the stand-in keeps its state here.
-struct FakeEngineState {
-  std::int32_t step = 0;
-  std::int32_t width = 0;
-  std::u16string separator;
-  int preloads = 0;
-  std::int32_t separatorResult = 0;
-  std::int32_t preloadResult = 0;
-};
-FakeEngineState g_fake;
+// A backend that finds an address north of 30 degrees only: the engine's
+// joined text for the designed records, and names 500 m away for the
+// formats. It keeps what it was sent.
+class FakeBackend : public LookupBackend {
+public:
+  bool Start(const std::u16string&, std::string&) override { return true; }
+  std::string PackagePath() const override { return {}; }
+  std::int32_t Prepare(const SearchSettings& settings, bool wholePackage, std::string& why) override {
+    sent = settings;
+    wholePackageSent = wholePackage;
+    ++prepares;
+    if (refusal != kBatchCompleted) why = "refused";
+    return refusal;
+  }
+  std::size_t BlockSize() const override { return blockSize; }
+  void Lookup(const double* latitudes, const double*, std::size_t count, PointAnswer* answers) override {
+    lookupCalls += count > 0;
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool found = latitudes[i] >= 30.0;
+      answers[i].result = found ? 0 : KAVREL_E_NOT_FOUND;
+      answers[i].address = found ? u"東京都" + sent.separator + u"千代田区" : u"";
+      answers[i].names = found ? LineAnswer{true, "東京都", "千代田区", "丸の内", 500.0} : LineAnswer{};
+    }
+  }
+  std::string Meaning(std::int32_t result) const override { return std::to_string(result); }
 
-std::int32_t FakeSetStep(std::int32_t step, std::int32_t width) {
-  g_fake.step = step;
-  g_fake.width = width;
-  return 0;
-}
-std::int32_t FakeSetSeparator(const kavrel_char* separator) {
-  g_fake.separator = separator;
-  return g_fake.separatorResult;
-}
-std::int32_t FakePreloadData() {
-  ++g_fake.preloads;
-  return g_fake.preloadResult;
-}
-std::int32_t FakeIsJapanRegion(double latitude, double longitude) {
-  return latitude >= 24.0 && latitude < 46.0 && longitude >= 122.0 && longitude < 149.0;
-}
-// Finds an address north of 30 degrees only.
-std::int32_t FakeReverseGeocoding(double latitude, double, kavrel_char* buffer, std::uint32_t* length,
-                                  std::int32_t*) {
-  if (latitude < 30.0) return KAVREL_E_NOT_FOUND;
-  const std::u16string text = u"東京都" + g_fake.separator + u"千代田区";
-  if (*length <= text.size()) return KAVREL_E_FORMAT;
-  std::copy(text.begin(), text.end(), buffer);
-  buffer[text.size()] = 0;
-  return 0;
-}
+  std::size_t blockSize = 1;
+  std::int32_t refusal = kBatchCompleted;
+  SearchSettings sent;
+  bool wholePackageSent = false;
+  int prepares = 0;
+  int lookupCalls = 0;
+};
 
 class BatchTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    g_fake = FakeEngineState{};
-    m_engine.m_pSetStep = FakeSetStep;
-    m_engine.m_pSetSeparator = FakeSetSeparator;
-    m_engine.m_pPreloadData = FakePreloadData;
-    m_engine.m_pIsJapanRegion = FakeIsJapanRegion;
-    m_engine.m_pReverseGeocoding = FakeReverseGeocoding;
     m_progressFd = ::open(m_progressPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     ASSERT_GE(m_progressFd, 0);
     m_job.inputPath = u"in.csv";
@@ -80,7 +70,7 @@ protected:
   std::int32_t ConvertWithPaths() {
     m_job.inputPath = Absolute(m_job.inputPath);
     m_job.outputPath = Absolute(m_job.outputPath);
-    return ConvertCsvFile(m_engine, m_settings, m_job);
+    return ConvertCsvFile(m_backend, m_settings, m_options, m_job);
   }
   std::u16string Absolute(const std::u16string& path) const {
     if (!path.empty() && path.front() == u'/') return path;
@@ -97,13 +87,14 @@ protected:
   test::TempDir m_dir;
   std::string m_progressPath = m_dir / "progress.txt";
   int m_progressFd = -1;
-  CEngineBinding m_engine;
+  FakeBackend m_backend;
   SearchSettings m_settings;
+  ExtendedOptions m_options;
   BatchJob m_job;
 };
 
 // Mixed lines are compared byte for byte in the runs of the program; here,
-// what the engine is sent and what is counted.
+// what the backend is sent and what is counted.
 TEST_F(BatchTest, SetsUpTheEngineThenConvertsPairsAndCopiesOtherLines) {
   m_settings.separator = u"/";
   ASSERT_EQ(Convert("lat,lon\r\n139.767125 35.681236\r\n29.5,130.5\n35,139"), kBatchCompleted);
@@ -114,10 +105,11 @@ TEST_F(BatchTest, SetsUpTheEngineThenConvertsPairsAndCopiesOtherLines) {
             "35,139");
   EXPECT_EQ(m_job.succeeded, 1);
   EXPECT_EQ(m_job.failed, 3);
-  EXPECT_EQ(g_fake.step, 50);
-  EXPECT_EQ(g_fake.width, 3000);
-  EXPECT_EQ(g_fake.separator, u"/");
-  EXPECT_EQ(g_fake.preloads, 1);
+  EXPECT_EQ(m_backend.sent.step, 50);
+  EXPECT_EQ(m_backend.sent.width, 3000);
+  EXPECT_EQ(m_backend.sent.separator, u"/");
+  EXPECT_EQ(m_backend.prepares, 1);
+  EXPECT_TRUE(m_backend.wholePackageSent);
   EXPECT_GE(m_job.endTime, m_job.startTime);
   EXPECT_GT(m_job.startTime, 0);
 }
@@ -137,43 +129,72 @@ TEST_F(BatchTest, ALineIsCopiedUpToItsFirstNulThenItsOwnLineEnd) {
   EXPECT_EQ(m_job.succeeded, 0);
 }
 
-TEST_F(BatchTest, SetUpFailuresStopBeforeAnyFileIsMade) {
-  struct Case {
-    const char* name;
-    bool bindSetStep;
-    std::int32_t step;
-    std::int32_t width;
-    bool bindSetSeparator;
-    std::int32_t separatorResult;
-    bool bindPreload;
-    std::int32_t preloadResult;
-    std::int32_t expected;
-  };
-  const Case cases[] = {
-      {"no SetStep", false, 50, 3000, true, 0, true, 0, kBatchStepRefused},
-      {"step 0", true, 0, 3000, true, 0, true, 0, kBatchStepRefused},
-      {"width -1", true, 50, -1, true, 0, true, 0, kBatchStepRefused},
-      {"no SetSeparator", true, 50, 3000, false, 0, true, 0, kBatchSeparatorRefused},
-      {"separator refused", true, 50, 3000, true, -1, true, 0, kBatchSeparatorRefused},
-      {"no PreloadData", true, 50, 3000, true, 0, false, 0, kBatchPreloadRefused},
-      {"preload refused", true, 50, 3000, true, 0, true, -1002, kBatchPreloadRefused},
-  };
+TEST_F(BatchTest, APreparationRefusedStopsBeforeAnyFileIsMade) {
   test::WriteBytes(Path(u"in.csv"), "35.5,139.5\r\n");
-  for (const Case& c : cases) {
-    g_fake = FakeEngineState{};
-    g_fake.separatorResult = c.separatorResult;
-    g_fake.preloadResult = c.preloadResult;
-    m_engine.m_pSetStep = c.bindSetStep ? FakeSetStep : nullptr;
-    m_engine.m_pSetSeparator = c.bindSetSeparator ? FakeSetSeparator : nullptr;
-    m_engine.m_pPreloadData = c.bindPreload ? FakePreloadData : nullptr;
-    m_settings.step = c.step;
-    m_settings.width = c.width;
+  for (const std::int32_t refusal : {kBatchStepRefused, kBatchSeparatorRefused, kBatchPreloadRefused}) {
+    m_backend.refusal = refusal;
     m_job.succeeded = m_job.failed = 99;
-    EXPECT_EQ(ConvertWithPaths(), c.expected) << c.name;
-    EXPECT_EQ(m_job.succeeded, 0) << c.name;
-    EXPECT_EQ(m_job.failed, 0) << c.name;
-    EXPECT_FALSE(platform::FileExists(Path(m_job.outputPath))) << c.name;
+    EXPECT_EQ(ConvertWithPaths(), refusal);
+    EXPECT_EQ(m_job.failure, "refused") << refusal;
+    EXPECT_EQ(m_job.succeeded, 0) << refusal;
+    EXPECT_EQ(m_job.failed, 0) << refusal;
+    EXPECT_FALSE(platform::FileExists(Path(m_job.outputPath))) << refusal;
   }
+  EXPECT_EQ(m_backend.lookupCalls, 0);
+}
+
+// Blocks of several lines: each pair gets its own answer back, whatever
+// lines without a pair stand between them, and the block's end is no line's.
+TEST_F(BatchTest, BlocksOfLinesKeepEachAnswerWithItsLine) {
+  m_backend.blockSize = 3;
+  m_options.used = true;
+  m_options.format = OutputFormat::kKeep;
+  m_options.distance = true;
+  ASSERT_EQ(Convert("id,lat,lon\r\n1,35.5,139.5\r\nx\r\n2,29.5,130.5\r\n3,36.0,140.0\r\n"), kBatchCompleted);
+  EXPECT_EQ(Output(),
+            "id,lat,lon,prefecture,city,area,distance_m\r\n"
+            "1,35.5,139.5,東京都,千代田区,丸の内,500.0\r\n"
+            "x,,,,\r\n"
+            "2,29.5,130.5,,,,\r\n"
+            "3,36.0,140.0,東京都,千代田区,丸の内,500.0\r\n");
+  EXPECT_EQ(m_job.succeeded, 2);
+  EXPECT_EQ(m_job.failed, 3);
+  EXPECT_EQ(m_backend.lookupCalls, 2);
+}
+
+// The designed records of a designed run do not depend on the backend's
+// block size.
+TEST_F(BatchTest, DesignedRecordsAreTheSameInBlocks) {
+  const std::string input = "lat,lon\r\n35.5,139.5\r\n29.5,130.5\r\nno pair\r\n36,140.1\n";
+  ASSERT_EQ(Convert(input), kBatchCompleted);
+  const std::string lineByLine = Output();
+  m_backend.blockSize = 4;
+  ASSERT_EQ(Convert(input), kBatchCompleted);
+  EXPECT_EQ(Output(), lineByLine);
+  EXPECT_EQ(lineByLine, "lat,lon\r\n35.500000,139.500000,東京都千代田区\r\n29.500000,130.500000,\r\nno pair\r\n"
+                        "36,140.1\n");
+}
+
+// The designed backend over a library that is not loaded: every entry is
+// missing, and it says so rather than calling anything.
+TEST(DesignedBackend, RefusesWithoutItsEntries) {
+  CEngineBinding engine;
+  DesignedBackend backend(engine);
+  std::string why;
+  SearchSettings settings;
+  EXPECT_EQ(backend.Prepare(settings, true, why), kBatchStepRefused);
+  EXPECT_EQ(why, "the engine library has no function SetStep");
+  settings.width = 0;
+  EXPECT_EQ(backend.Prepare(settings, false, why), kBatchStepRefused);
+  EXPECT_EQ(why, "the step and the width must be greater than 0");
+  const double latitude = 35.5;
+  const double longitude = 139.5;
+  PointAnswer answer;
+  answer.address = u"left over";
+  backend.Lookup(&latitude, &longitude, 1, &answer);
+  EXPECT_EQ(answer.result, kEntryMissing);
+  EXPECT_EQ(answer.address, u"");
+  EXPECT_FALSE(answer.Found());
 }
 
 TEST_F(BatchTest, AJumpOverSeveralTenthsIsCaughtUpOneMarkPerLine) {

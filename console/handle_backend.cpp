@@ -1,0 +1,87 @@
+#include "handle_backend.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "batch.h"
+#include "failure_report.h"
+#include "kavrel/platform/files.h"
+
+namespace kavrel::console {
+
+namespace {
+
+// More threads than this only cost their start-up, block after block.
+constexpr std::int32_t kMostThreads = 256;
+
+std::int32_t ThreadCount(std::int32_t requested) {
+  const unsigned cores = std::thread::hardware_concurrency();
+  const std::int32_t wanted = requested != 0 ? requested : static_cast<std::int32_t>(std::max(cores, 1u));
+  return std::min(wanted, kMostThreads);
+}
+
+}  // namespace
+
+HandleBackend::HandleBackend(CEngineBinding& engine, std::int32_t threads)
+    : m_engine(engine), m_threads(ThreadCount(threads)) {}
+
+HandleBackend::~HandleBackend() {
+  if (m_handle != nullptr) m_entries->close(m_handle);
+}
+
+bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
+  if (const std::int32_t bound = m_engine.BindLibrary(); bound != 0) {
+    why = m_engine.DescribeLoadFailure(bound);
+    return false;
+  }
+  m_entries = m_engine.ThreadSafe();
+  if (m_entries == nullptr) {
+    why = "the engine library has no thread-safe interface (kavrel_open): the options beyond "
+          "/in /out /lat /lon /sep /step /width need it";
+    return false;
+  }
+  const std::vector<std::string> candidates = PackageCandidates(dataFile);
+  const auto found = std::find_if(candidates.begin(), candidates.end(), platform::FileExists);
+  if (found == candidates.end()) {
+    why = "no data package: looked for " + PackagePlaces(dataFile);
+    return false;
+  }
+  m_path = *found;
+  if (const std::int32_t result = m_entries->open(m_path.c_str(), &m_handle); result != KAVREL_SUCCESS) {
+    why = "cannot open the data package " + Quoted(m_path) + ": " + m_entries->resultText(result);
+    return false;
+  }
+  return true;
+}
+
+std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool, std::string&) {
+  m_query = QueryOf(settings);
+  return kBatchCompleted;
+}
+
+void HandleBackend::Lookup(const double* latitudes, const double* longitudes, std::size_t count,
+                           PointAnswer* answers) {
+  m_answers.assign(count, kavrel_answer{});
+  m_results.assign(count, KAVREL_NO_ANSWER);
+  const std::int32_t result = m_entries->lookupMany(m_handle, count, latitudes, longitudes, &m_query,
+                                                    m_threads, m_answers.data(), m_results.data());
+  for (std::size_t i = 0; i < count; ++i) {
+    PointAnswer& answer = answers[i];
+    answer.result = result != KAVREL_SUCCESS ? result : m_results[i];
+    const kavrel_answer& found = m_answers[i];
+    answer.names = answer.Found() ? LineAnswer{true, found.prefecture, found.city, found.area, found.distance}
+                                  : LineAnswer{};
+  }
+}
+
+std::string HandleBackend::Meaning(std::int32_t result) const { return m_entries->resultText(result); }
+
+kavrel_facts HandleBackend::Facts() const {
+  kavrel_facts facts{};
+  m_entries->factsOf(m_handle, &facts);
+  return facts;
+}
+
+std::string HandleBackend::LibraryVersion() const { return m_entries->version(); }
+
+}  // namespace kavrel::console
