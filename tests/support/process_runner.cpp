@@ -1,6 +1,7 @@
 #include "process_runner.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -72,9 +73,11 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
     ::close(fds[0]);
   }
   int status = 0;
-  while (::waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) throw std::runtime_error("waitpid failed");
+  struct rusage usage {};
+  while (::wait4(pid, &status, 0, &usage) < 0) {
+    if (errno != EINTR) throw std::runtime_error("wait4 failed");
   }
+  result.peakKiB = usage.ru_maxrss;
   if (WIFEXITED(status)) {
     result.exited = true;
     result.exitStatus = WEXITSTATUS(status);

@@ -19,6 +19,7 @@ struct ProcessResult {
   int signal = 0;           // valid when !exited
   std::string output;       // standard output bytes (kCaptured)
   std::string error;        // standard error bytes (RunOptions only)
+  long peakKiB = 0;         // the child's peak resident memory, KiB
 };
 
 // How RunProcess runs the child beyond its arguments and folder.
