@@ -112,6 +112,7 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
   }
   if (info.m_nAction == kActionHelp) {
     PrintUsage(out);
+    if (info.m_bListAllOptions) PrintOptionsBeyondUsage(out);
     return kExitSuccess;
   }
   if (info.m_nAction == kActionPackage) {
@@ -207,6 +208,22 @@ void PrintUsage(CConsoleOutput& out) {
   const std::u16string program = platform::ConsoleToUtf16(platform::ExecutablePath());
   out.Write(FormatMessageText(LoadMessage(kMsgUsage), {std::u16string_view(GetFileNamePart(program))}));
   out.Write(kLineEnd);
+}
+
+void PrintOptionsBeyondUsage(CConsoleOutput& out) {
+  std::u16string text = u"Options beyond these (a lone - after /in or /out is standard input or output):";
+  text += kLineEnd;
+  for (const OptionDescriptor& option : Options()) {
+    if (option.help == nullptr) continue;
+    text += u" /";
+    text += option.word;
+    if (option.valueName != nullptr) text += std::u16string(u" (") + option.valueName + u")";
+    text += u" : ";
+    text += option.help;
+    text += kLineEnd;
+  }
+  text += kLineEnd;
+  out.Write(text);
 }
 
 std::u16string GetFileNamePart(std::u16string_view path) {

@@ -53,6 +53,10 @@ void PrintVersion(CConsoleOutput& out);
 // file, then an empty line.
 void PrintUsage(CConsoleOutput& out);
 
+// Writes, after the usage text, a line for each option that it does not
+// describe (" /word (value) : what it does", CR LF), then an empty line.
+void PrintOptionsBeyondUsage(CConsoleOutput& out);
+
 // The part of `path` after its last "/", or the whole path when it has none.
 std::u16string GetFileNamePart(std::u16string_view path);
 

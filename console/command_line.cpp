@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <string>
 
@@ -9,33 +10,6 @@
 namespace kavrel::console {
 
 namespace {
-
-struct OptionEntry {
-  std::u16string_view word;
-  int id;
-};
-
-// The first matching entry wins, so the order is part of the meaning.
-constexpr OptionEntry kOptionTable[] = {
-    {u"mode", kOptionMode},   {u"in", kOptionIn},     {u"out", kOptionOut},
-    {u"lon", kOptionLon},     {u"lat", kOptionLat},   {u"sep", kOptionSep},
-    {u"step", kOptionStep},   {u"width", kOptionWidth}, {u"version", kOptionVersion},
-    {u"help", kOptionHelp},   {u"test", kOptionTest},
-    {u"keep", kOptionKeep},   {u"json", kOptionJson}, {u"nearest", kOptionNearest},
-    {u"maxdist", kOptionMaxDistance}, {u"dist", kOptionDistance},
-    {u"threads", kOptionThreads}, {u"data", kOptionData}, {u"package", kOptionPackage},
-};
-
-// Options whose value the parser stores; a word of these with no value
-// after it is reported. (mode takes a value and ignores it, as designed.)
-bool TakesValue(int option) {
-  switch (option) {
-    case kOptionIn: case kOptionOut: case kOptionLon: case kOptionLat: case kOptionSep:
-    case kOptionStep: case kOptionWidth: case kOptionMaxDistance: case kOptionThreads:
-    case kOptionData: return true;
-    default: return false;
-  }
-}
 
 // A distance in metres written as a plain decimal number ("1000", "12.5").
 bool ReadMetres(std::u16string_view text, double& metres) {
@@ -59,7 +33,111 @@ std::int32_t CountOrDefault(std::u16string_view text, std::int32_t fallback) {
   return IsSearchCount(count) ? count : fallback;
 }
 
+// The setters of the options that take a value, or that set a field at
+// their word. Arguments keep the bytes that the console codeset cannot read
+// (see main), for file names.
+bool SetIn(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_strInFile = text;
+  return true;
+}
+bool SetOut(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_strOutFile = text;
+  return true;
+}
+bool SetLongitude(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_strLongitude = text;
+  return true;
+}
+bool SetLatitude(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_strLatitude = text;
+  return true;
+}
+// In a separator each kept byte stands for U+FFFD.
+bool SetSeparator(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_settings.separator = platform::ReplaceKeptBytes(text);
+  return true;
+}
+bool SetStep(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_settings.step = CountOrDefault(text, kDefaultStep);
+  info.m_strStep = text;
+  return true;
+}
+bool SetWidth(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_settings.width = CountOrDefault(text, kDefaultWidth);
+  info.m_strWidth = text;
+  return true;
+}
+bool SetKeep(CkavrelCommandLineInfo& info, std::u16string_view) {
+  info.m_extended.format = OutputFormat::kKeep;
+  return true;
+}
+bool SetJson(CkavrelCommandLineInfo& info, std::u16string_view) {
+  info.m_extended.format = OutputFormat::kJson;
+  return true;
+}
+bool SetNearest(CkavrelCommandLineInfo& info, std::u16string_view) {
+  info.m_settings.nearest = true;
+  return true;
+}
+bool SetMaxDistance(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  return ReadMetres(text, info.m_settings.maxDistance) && info.m_settings.maxDistance > 0.0;
+}
+bool SetDistance(CkavrelCommandLineInfo& info, std::u16string_view) {
+  info.m_extended.distance = true;
+  return true;
+}
+bool SetThreads(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  if (!IsWholeCount(text)) return false;
+  info.m_extended.threads = ParseCount(text);
+  return true;
+}
+bool SetData(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  info.m_extended.dataPath = text;
+  return true;
+}
+
+using V = OptionValue;
+
+// The first matching entry wins, so the order is part of the meaning.
+constexpr OptionDescriptor kOptions[] = {
+    {u"mode", V::kIgnored, kActionNone, true, nullptr, nullptr, nullptr},
+    {u"in", V::kPath, kActionWork, true, SetIn, nullptr, nullptr},
+    {u"out", V::kPath, kActionWork, true, SetOut, nullptr, nullptr},
+    {u"lon", V::kStored, kActionWork, true, SetLongitude, nullptr, nullptr},
+    {u"lat", V::kStored, kActionWork, true, SetLatitude, nullptr, nullptr},
+    {u"sep", V::kStored, kActionNone, true, SetSeparator, nullptr, nullptr},
+    {u"step", V::kStored, kActionNone, true, SetStep, nullptr, nullptr},
+    {u"width", V::kStored, kActionNone, true, SetWidth, nullptr, nullptr},
+    {u"version", V::kNone, kActionVersion, true, nullptr, nullptr, nullptr},
+    {u"help", V::kNone, kActionHelp, true, nullptr, nullptr, nullptr},
+    {u"test", V::kNone, kActionTest, true, nullptr, nullptr, nullptr},
+    {u"keep", V::kNone, kActionNone, false, SetKeep, nullptr,
+     u"Keep each input line and append the address as CSV columns"},
+    {u"json", V::kNone, kActionNone, false, SetJson, nullptr, u"Write one JSON object per line (UTF-8)"},
+    {u"nearest", V::kNone, kActionNone, false, SetNearest, nullptr,
+     u"Find the nearest address point of the whole package"},
+    {u"maxdist", V::kStored, kActionNone, false, SetMaxDistance, u"metres",
+     u"No address for a point farther away than this"},
+    {u"dist", V::kNone, kActionNone, false, SetDistance, nullptr,
+     u"Add the distance to the point found, in metres"},
+    {u"threads", V::kStored, kActionNone, false, SetThreads, u"count",
+     u"Lookups at once in a conversion; 0 takes every core"},
+    {u"data", V::kStored, kActionNone, false, SetData, u"package",
+     u"Use this data package instead of kavreldata.bin"},
+    {u"package", V::kNone, kActionPackage, false, nullptr, nullptr,
+     u"Show the library, the data package in use and its counts"},
+};
+
+// What a word that no option matches stands for: its values are dropped.
+constexpr OptionDescriptor kUnknownWord = {u"", V::kIgnored, kActionNone, true, nullptr, nullptr, nullptr};
+
+bool TakesValue(const OptionDescriptor& option) {
+  return option.value == V::kStored || option.value == V::kPath;
+}
+
 }  // namespace
+
+OptionList Options() { return {kOptions, std::size(kOptions)}; }
 
 void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOption,
                                            bool isLast) {
@@ -67,70 +145,25 @@ void CkavrelCommandLineInfo::ParseArgument(std::u16string_view text, bool isOpti
   // without its value looks at it.
   if (isOption && !m_bValueGiven) m_valuesMissing.push_back(m_strOptionWord);
   if (isOption) {
-    m_nOption = LookupOption(text);
+    const OptionDescriptor* found = LookupOption(text);
+    m_option = found != nullptr ? found : &kUnknownWord;
     m_strOptionWord = u"/" + std::u16string(text);
-    m_bValueGiven = !TakesValue(m_nOption);
-    if (m_nOption == kOptionUnknown) m_unknownWords.push_back(m_strOptionWord);
-    if (m_nOption >= kOptionKeep) m_extended.used = true;
+    m_bValueGiven = !TakesValue(*m_option);
+    if (found == nullptr) m_unknownWords.push_back(m_strOptionWord);
+    if (!m_option->designed) m_extended.used = true;
     if (isLast && !m_bValueGiven) m_valuesMissing.push_back(m_strOptionWord);
-    switch (m_nOption) {
-      case kOptionIn:
-      case kOptionOut:
-      case kOptionLon:
-      case kOptionLat: m_nAction = kActionWork; break;
-      case kOptionVersion: m_nAction = kActionVersion; break;
-      case kOptionHelp: m_nAction = kActionHelp; break;
-      case kOptionTest: m_nAction = kActionTest; break;
-      case kOptionPackage: m_nAction = kActionPackage; break;
-      case kOptionKeep: m_extended.format = OutputFormat::kKeep; break;
-      case kOptionJson: m_extended.format = OutputFormat::kJson; break;
-      case kOptionNearest: m_settings.nearest = true; break;
-      case kOptionDistance: m_extended.distance = true; break;
-      default: break;
-    }
+    if (m_option->action != kActionNone) m_nAction = m_option->action;
+    if (m_option->value == V::kNone && m_option->set != nullptr) m_option->set(*this, {});
     return;
   }
   m_bValueGiven = true;
-  switch (m_nOption) {
-    case kOptionIn: m_strInFile = text; break;
-    case kOptionOut: m_strOutFile = text; break;
-    case kOptionLon: m_strLongitude = text; break;
-    case kOptionLat: m_strLatitude = text; break;
-    // Arguments keep the bytes that the console codeset cannot read (see
-    // main), for file names; in a separator each stands for U+FFFD.
-    case kOptionSep: m_settings.separator = platform::ReplaceKeptBytes(text); break;
-    case kOptionStep:
-      m_settings.step = CountOrDefault(text, kDefaultStep);
-      m_strStep = text;
-      break;
-    case kOptionWidth:
-      m_settings.width = CountOrDefault(text, kDefaultWidth);
-      m_strWidth = text;
-      break;
-    case kOptionMaxDistance:
-    case kOptionThreads:
-    case kOptionData: TakeExtendedValue(text); break;
-    case kOptionUnknown:  // its value goes with the unknown word
-    case kOptionMode: break;
-    default: m_strayValues.emplace_back(text); break;  // no option yet, or one that takes no value
+  // No option yet, or one that takes no value.
+  if (m_option == nullptr || m_option->value == V::kNone) {
+    m_strayValues.emplace_back(text);
+    return;
   }
-}
-
-void CkavrelCommandLineInfo::TakeExtendedValue(std::u16string_view text) {
-  const auto bad = [&] { m_badValues.push_back(m_strOptionWord + u" " + std::u16string(text)); };
-  switch (m_nOption) {
-    case kOptionMaxDistance:
-      if (!ReadMetres(text, m_settings.maxDistance) || m_settings.maxDistance <= 0.0) bad();
-      break;
-    case kOptionThreads:
-      if (IsWholeCount(text)) {
-        m_extended.threads = ParseCount(text);
-      } else {
-        bad();
-      }
-      break;
-    case kOptionData: m_extended.dataPath = text; break;
-    default: break;
+  if (m_option->set != nullptr && !m_option->set(*this, text)) {
+    m_badValues.push_back(m_strOptionWord + u" " + std::u16string(text));
   }
 }
 
@@ -152,21 +185,22 @@ void ParseArguments(CkavrelCommandLineInfo& info, const std::vector<std::u16stri
     // unknown option words, as designed.
     if (text == u"--help" || text == u"--version") {
       info.ParseArgument(text.substr(2), true, isLast);
+      if (text == u"--help") info.m_bListAllOptions = true;
       continue;
     }
     const bool standardStream =
-        text == u"-" && (info.m_nOption == kOptionIn || info.m_nOption == kOptionOut);
+        text == u"-" && info.CurrentOption() != nullptr && info.CurrentOption()->value == OptionValue::kPath;
     const bool isOption = !standardStream && IsOptionWord(text);
     if (isOption) text.remove_prefix(1);
     info.ParseArgument(text, isOption, isLast);
   }
 }
 
-int LookupOption(std::u16string_view word) {
-  for (const OptionEntry& entry : kOptionTable) {
-    if (word.substr(0, entry.word.size()) == entry.word) return entry.id;
+const OptionDescriptor* LookupOption(std::u16string_view word) {
+  for (const OptionDescriptor& option : kOptions) {
+    if (word.substr(0, option.word.size()) == option.word) return &option;
   }
-  return kOptionUnknown;
+  return nullptr;
 }
 
 std::int32_t ParseCount(std::u16string_view text) {

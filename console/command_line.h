@@ -2,6 +2,7 @@
 // recognised by prefix, each followed by its values.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,32 +20,6 @@ enum CommandAction : std::int16_t {
   kActionHelp = 3,
   kActionTest = 4,
   kActionPackage = 5,  // set by package
-};
-
-// Option identifiers as LookupOption gives them.
-enum OptionId : int {
-  kOptionUnknown = 1,
-  kOptionMode = 2,
-  kOptionIn = 3,
-  kOptionOut = 4,
-  kOptionLon = 5,
-  kOptionLat = 6,
-  kOptionSep = 7,
-  kOptionStep = 8,
-  kOptionWidth = 9,
-  kOptionVersion = 10,
-  kOptionHelp = 11,
-  kOptionTest = 12,
-  // Beyond the designed table. None of these words begins with a designed
-  // word or is the start of one, so no designed word changes its meaning.
-  kOptionKeep = 13,
-  kOptionJson = 14,
-  kOptionNearest = 15,
-  kOptionMaxDistance = 16,
-  kOptionDistance = 17,
-  kOptionThreads = 18,
-  kOptionData = 19,
-  kOptionPackage = 20,
 };
 
 // How a conversion writes its lines.
@@ -65,6 +40,46 @@ struct ExtendedOptions {
   // through the thread-safe engine interface).
   bool used = false;
 };
+
+class CkavrelCommandLineInfo;
+
+// What an option word does with the arguments after it.
+enum class OptionValue {
+  kNone,     // takes no value: one after it is reported as taken by no option
+  kIgnored,  // a value may follow and is dropped without a word (mode, as designed)
+  kStored,   // takes a value, given to the setter; the word without one is reported
+  kPath,     // as kStored, and a lone "-" after it is its value (standard input or output)
+};
+
+// Everything the parser and --help know of one option.
+struct OptionDescriptor {
+  std::u16string_view word;  // lower case; a typed word matches when it begins with it
+  OptionValue value;
+  std::int16_t action;  // the CommandAction the word asks for; kActionNone leaves it
+  // One of the designed options. Any other makes the run one with options
+  // beyond the designed ones (ExtendedOptions::used).
+  bool designed;
+  // Called with each value of a kStored or kPath option, and with an empty
+  // text at the word of a kNone one; null when the option sets no field.
+  // False when the value does not read, which is then reported.
+  bool (*set)(CkavrelCommandLineInfo& info, std::u16string_view value);
+  const char16_t* valueName;  // what the value is, for --help; null without one
+  const char16_t* help;       // --help's line; null for the designed options,
+                              // which the designed usage text describes
+};
+
+// The options in the order words are matched against them (the first that
+// matches wins): the designed table (mode, in, out, lon, lat, sep, step,
+// width, version, help, test), then keep, json, nearest, maxdist, dist,
+// threads, data, package. None of the later words begins with a designed
+// word or is the start of one, so no designed word changes its meaning.
+struct OptionList {
+  const OptionDescriptor* first;
+  std::size_t count;
+  const OptionDescriptor* begin() const { return first; }
+  const OptionDescriptor* end() const { return first + count; }
+};
+OptionList Options();
 
 // What the command line asked for. Nothing here is ever an error: unknown
 // words and unusable values are dropped or replaced by defaults, and the
@@ -87,6 +102,9 @@ public:
   // console codeset could not read stands for U+FFFD in the separator.
   SearchSettings m_settings;
   ExtendedOptions m_extended;
+  // Set by the whole argument "--help": the help lists every option, the
+  // designed usage text first.
+  bool m_bListAllOptions = false;
   // What the command line held that nothing takes, as typed, for the report
   // of an argument error: option words no table entry matches, values that
   // no option takes, options that need a value and were given none, and new
@@ -97,10 +115,12 @@ public:
   std::vector<std::u16string> m_badValues;
   std::u16string m_strStep;   // the step as typed, for the warning about a value that is not a number
   std::u16string m_strWidth;  // likewise the width
-  int m_nOption = -1;  // identifier of the last option word, -1 before the first
+  // The option of the last option word (a stand-in that takes its values
+  // silently for a word no option matches); null before the first.
+  const OptionDescriptor* CurrentOption() const { return m_option; }
 
 private:
-  void TakeExtendedValue(std::u16string_view text);
+  const OptionDescriptor* m_option = nullptr;
   std::u16string m_strOptionWord;  // the last option word as typed, for reports
   bool m_bValueGiven = true;       // whether the last option word has had a value
 };
@@ -114,11 +134,9 @@ private:
 // "--version" are /help and /version.
 void ParseArguments(CkavrelCommandLineInfo& info, const std::vector<std::u16string>& arguments);
 
-// Identifier of option word `word`: the first table word (mode, in, out, lon,
-// lat, sep, step, width, version, help, test, then keep, json, nearest,
-// maxdist, dist, threads, data, package, in this order) that `word` begins
-// with, case-sensitively; kOptionUnknown when none does.
-int LookupOption(std::u16string_view word);
+// The first of Options() whose word `word` begins with, case-sensitively;
+// null when none does.
+const OptionDescriptor* LookupOption(std::u16string_view word);
 
 // The decimal number formed by the leading digits of `text`; 0 when `text`
 // does not begin with a digit. Digits beyond the range of a 32-bit signed

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <limits>
 #include <string>
 #include <vector>
@@ -18,26 +19,32 @@ CkavrelCommandLineInfo Parse(std::vector<std::u16string> arguments) {
   return info;
 }
 
+// The word of the option LookupOption finds, or "" for none.
+std::u16string_view MatchedWord(std::u16string_view word) {
+  const OptionDescriptor* option = LookupOption(word);
+  return option != nullptr ? option->word : u"";
+}
+
 TEST(LookupOption, MatchesTableWordsAsPrefixesInTableOrder) {
   struct Case {
     std::u16string_view word;
-    int id;
+    std::u16string_view matched;
   };
   const Case cases[] = {
-      {u"mode", kOptionMode},     {u"modem", kOptionMode},   {u"in", kOptionIn},
-      {u"input", kOptionIn},      {u"out", kOptionOut},      {u"output", kOptionOut},
-      {u"lon", kOptionLon},       {u"longitude", kOptionLon}, {u"lat", kOptionLat},
-      {u"latitude", kOptionLat},  {u"sep", kOptionSep},      {u"separator", kOptionSep},
-      {u"step", kOptionStep},     {u"steps", kOptionStep},   {u"width", kOptionWidth},
-      {u"version", kOptionVersion}, {u"help", kOptionHelp},  {u"test", kOptionTest},
+      {u"mode", u"mode"},       {u"modem", u"mode"},       {u"in", u"in"},
+      {u"input", u"in"},        {u"out", u"out"},          {u"output", u"out"},
+      {u"lon", u"lon"},         {u"longitude", u"lon"},    {u"lat", u"lat"},
+      {u"latitude", u"lat"},    {u"sep", u"sep"},          {u"separator", u"sep"},
+      {u"step", u"step"},       {u"steps", u"step"},       {u"width", u"width"},
+      {u"version", u"version"}, {u"help", u"help"},        {u"test", u"test"},
       // Shorter than the table word, other case, or other words: unknown.
-      {u"h", kOptionUnknown},     {u"i", kOptionUnknown},    {u"la", kOptionUnknown},
-      {u"ver", kOptionUnknown},   {u"tes", kOptionUnknown},  {u"IN", kOptionUnknown},
-      {u"Help", kOptionUnknown},  {u"/in", kOptionUnknown},  {u"", kOptionUnknown},
-      {u"x", kOptionUnknown},     {u"35.5", kOptionUnknown},
+      {u"h", u""},              {u"i", u""},               {u"la", u""},
+      {u"ver", u""},            {u"tes", u""},             {u"IN", u""},
+      {u"Help", u""},           {u"/in", u""},             {u"", u""},
+      {u"x", u""},              {u"35.5", u""},
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(LookupOption(c.word), c.id) << Narrow(std::u16string(c.word));
+    EXPECT_EQ(MatchedWord(c.word), c.matched) << Narrow(std::u16string(c.word));
   }
 }
 
@@ -222,21 +229,53 @@ TEST(ParseArguments, NewOptionsAndWhatNothingTakes) {
 TEST(LookupOption, NewWordsLeaveEveryDesignedWordAsItWas) {
   const std::u16string_view designed[] = {u"mode", u"in", u"out", u"lon", u"lat", u"sep",
                                           u"step", u"width", u"version", u"help", u"test"};
+  // The designed table comes first, in its order, and nothing else is designed.
+  std::size_t index = 0;
+  for (const OptionDescriptor& option : Options()) {
+    const bool inTable = index < std::size(designed);
+    EXPECT_EQ(option.designed, inTable) << Narrow(std::u16string(option.word));
+    if (inTable) {
+      EXPECT_EQ(option.word, designed[index]);
+    }
+    ++index;
+  }
   for (const std::u16string_view word : designed) {
-    const int id = LookupOption(word);
-    EXPECT_LT(id, kOptionKeep) << Narrow(std::u16string(word));
-    EXPECT_GT(id, kOptionUnknown) << Narrow(std::u16string(word));
+    ASSERT_NE(LookupOption(word), nullptr) << Narrow(std::u16string(word));
+    EXPECT_TRUE(LookupOption(word)->designed) << Narrow(std::u16string(word));
   }
   struct Case {
     std::u16string_view word;
-    int id;
+    std::u16string_view matched;
   };
-  const Case cases[] = {{u"keep", kOptionKeep},       {u"json", kOptionJson},
-                        {u"nearest", kOptionNearest}, {u"maxdist", kOptionMaxDistance},
-                        {u"distance", kOptionDistance}, {u"threads", kOptionThreads},
-                        {u"data", kOptionData},       {u"package", kOptionPackage},
-                        {u"max", kOptionUnknown},     {u"d", kOptionUnknown}};
-  for (const Case& c : cases) EXPECT_EQ(LookupOption(c.word), c.id) << Narrow(std::u16string(c.word));
+  const Case cases[] = {{u"keep", u"keep"},       {u"json", u"json"},       {u"nearest", u"nearest"},
+                        {u"maxdist", u"maxdist"}, {u"distance", u"dist"},   {u"threads", u"threads"},
+                        {u"data", u"data"},       {u"package", u"package"}, {u"max", u""},
+                        {u"d", u""}};
+  for (const Case& c : cases) EXPECT_EQ(MatchedWord(c.word), c.matched) << Narrow(std::u16string(c.word));
+}
+
+// --help lists what the usage text does not: every option beyond the
+// designed ones has a line, and no designed option has one.
+TEST(Options, EveryNewOptionHasAHelpLineAndItsValueANameWhenItTakesOne) {
+  for (const OptionDescriptor& option : Options()) {
+    const std::string word = Narrow(std::u16string(option.word));
+    EXPECT_EQ(option.help != nullptr, !option.designed) << word;
+    const bool takesValue = option.value == OptionValue::kStored || option.value == OptionValue::kPath;
+    if (!option.designed) {
+      EXPECT_EQ(option.valueName != nullptr, takesValue) << word;
+    }
+    // A setter for every option that stores a value.
+    if (takesValue) {
+      EXPECT_NE(option.set, nullptr) << word;
+    }
+  }
+}
+
+TEST(ParseArguments, WholeWordHelpAloneListsEveryOption) {
+  EXPECT_TRUE(Parse({u"--help"}).m_bListAllOptions);
+  EXPECT_FALSE(Parse({u"/help"}).m_bListAllOptions);
+  EXPECT_FALSE(Parse({u"-help"}).m_bListAllOptions);
+  EXPECT_FALSE(Parse({u"--version"}).m_bListAllOptions);
 }
 
 }  // namespace

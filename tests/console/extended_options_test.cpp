@@ -59,11 +59,20 @@ TEST_F(KavrelExtended, StandardInputToAFileOrAFileToStandardOutput) {
 
 // --- Conventions ---
 
-TEST_F(KavrelExtended, WholeWordHelpAndVersionAreTheDesignedOnes) {
+TEST_F(KavrelExtended, WholeWordVersionIsTheDesignedOneAndHelpAddsTheNewOptions) {
   EXPECT_EQ(Run({"--version"}).output, Run({"/version"}).output);
+  // --help is /help's text, unchanged, then a line for each new option.
+  const std::string designed = Run({"/help"}).output;
   const ProcessResult help = Run({"--help"});
   EXPECT_EQ(help.exitStatus, 0);
-  EXPECT_EQ(help.output, Run({"/help"}).output);
+  ASSERT_GT(help.output.size(), designed.size());
+  EXPECT_EQ(help.output.substr(0, designed.size()), designed);
+  for (const char* line : {"\r\n /keep : ", "\r\n /json : ", "\r\n /nearest : ", "\r\n /maxdist (metres) : ",
+                           "\r\n /dist : ", "\r\n /threads (count) : ", "\r\n /data (package) : ",
+                           "\r\n /package : "}) {
+    EXPECT_TRUE(Contains(help.output.substr(designed.size()), line)) << line << help.output;
+  }
+  EXPECT_FALSE(Contains(designed, "/keep")) << designed;
   for (const char* argument : {"-h", "--helpme", "-?"}) {
     const ProcessResult result = Run({argument});
     ExpectRun(result, 2, kArgumentError);
