@@ -2,7 +2,7 @@
 # another folder: it must find its library in ../lib and the package beside
 # itself, with the package's attribution file next to the package.
 #   cmake -DBUILD=<build folder> -DPREFIX=<scratch folder> -DATTRIBUTION=<attribution source>
-#         -P install_tree.cmake
+#         -DVERSION=<project version> -P install_tree.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
                 OUTPUT_QUIET RESULT_VARIABLE result)
@@ -16,7 +16,8 @@ foreach(file bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attrib
   endif()
 endforeach()
 
-# The installed manual pages render without a warning.
+# The installed manual pages render without a warning and carry the build's
+# version.
 find_program(MAN man)
 if(NOT MAN)
   message(FATAL_ERROR "man is needed to check the manual pages (apt-get install man-db groff-base)")
@@ -27,6 +28,10 @@ foreach(page kavrel.1 kavrel-pack.1)
                   OUTPUT_VARIABLE rendered ERROR_VARIABLE warnings RESULT_VARIABLE result)
   if(NOT result EQUAL 0 OR NOT warnings STREQUAL "" OR NOT rendered MATCHES "SYNOPSIS")
     message(FATAL_ERROR "man -l ${page}: status ${result}, warnings: ${warnings}")
+  endif()
+  string(FIND "${rendered}" "kavrel ${VERSION}" versionAt)
+  if(versionAt EQUAL -1)
+    message(FATAL_ERROR "man -l ${page} does not show the version ${VERSION}")
   endif()
 endforeach()
 execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${ATTRIBUTION}" "${PREFIX}/bin/kavreldata-attribution.txt"
