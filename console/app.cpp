@@ -7,9 +7,9 @@
 #include "kavrel/platform/console.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/standard_output.h"
+#include "kavrel/output/numbers.h"
 #include "kavrel/platform/text.h"
 #include "message_format.h"
-#include "record_writer.h"
 #include "resources/messages.h"
 #include "resources/version_info.h"
 #include "designed_backend.h"
@@ -40,7 +40,7 @@ double ReadCoordinateArgument(const char* option, const std::u16string& text) {
   const double value = tooLong ? 0.0 : ParseCoordinateText(bytes.c_str());
   if (tooLong || !ReadsWhole(bytes.c_str())) {
     std::string used;
-    AppendFixed6(used, value);
+    output::AppendFixed6(used, value);
     WarnNotWhole(option, text, used);
   }
   return value;

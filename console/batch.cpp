@@ -11,10 +11,10 @@
 
 #include "console_output.h"
 #include "failure_report.h"
+#include "kavrel/output/line_writers.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
-#include "line_formats.h"
 #include "line_reader.h"
 #include "line_scan.h"
 #include "message_format.h"
@@ -22,6 +22,8 @@
 #include "resources/messages.h"
 
 namespace kavrel::console {
+
+using output::LineFormatter;
 
 namespace {
 
@@ -147,7 +149,7 @@ public:
     }
     if (answer != nullptr) return writer.WriteRecord(line.pair.latitude, line.pair.longitude, answer->address);
     std::string_view lineEnd;
-    const std::string_view copied = CopiedLine(line.text, lineEnd);
+    const std::string_view copied = output::CopiedLine(line.text, lineEnd);
     return writer.WriteBytes(copied) && writer.WriteBytes(lineEnd);
   }
 

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "kavrel/output/line_writers.h"
 #include "search_settings.h"
 
 namespace kavrel::console {
@@ -22,12 +23,7 @@ enum CommandAction : std::int16_t {
   kActionPackage = 5,  // set by package
 };
 
-// How a conversion writes its lines.
-enum class OutputFormat {
-  kDesigned,  // "latitude,longitude,address" CR LF; other lines copied
-  kKeep,      // each input line kept, the address fields appended as CSV columns
-  kJson,      // one JSON object per line
-};
+using output::OutputFormat;
 
 // What the options beyond the designed ones ask for. Left at these values,
 // the run is the designed one, byte for byte.

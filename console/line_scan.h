@@ -1,6 +1,8 @@
 // Finds a latitude and a longitude among the tokens of one batch input line.
 #pragma once
 
+#include "kavrel/output/line_writers.h"
+
 namespace kavrel::console {
 
 // Accepted ranges in decimal degrees, lower bound included, upper excluded.
@@ -12,11 +14,7 @@ inline constexpr double kLongitudeMin = 122.0;
 inline constexpr double kLongitudeEnd = 149.0;
 
 // A latitude and a longitude; 0.0 stands for "not found".
-struct CoordinatePair {
-  double latitude = 0.0;
-  double longitude = 0.0;
-  bool IsComplete() const { return latitude != 0.0 && longitude != 0.0; }
-};
+using CoordinatePair = output::Coordinates;
 
 // Scans the NUL-terminated `line` up to its first NUL, CR or LF for runs of
 // coordinate characters. A run that passes IsCoordinateText is read with

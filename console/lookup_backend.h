@@ -7,10 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "line_formats.h"
+#include "kavrel/output/line_writers.h"
 #include "search_settings.h"
 
 namespace kavrel::console {
+
+using output::LineAnswer;
 
 // What one lookup found.
 struct PointAnswer {

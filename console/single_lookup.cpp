@@ -5,9 +5,10 @@
 
 #include "batch.h"
 #include "failure_report.h"
+#include "kavrel/output/line_writers.h"
+#include "kavrel/output/numbers.h"
 #include "kavrel/platform/console.h"
 #include "kavrel/platform/text.h"
-#include "line_formats.h"
 #include "resources/messages.h"
 
 namespace kavrel::console {
@@ -21,14 +22,14 @@ std::string AnswerText(const PointAnswer& answer, const SearchSettings& settings
   std::string bytes;
   if (options.format == OutputFormat::kJson) {
     // JSON is UTF-8 whatever the locale, so it is written as bytes.
-    LineFormatter(OutputFormat::kJson, {}, options.distance)
+    output::LineFormatter(OutputFormat::kJson, {}, options.distance)
         .Append(bytes, "\n", {latitude, longitude}, answer.names, false);
     return bytes;
   }
-  std::u16string address = JoinedAddress(answer.names, settings.separator);
+  std::u16string address = output::JoinedAddress(answer.names, settings.separator);
   if (options.distance) {
     std::string metres = ",";
-    AppendMetres(metres, answer.names.distance);
+    output::AppendMetres(metres, answer.names.distance);
     address += platform::Utf8ToUtf16(metres);
   }
   return platform::Utf16ToConsole(address);

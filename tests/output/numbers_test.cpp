@@ -1,6 +1,6 @@
-// The conversion's own number and text formatting against the stdio and
-// converter output it stands in for.
-#include "record_writer.h"
+// The outputs' own number formatting against the stdio output it stands in
+// for.
+#include "kavrel/output/numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,9 +10,7 @@
 #include <random>
 #include <string>
 
-#include "kavrel/platform/text.h"
-
-namespace kavrel::console {
+namespace kavrel::output {
 namespace {
 
 std::string PrintfFixed6(double value) {
@@ -42,17 +40,19 @@ TEST(AppendFixed6, GivesTheDigitsOfPrintf) {
   }
 }
 
-TEST(ConsoleTextEncoder, GivesTheBytesOfTheConverter) {
-  const ConsoleTextEncoder encoder;
-  const std::u16string texts[] = {
-      u"", u"東京都千代田区丸の内一丁目", u"a|b - ｶﾀｶﾅ", u"\u00E9\u07FF\u0800\uFFFD\uFFFF",
-      u"\U0001F600", u"lone \xD800 high", u"lone \xDC00 low", u"\xD800", u"x\xDBFF\xDFFFy"};
-  for (const std::u16string& text : texts) {
-    std::string bytes = "kept:";
-    encoder.Append(bytes, text);
-    EXPECT_EQ(bytes, "kept:" + platform::Utf16ToConsole(text));
+TEST(AppendMetres, GivesOneDecimal) {
+  struct Case {
+    double metres;
+    const char* text;
+  };
+  const Case cases[] = {{0.0, "0.0"}, {12.345, "12.3"}, {0.05, "0.1"}, {0.04, "0.0"},
+                        {388123.96, "388124.0"}, {1e7, "10000000.0"}};
+  for (const Case& c : cases) {
+    std::string text;
+    AppendMetres(text, c.metres);
+    EXPECT_EQ(text, c.text) << c.metres;
   }
 }
 
 }  // namespace
-}  // namespace kavrel::console
+}  // namespace kavrel::output

@@ -1,49 +1,26 @@
 // The output lines of /keep, /json and the designed record made from
 // separate names. Console text is UTF-8 here (C locale).
-#include "line_formats.h"
+#include "kavrel/output/line_writers.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace kavrel::console {
+namespace kavrel::output {
 namespace {
 
-const CoordinatePair kPair{35.681236, 139.767125};
-const CoordinatePair kNoPair{};
+const Coordinates kPair{35.681236, 139.767125};
+const Coordinates kNoPair{};
 const LineAnswer kTokyo{true, "東京都", "千代田区", "丸の内一丁目", 12.345};
 const LineAnswer kNone{};
 
 std::string Format(OutputFormat format, bool distance, const std::string& line,
-                   const CoordinatePair& pair, const LineAnswer& answer, bool first = false,
+                   const Coordinates& pair, const LineAnswer& answer, bool first = false,
                    std::u16string separator = u"") {
   const LineFormatter formatter(format, std::move(separator), distance);
   std::string out;
   formatter.Append(out, line, pair, answer, first);
   return out;
-}
-
-TEST(CsvAndJsonFields, QuoteAndEscapeOnlyWhatNeedsIt) {
-  struct Case {
-    const char* text;
-    const char* csv;
-    const char* json;
-  };
-  const Case cases[] = {
-      {"", "", "\"\""},
-      {"丸の内", "丸の内", "\"丸の内\""},
-      {"a,b", "\"a,b\"", "\"a,b\""},
-      {"say \"hi\"", "\"say \"\"hi\"\"\"", "\"say \\\"hi\\\"\""},
-      {"two\r\nlines", "\"two\r\nlines\"", "\"two\\u000d\\u000alines\""},
-      {"back\\slash\ttab", "back\\slash\ttab", "\"back\\\\slash\\u0009tab\""},
-  };
-  for (const Case& c : cases) {
-    std::string csv, json;
-    AppendCsvField(csv, c.text);
-    AppendJsonString(json, c.text);
-    EXPECT_EQ(csv, c.csv) << c.text;
-    EXPECT_EQ(json, c.json) << c.text;
-  }
 }
 
 TEST(LineFormatter, KeepAppendsTheSameColumnsToEveryLine) {
@@ -52,7 +29,7 @@ TEST(LineFormatter, KeepAppendsTheSameColumnsToEveryLine) {
     const char* name;
     bool distance;
     std::string line;
-    CoordinatePair pair;
+    Coordinates pair;
     LineAnswer answer;
     bool first;
     std::string expected;
@@ -114,4 +91,4 @@ TEST(LineFormatter, DesignedRecordFromSeparateNames) {
 }
 
 }  // namespace
-}  // namespace kavrel::console
+}  // namespace kavrel::output

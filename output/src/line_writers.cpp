@@ -1,11 +1,11 @@
-#include "line_formats.h"
+#include "kavrel/output/line_writers.h"
 
-#include <charconv>
-#include <cstdio>
-
+#include "kavrel/output/csv.h"
+#include "kavrel/output/json.h"
+#include "kavrel/output/numbers.h"
 #include "kavrel/platform/text.h"
 
-namespace kavrel::console {
+namespace kavrel::output {
 
 namespace {
 
@@ -33,7 +33,7 @@ LineFormatter::LineFormatter(OutputFormat format, std::u16string separator, bool
   m_encoder.Append(m_separatorBytes, m_separator);
 }
 
-void LineFormatter::Append(std::string& out, const std::string& line, const CoordinatePair& pair,
+void LineFormatter::Append(std::string& out, const std::string& line, const Coordinates& pair,
                            const LineAnswer& answer, bool first) const {
   if (line.empty()) return;
   switch (m_format) {
@@ -44,7 +44,7 @@ void LineFormatter::Append(std::string& out, const std::string& line, const Coor
 }
 
 void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
-                                   const CoordinatePair& pair, const LineAnswer& answer) const {
+                                   const Coordinates& pair, const LineAnswer& answer) const {
   if (!pair.IsComplete()) {
     std::string_view lineEnd;
     out += CopiedLine(line, lineEnd);
@@ -60,7 +60,7 @@ void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
   out += "\r\n";
 }
 
-void LineFormatter::AppendKept(std::string& out, const std::string& line, const CoordinatePair& pair,
+void LineFormatter::AppendKept(std::string& out, const std::string& line, const Coordinates& pair,
                                const LineAnswer& answer, bool first) const {
   std::string_view lineEnd;
   const std::string_view body = WithoutLineEnd(line, lineEnd);
@@ -82,7 +82,7 @@ void LineFormatter::AppendKept(std::string& out, const std::string& line, const 
   out += lineEnd;
 }
 
-void LineFormatter::AppendJson(std::string& out, const CoordinatePair& pair,
+void LineFormatter::AppendJson(std::string& out, const Coordinates& pair,
                                const LineAnswer& answer) const {
   out.push_back('{');
   if (pair.IsComplete()) {
@@ -144,43 +144,13 @@ std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separ
   return address;
 }
 
-// Decimetres: finer than any answer of a town-level package.
-void AppendMetres(std::string& out, double metres) {
-  char digits[400];
-  const std::to_chars_result result =
-      std::to_chars(digits, digits + sizeof digits, metres, std::chars_format::fixed, 1);
-  out.append(digits, result.ptr);
-}
-
-void AppendCsvField(std::string& out, std::string_view field) {
-  if (field.find_first_of(",\"\r\n") == std::string_view::npos) {
-    out += field;
-    return;
-  }
-  out.push_back('"');
-  for (const char c : field) {
-    if (c == '"') out.push_back('"');
-    out.push_back(c);
-  }
-  out.push_back('"');
-}
-
-void AppendJsonString(std::string& out, std::string_view text) {
-  out.push_back('"');
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (c == '"' || c == '\\') {
-      out.push_back('\\');
-      out.push_back(c);
-    } else if (byte < 0x20) {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-      out += escaped;
-    } else {
-      out.push_back(c);
-    }
-  }
-  out.push_back('"');
+void AppendRecordFields(std::string& bytes, double latitude, double longitude,
+                        std::u16string_view address, const ConsoleTextEncoder& encoder) {
+  AppendFixed6(bytes, latitude);
+  bytes.push_back(',');
+  AppendFixed6(bytes, longitude);
+  bytes.push_back(',');
+  encoder.Append(bytes, address);
 }
 
 std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) {
@@ -195,4 +165,4 @@ std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) 
   return std::string_view(line).substr(0, nul);
 }
 
-}  // namespace kavrel::console
+}  // namespace kavrel::output

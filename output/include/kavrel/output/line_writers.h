@@ -1,16 +1,28 @@
-// The output lines of a conversion that uses the options beyond the designed
-// ones: the designed record from separate names, the input line with the
-// address appended as CSV columns (/keep), or a JSON object (/json).
+// The output lines of a conversion: the designed record, the input line with
+// the address appended as CSV columns (/keep), or a JSON object per line.
 #pragma once
 
 #include <string>
 #include <string_view>
 
-#include "command_line.h"
-#include "line_scan.h"
-#include "record_writer.h"
+#include "kavrel/output/console_text_encoder.h"
 
-namespace kavrel::console {
+namespace kavrel::output {
+
+// How a conversion writes its lines.
+enum class OutputFormat {
+  kDesigned,  // "latitude,longitude,address" CR LF; other lines copied
+  kKeep,      // each input line kept, the address fields appended as CSV columns
+  kJson,      // one JSON object per line
+};
+
+// The coordinate pair read from an input line, in decimal degrees. 0.0 in
+// either stands for "no pair in the line", as the designed scan reports it.
+struct Coordinates {
+  double latitude = 0.0;
+  double longitude = 0.0;
+  bool IsComplete() const { return latitude != 0.0 && longitude != 0.0; }
+};
 
 // The answer to one line's coordinate pair.
 struct LineAnswer {
@@ -25,7 +37,8 @@ struct LineAnswer {
 class LineFormatter {
 public:
   // `separator` joins the names of the designed record; `withDistance`
-  // adds the distance (/dist).
+  // adds the distance (/dist). Texts in the console's codeset are made in
+  // the codeset in force at construction.
   LineFormatter(OutputFormat format, std::u16string separator, bool withDistance);
 
   // Appends to `out` the output of input line `line` (as read, line end
@@ -40,15 +53,15 @@ public:
   //    without a pair that starts with a letter or a double quote;
   //  - json: one UTF-8 JSON object and "\n"; "error" without an answer.
   // An empty `line` (the read at the end of the input) gives nothing.
-  void Append(std::string& out, const std::string& line, const CoordinatePair& pair,
+  void Append(std::string& out, const std::string& line, const Coordinates& pair,
               const LineAnswer& answer, bool first) const;
 
 private:
-  void AppendDesigned(std::string& out, const std::string& line, const CoordinatePair& pair,
+  void AppendDesigned(std::string& out, const std::string& line, const Coordinates& pair,
                       const LineAnswer& answer) const;
-  void AppendKept(std::string& out, const std::string& line, const CoordinatePair& pair,
+  void AppendKept(std::string& out, const std::string& line, const Coordinates& pair,
                   const LineAnswer& answer, bool first) const;
-  void AppendJson(std::string& out, const CoordinatePair& pair, const LineAnswer& answer) const;
+  void AppendJson(std::string& out, const Coordinates& pair, const LineAnswer& answer) const;
   // Appends `name` (UTF-8) in the console codeset as one CSV field.
   void AppendCsvName(std::string& out, std::string_view name) const;
   // Appends the three names joined by the separator, in the console codeset.
@@ -61,23 +74,18 @@ private:
   ConsoleTextEncoder m_encoder;
 };
 
+// Appends "latitude,longitude,address" with "%f" numbers and the address in
+// the console codeset, without a line end: the designed record.
+void AppendRecordFields(std::string& bytes, double latitude, double longitude,
+                        std::u16string_view address, const ConsoleTextEncoder& encoder);
+
 // The three names of `answer` (UTF-8) joined by `separator`, as UTF-16.
 std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separator);
 
-// Appends a distance in metres with one decimal ("12.3").
-void AppendMetres(std::string& out, double metres);
-
-// Appends `field` as one CSV field: as it is, or between double quotes with
-// each quote doubled when it holds a comma, a double quote, CR or LF.
-void AppendCsvField(std::string& out, std::string_view field);
-
-// Appends `text` as a JSON string, quotes included: '"', '\' and control
-// characters escaped, other bytes as they are.
-void AppendJsonString(std::string& out, std::string_view text);
-
 // The bytes of a line that the designed conversion writes for a line without
 // a coordinate pair: those before its first NUL, then its own line end (CR
-// LF or LF) when the NUL cut that off. `lineEnd` receives that line end.
+// LF or LF) when the NUL cut that off. `lineEnd` receives that line end. The
+// result points into `line`.
 std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd);
 
-}  // namespace kavrel::console
+}  // namespace kavrel::output
