@@ -21,14 +21,14 @@ std::string PackagePath(int argc, char** argv) {
 std::vector<Coordinate> PackagePoints(const std::string& path) {
   CDataPackage package;
   std::vector<Coordinate> points;
-  if (package.Open(platform::Utf8ToUtf16(path)) != 0) return points;
+  if (package.Open(platform::Utf8ToUtf16(path)) != PackageStatus::kOk) return points;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string name = package.File(i).m_strName;
-    if (!PointBlockBand(name) || package.LoadFile(name) != 0) continue;
+    const std::u16string name = package.File(i).Name();
+    if (!PointBlockBand(name) || package.LoadFile(name) != PackageStatus::kOk) continue;
     const CDataPackageFile& block = package.File(package.FindFile(name));
     constexpr std::int32_t kRecord = kPointRecordSize;
-    for (std::int32_t offset = 0; block.m_pData && offset + kRecord <= block.m_nSize; offset += kRecord) {
-      const PointRecord point = ReadPointRecord(block.m_pData.get() + offset);
+    for (std::int32_t offset = 0; block.Data() && offset + kRecord <= block.Size(); offset += kRecord) {
+      const PointRecord point = ReadPointRecord(block.Data() + offset);
       points.push_back({point.latitude / 1e6, point.longitude / 1e6});
     }
     package.UnloadFile(name);

@@ -57,33 +57,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   {
     kavrel::CDataPackage package;
-    if (package.Open(widePath) != 0) return 0;
+    if (package.Open(widePath) != kavrel::PackageStatus::kOk) return 0;
     std::uint64_t total = 0;
-    for (std::int32_t i = 0; i < package.FileCount(); ++i) total += package.File(i).m_nStoredSize;
+    for (std::int32_t i = 0; i < package.FileCount(); ++i) total += package.File(i).StoredSize();
     if (total > kMaxStoredTotal) return 0;
     std::uint64_t loaded = 0;
     for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-      const std::u16string name = package.File(i).m_strName;
-      if (package.LoadFile(name) == 0) {
+      const std::u16string name = package.File(i).Name();
+      if (package.LoadFile(name) == kavrel::PackageStatus::kOk) {
         const kavrel::CDataPackageFile& entry = package.File(package.FindFile(name));
         // Touch every byte the entry claims to hold.
         volatile std::uint8_t sum = 0;
-        loaded += static_cast<std::uint64_t>(entry.m_nSize);
-        if (entry.m_pData) {
-          for (std::int32_t b = 0; b < entry.m_nSize; ++b) sum = sum + entry.m_pData[static_cast<std::size_t>(b)];
+        loaded += static_cast<std::uint64_t>(entry.Size());
+        if (entry.Data()) {
+          for (std::int32_t b = 0; b < entry.Size(); ++b) sum = sum + entry.Data()[static_cast<std::size_t>(b)];
         }
         // A stored entry holds the file's bytes at data start + offset (a
         // 32-bit sum), zeros where the file ends.
-        if (entry.m_nMethod == 0 && entry.m_nStoredSize != 0) {
-          if (entry.m_nState != kavrel::CDataPackageFile::kLoaded ||
-              static_cast<std::uint32_t>(entry.m_nSize) != entry.m_nStoredSize) {
+        if (entry.Method() == 0 && entry.StoredSize() != 0) {
+          if (entry.State() != kavrel::CDataPackageFile::kLoaded ||
+              static_cast<std::uint32_t>(entry.Size()) != entry.StoredSize()) {
             std::abort();
           }
-          const std::uint32_t position = package.m_nDataStart + entry.m_nOffset;
-          for (std::uint32_t b = 0; b < entry.m_nStoredSize; ++b) {
+          const std::uint32_t position = package.DataStart() + entry.Offset();
+          for (std::uint32_t b = 0; b < entry.StoredSize(); ++b) {
             const std::uint64_t at = std::uint64_t{position} + b;
             const std::uint8_t expected = at < size ? data[at] : 0;
-            if (entry.m_pData[b] != expected) std::abort();
+            if (entry.Data()[b] != expected) std::abort();
           }
         }
         package.UnloadFile(name);

@@ -41,9 +41,7 @@ PackageIndex ReadPackageIndex(std::string_view file) {
     entry.method = record.method;
     entry.offset = record.offset;
     entry.storedSize = record.storedSize;
-    const std::uint64_t end = index.dataStart + entry.offset + static_cast<std::uint64_t>(entry.storedSize);
-    // An empty entry has nothing to read, wherever its offset points.
-    entry.dataInFile = entry.storedSize == 0 || end <= file.size();
+    entry.dataInFile = EntryInFile(index.dataStart, entry.offset, entry.storedSize, file.size());
     if (!entry.dataInFile) {
       index.problems.push_back(entry.displayName + ": its data (" + std::to_string(entry.storedSize) +
                                " bytes at offset " + std::to_string(entry.offset) +

@@ -8,8 +8,8 @@
 #include "block_codec.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/format/data_package.h"
+#include "kavrel/format/entry_cap.h"
 #include "kavrel/platform/text.h"
-#include "kavrelcore.h"
 #include "package_file.h"
 #include "package_index.h"
 
@@ -57,9 +57,9 @@ public:
     m_report.entries = static_cast<std::uint32_t>(index.entries.size());
     if (!index.headerRead) return std::move(m_report);
 
-    const std::int32_t opened = m_package.Open(platform::Utf8ToUtf16(m_path));
-    if (opened != 0) {
-      Problem("the engine's package reader refuses it (result code " + std::to_string(opened) + ")");
+    const PackageStatus opened = m_package.Open(platform::Utf8ToUtf16(m_path));
+    if (opened != PackageStatus::kOk) {
+      Problem(std::string("the engine's package reader refuses it (") + PackageStatusText(opened) + ")");
       return std::move(m_report);
     }
     if (static_cast<std::size_t>(m_package.FileCount()) != index.entries.size()) {
@@ -87,19 +87,19 @@ private:
     std::unordered_map<std::u16string, std::int32_t> first;
     for (std::int32_t i = 0; i < m_package.FileCount(); ++i) {
       const CDataPackageFile& entry = m_package.File(i);
-      const std::string name = Narrow(entry.m_strName);
-      const auto [seen, isNew] = first.emplace(entry.m_strName, i);
+      const std::string name = Narrow(entry.Name());
+      const auto [seen, isNew] = first.emplace(entry.Name(), i);
       if (!isNew) {
         Problem(name + ": entry " + std::to_string(i) + " has the name of entry " +
                 std::to_string(seen->second) + "; the engine only ever finds the first");
         continue;
       }
-      if (entry.m_nMethod > 1) {
-        Problem(name + ": stored with " + MethodName(entry.m_nMethod) + ", which the engine cannot read");
+      if (entry.Method() > 1) {
+        Problem(name + ": stored with " + MethodName(entry.Method()) + ", which the engine cannot read");
       }
       // Its data lies past the end of the file: already told, nothing to read.
       if (!index.entries[static_cast<std::size_t>(i)].dataInFile) continue;
-      const Classified what = Classify(entry.m_strName);
+      const Classified what = Classify(entry.Name());
       if (what.kind == EntryKind::kPointBlock) {
         m_pointBlocks.push_back(i);
         m_bands.emplace(i, what.band);
@@ -144,25 +144,23 @@ private:
   // The inflated content of entry `i` as the engine loads it, or nothing
   // (and a problem) when it does not load.
   std::optional<std::string_view> Load(std::int32_t i) {
-    CDataPackageFile& entry = m_package.File(i);
-    const std::int32_t code = m_package.LoadFile(entry.m_strName);
-    if (code != 0) {
-      Problem(Narrow(entry.m_strName) + ": the engine cannot load it (result code " + std::to_string(code) +
-              (code == KAVREL_E_INFLATE ? ": a damaged stream, or more than " +
-                                              std::to_string(KAVREL_MAX_ENTRY_BYTES) + " bytes"
-                                        : std::string()) +
+    const CDataPackageFile& entry = m_package.File(i);
+    const PackageStatus status = m_package.LoadFile(entry.Name());
+    if (status != PackageStatus::kOk) {
+      Problem(Narrow(entry.Name()) + ": the engine cannot load it (" + PackageStatusText(status) +
+              (status == PackageStatus::kDamaged
+                   ? ": a damaged stream, or more than " + std::to_string(kMaxEntryBytes) + " bytes"
+                   : std::string()) +
               ")");
       return std::nullopt;
     }
-    if (entry.m_pData == nullptr) return std::string_view();
-    return std::string_view(reinterpret_cast<const char*>(entry.m_pData.get()),
-                            static_cast<std::size_t>(entry.m_nSize));
+    return entry.Bytes();
   }
 
   void CheckNameBlock(std::int32_t i) {
     const std::optional<std::string_view> content = Load(i);
     if (!content) return;
-    const std::u16string& wideName = m_package.File(i).m_strName;
+    const std::u16string& wideName = m_package.File(i).Name();
     const std::string name = Narrow(wideName);
     const NameLevel level = m_levels.at(i);
     bool complete = true;
@@ -190,7 +188,7 @@ private:
   void CheckPointBlock(std::int32_t i) {
     const std::optional<std::string_view> content = Load(i);
     if (!content) return;
-    const std::string name = Narrow(m_package.File(i).m_strName);
+    const std::string name = Narrow(m_package.File(i).Name());
     const std::uint32_t band = m_bands.at(i);
     if (content->size() % kPointRecordSize != 0) {
       Problem(name + ": " + std::to_string(content->size()) + " bytes, not a multiple of " +

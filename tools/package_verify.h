@@ -32,7 +32,7 @@ struct VerifyReport {
 // - name blocks: records that end inside the block, S keys in the block the
 //   engine looks in, texts that are valid code page 932;
 // - that there is at least one point block.
-// - that every entry loads, none larger than KAVREL_MAX_ENTRY_BYTES stored
+// - that every entry loads, none larger than kMaxEntryBytes (entry_cap.h) stored
 //   or inflated (the engine loads none such).
 // Never throws for a damaged file; every fault is a problem in the report.
 // Throws PackError when the file is missing, a folder or cannot be read:

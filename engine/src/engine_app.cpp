@@ -10,6 +10,7 @@
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "package_codes.h"
 #include "ring_search.h"
 
 namespace kavrel {
@@ -50,13 +51,13 @@ std::int32_t CkavrelcoreApp::Initialize(const char16_t* dataFile) {
     return KAVREL_E_NO_FILE;
   }
   m_strDataFile = *found;
-  const std::int32_t result = m_package.Open(m_strDataFile);
+  const PackageStatus opening = m_package.Open(m_strDataFile);
   // Any open but one refused for an open package replaces the directory.
-  if (result != KAVREL_E_ALREADY_OPEN) m_index.reset();
+  if (opening != PackageStatus::kAlreadyOpen) m_index.reset();
   // Initialised even when the open failed, so that Cleanup closes whatever
   // the open left behind.
   m_bInitialized = 1;
-  return result;
+  return DesignedCode(opening);
 }
 
 std::int32_t CkavrelcoreApp::Cleanup() {

@@ -11,6 +11,7 @@
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "package_codes.h"
 #include "point_list.h"
 #include "ring_search.h"
 #include "search.h"
@@ -48,8 +49,8 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
     return KAVREL_PACKAGE_NOT_FOUND;
   }
   auto opened = std::make_unique<Geocoder>(OpenKey{});
-  const std::int32_t result = opened->m_package.Open(file);
-  if (result != 0) return result == KAVREL_E_FORMAT ? KAVREL_PACKAGE_DAMAGED : KAVREL_PACKAGE_NOT_FOUND;
+  const PackageStatus opening = opened->m_package.Open(file);
+  if (opening != PackageStatus::kOk) return KavrelOpenCode(opening);
   // As PreloadData: entries that do not load are left out.
   opened->m_package.LoadAll();
   opened->m_package.Close();

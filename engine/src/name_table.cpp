@@ -31,7 +31,7 @@ constexpr std::uint32_t kAreaBlocks = (0x1000000 + kAreaKeysPerBlock - 1) / kAre
 std::vector<std::pair<std::uint32_t, std::int32_t>> AreaBlocks(const CDataPackage& package) {
   std::vector<std::pair<std::uint32_t, std::int32_t>> blocks;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).m_strName;
+    const std::u16string& name = package.File(i).Name();
     const std::optional<std::uint32_t> firstKey = NameBlockFirstKey(kLevelArea, name);
     if (!firstKey || *firstKey / kAreaKeysPerBlock >= kAreaBlocks || package.FindFile(name) != i) continue;
     blocks.emplace_back(*firstKey / kAreaKeysPerBlock, i);
@@ -62,7 +62,7 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
     const CDataPackageFile& entry = package.File(index);
     // A listed entry with bytes to read would be read from the file at the
     // lookup; only what is in memory (or empty) can be answered from here.
-    const bool inMemory = entry.m_nState == CDataPackageFile::kLoaded || entry.m_nStoredSize == 0;
+    const bool inMemory = entry.IsLoaded() || entry.StoredSize() == 0;
     if (!inMemory) {
       names.firstSlot[block] = kUnread;
       continue;
@@ -71,8 +71,7 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
     names.firstSlot[block] = static_cast<std::int32_t>(first);
     names.slots.resize(first + keysPerBlock, kUnset);
 
-    const std::string_view bytes(reinterpret_cast<const char*>(entry.m_pData.get()),
-                                 entry.m_pData && entry.m_nSize > 0 ? static_cast<std::size_t>(entry.m_nSize) : 0);
+    const std::string_view bytes = entry.Bytes();
     // The lookup's scan: records in order, the first with a key wins, and the
     // scan ends at a record that would run past the end of the block. Keys of
     // other blocks can never be asked for here and are passed over.

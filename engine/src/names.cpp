@@ -21,7 +21,7 @@ std::int32_t NameReader::LookupName(CDataPackage& package, int level, std::uint3
   constexpr std::int32_t kNoName = KAVREL_E_DECOMPRESSOR;
   name.clear();
   const std::u16string blockName = BuildNameBlockName(level, key);
-  if (package.LoadFile(blockName) != 0) return kNoName;
+  if (package.LoadFile(blockName) != PackageStatus::kOk) return kNoName;
   const std::int32_t index = package.FindFile(blockName);
   if (index < 0) return kNoName;
   CDataPackageFile& block = package.File(index);
@@ -32,13 +32,12 @@ std::int32_t NameReader::LookupName(CDataPackage& package, int level, std::uint3
     bool keep;
     CDataPackageFile& block;
     ~Release() {
-      if (!keep && block.m_nState == CDataPackageFile::kLoaded) block.ReleaseData();
+      if (!keep && block.IsLoaded()) block.ReleaseData();
     }
   } release{keepLoaded, block};
 
-  const std::uint8_t* data = block.m_pData.get();
-  if (data == nullptr || block.m_nSize <= 0) return kNoName;
-  const std::string_view bytes(reinterpret_cast<const char*>(data), static_cast<std::size_t>(block.m_nSize));
+  const std::string_view bytes = block.Bytes();
+  if (bytes.empty()) return kNoName;
 
   // The first record with the key wins; the scan ends at a record that would
   // run past the end of the block.

@@ -46,7 +46,7 @@ void Fill(const std::vector<Block*>& blocks, PointList& list, Done done) {
   std::int64_t filled = 0;
   bool full = false;
   for (Block* block : blocks) {
-    const std::uint8_t* record = block->m_pData.get();
+    const std::uint8_t* record = block->Data();
     const std::int64_t records = WholeRecords(*block);
     for (std::int64_t r = 0; r < records && !full; ++r, record += kPointRecordSize) {
       const std::size_t i = static_cast<std::size_t>(filled);
@@ -92,15 +92,15 @@ void LoadPointList(CDataPackage& package, std::uint32_t latKey, std::int32_t ban
   std::vector<CDataPackageFile*> blocks;
   for (std::int64_t j = -static_cast<std::int64_t>(bandRange); j <= bandRange; ++j) {
     const std::u16string name = BuildPointBlockName(BandKey(latKey, j));
-    if (package.LoadFile(name) != 0) continue;  // at sea, or outside the data
+    if (package.LoadFile(name) != PackageStatus::kOk) continue;  // at sea, or outside the data
     const std::int32_t index = package.FindFile(name);
     if (index < 0) continue;
     CDataPackageFile& block = package.File(index);
-    if (block.m_nSize % static_cast<std::int32_t>(kPointRecordSize) != 0) ShowSizeError(block.m_nSize, name);
+    if (block.Size() % static_cast<std::int32_t>(kPointRecordSize) != 0) ShowSizeError(block.Size(), name);
     blocks.push_back(&block);
   }
   Fill(blocks, list, [keepLoaded](CDataPackageFile& block) {
-    if (!keepLoaded && block.m_nState == CDataPackageFile::kLoaded) block.ReleaseData();
+    if (!keepLoaded && block.IsLoaded()) block.ReleaseData();
   });
 }
 
@@ -111,7 +111,7 @@ void GatherLoadedPoints(const CDataPackage& package, std::uint32_t latKey, std::
     const std::int32_t index = package.FindFile(BuildPointBlockName(BandKey(latKey, j)));
     if (index < 0) continue;
     const CDataPackageFile& block = package.File(index);
-    if (block.m_nState == CDataPackageFile::kLoaded && block.m_pData) blocks.push_back(&block);
+    if (block.IsLoaded() && block.Data() != nullptr) blocks.push_back(&block);
   }
   Fill(blocks, list, [](const CDataPackageFile&) {});
 }

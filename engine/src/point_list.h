@@ -28,7 +28,7 @@ struct PointList {
 // The whole point records in the data of a point block: 0 when it holds no
 // data; a partial record at the end is not counted.
 inline std::int32_t WholeRecords(const CDataPackageFile& block) {
-  return block.m_pData && block.m_nSize > 0 ? block.m_nSize / static_cast<std::int32_t>(kPointRecordSize) : 0;
+  return static_cast<std::int32_t>(block.Bytes().size() / kPointRecordSize);
 }
 
 // Rebuilds `list` from the point blocks of the bands latKey + j * kBandHeight

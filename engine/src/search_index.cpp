@@ -24,9 +24,9 @@ constexpr std::uint32_t kRowsPerBand = kBandHeight / kRowHeight;
 // of records (otherwise every load reports the size), latitudes ascending and
 // inside the band.
 bool IsRegular(const CDataPackageFile& entry, std::uint32_t band) {
-  if (entry.m_nState != CDataPackageFile::kLoaded) return entry.m_nStoredSize == 0;
-  if (entry.m_nSize % static_cast<std::int32_t>(kPointRecordSize) != 0) return false;
-  const std::uint8_t* record = entry.m_pData.get();
+  if (!entry.IsLoaded()) return entry.StoredSize() == 0;
+  if (entry.Size() % static_cast<std::int32_t>(kPointRecordSize) != 0) return false;
+  const std::uint8_t* record = entry.Data();
   const std::int32_t records = WholeRecords(entry);
   std::uint32_t previous = band;
   for (std::int32_t r = 0; r < records; ++r, record += kPointRecordSize) {
@@ -43,7 +43,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
   // Bands, each with the entry that its name finds first.
   std::vector<std::pair<std::uint32_t, std::int32_t>> bands;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).m_strName;
+    const std::u16string& name = package.File(i).Name();
     const std::optional<std::uint32_t> band = PointBlockBand(name);
     if (band && package.FindFile(name) == i) bands.emplace_back(*band, i);
   }
@@ -67,7 +67,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
     m_bandKeys.push_back(band);
     m_irregularBefore.push_back(m_irregularBefore.back() + (regular ? 0 : 1));
     // An irregular band keeps no points: no search that reaches it uses them.
-    const std::uint8_t* record = entry.m_pData.get();
+    const std::uint8_t* record = entry.Data();
     const std::int32_t records = regular ? WholeRecords(entry) : 0;
     std::int32_t r = 0;
     for (std::uint32_t row = 0; row < kRowsPerBand; ++row) {

@@ -8,7 +8,6 @@
 
 #include "kavrel/format/package_layout.h"
 #include "kavrel/platform/text.h"
-#include "kavrelcore.h"
 
 namespace kavrel {
 
@@ -19,23 +18,27 @@ std::vector<CDataPackageFile> Entries(const std::vector<IndexRecord>& records, c
   std::vector<CDataPackageFile> files;
   files.reserve(records.size());
   for (const IndexRecord& record : records) {
-    CDataPackageFile entry;
-    entry.m_nState = CDataPackageFile::kListed;
     std::u16string wide = platform::Utf16FromBytes(names.Convert(record.name));
     // Names are zero-terminated texts to their users: a zero byte in the
     // record ends the name there.
     wide.resize(std::char_traits<char16_t>::length(wide.c_str()));
-    entry.m_strName = std::move(wide);
-    entry.m_nMethod = record.method;
-    entry.m_nFlag = record.flag;
-    entry.m_nOffset = record.offset;
-    entry.m_nStoredSize = record.storedSize;
-    files.push_back(std::move(entry));
+    files.push_back(CDataPackageFile::Listed(std::move(wide), record));
   }
   return files;
 }
 
 }  // namespace
+
+CDataPackageFile CDataPackageFile::Listed(std::u16string name, const IndexRecord& record) {
+  CDataPackageFile entry;
+  entry.m_nState = kListed;
+  entry.m_strName = std::move(name);
+  entry.m_nMethod = record.method;
+  entry.m_nFlag = record.flag;
+  entry.m_nOffset = record.offset;
+  entry.m_nStoredSize = record.storedSize;
+  return entry;
+}
 
 void CDataPackageFile::ReleaseData() {
   m_pData.reset();
@@ -43,8 +46,8 @@ void CDataPackageFile::ReleaseData() {
   m_nState = kListed;
 }
 
-std::int32_t CDataPackage::Open(const std::u16string& path) {
-  if (m_file.IsOpen()) return KAVREL_E_ALREADY_OPEN;
+PackageStatus CDataPackage::Open(const std::u16string& path) {
+  if (m_file.IsOpen()) return PackageStatus::kAlreadyOpen;
   // Entries of an earlier package would be found first and then read at
   // their old offsets from this file, so every open starts afresh.
   m_files.clear();
@@ -52,13 +55,13 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
   m_nFileSize = 0;
   m_bDamageTold = false;
   m_strPath = path;
-  if (!m_file.Open(platform::Utf16ToUtf8(path))) return KAVREL_E_NO_FILE;
+  if (!m_file.Open(platform::Utf16ToUtf8(path))) return PackageStatus::kNoFile;
 
   char bytes[kPackageHeaderSize] = {};
   const std::optional<std::size_t> got = m_file.ReadAt(0, bytes, kPackageHeaderSize);
   const std::optional<PackageHeader> header =
       got ? ReadPackageHeader(std::string_view(bytes, *got)) : std::nullopt;
-  if (!header) return KAVREL_E_FORMAT;
+  if (!header) return PackageStatus::kBadFormat;
 
   m_nHeaderFlag = header->headerFlag;
   m_nNameEncoding = header->nameEncoding;
@@ -68,21 +71,21 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
   // The index must lie wholly inside the file; this also keeps a damaged
   // size from asking for gigabytes of memory.
   const std::optional<std::uint64_t> fileSize = m_file.Size();
-  if (!fileSize || *fileSize < std::uint64_t{kPackageHeaderSize} + indexSize) return KAVREL_E_FORMAT;
+  if (!fileSize || *fileSize < std::uint64_t{kPackageHeaderSize} + indexSize) return PackageStatus::kBadFormat;
 
   std::vector<CDataPackageFile> files;
   std::unordered_map<std::u16string, std::int32_t> lookup;
   try {
     std::string index(indexSize, '\0');
     const std::optional<std::size_t> read = m_file.ReadAt(kPackageHeaderSize, index.data(), indexSize);
-    if (!read || *read != indexSize) return KAVREL_E_FORMAT;
+    if (!read || *read != indexSize) return PackageStatus::kBadFormat;
     // Any header value but 1 means the system code page, which is fixed at
     // code page 932 here.
     const platform::Encoding nameEncoding =
         m_nNameEncoding == kNamesUtf8 ? platform::Encoding::kUtf8 : platform::Encoding::kCp932;
     const platform::TextCodec names(nameEncoding, platform::Encoding::kUtf16);
     std::vector<IndexRecord> records;
-    if (!ReadIndex(index, records)) return KAVREL_E_FORMAT;
+    if (!ReadIndex(index, records)) return PackageStatus::kBadFormat;
     files = Entries(records, names);
     for (std::size_t i = 0; i < files.size(); ++i) {
       // emplace keeps the first index of a name: the first entry always wins.
@@ -91,13 +94,13 @@ std::int32_t CDataPackage::Open(const std::u16string& path) {
   } catch (const std::exception&) {
     // Out of memory, or no converter for the names: the package is unusable.
     m_file.Close();
-    return KAVREL_E_NO_FILE;
+    return PackageStatus::kNoFile;
   }
 
   m_files = std::move(files);
   m_index = std::move(lookup);
   m_nFileSize = *fileSize;
-  return KAVREL_OK;
+  return PackageStatus::kOk;
 }
 
 void CDataPackage::Close() {

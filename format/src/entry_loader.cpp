@@ -8,10 +8,10 @@
 #include <vector>
 
 #include "kavrel/format/data_package.h"
+#include "kavrel/format/entry_cap.h"
 #include "kavrel/format/package_layout.h"
 #include "kavrel/platform/diagnostic.h"
 #include "kavrel/platform/text.h"
-#include "kavrelcore.h"
 
 namespace kavrel {
 
@@ -21,7 +21,7 @@ namespace {
 constexpr std::size_t kInflateWindow = 65536;
 // Checked before anything is allocated for the data; also keeps every size
 // countable by m_nSize. The window size divides it.
-constexpr std::uint64_t kMaxEntrySize = KAVREL_MAX_ENTRY_BYTES;
+constexpr std::uint64_t kMaxEntrySize = kMaxEntryBytes;
 static_assert(kMaxEntrySize % kInflateWindow == 0);
 
 using Bytes = std::unique_ptr<std::uint8_t[]>;
@@ -104,29 +104,27 @@ std::string Printable(std::string text) {
 
 }  // namespace
 
-std::int32_t CDataPackage::RefuseDamaged(const CDataPackageFile& entry, const std::string& why) {
+PackageStatus CDataPackage::RefuseDamaged(const CDataPackageFile& entry, const std::string& why) {
   if (!m_bDamageTold) {
     m_bDamageTold = true;
     platform::ShowDiagnostic("kavrelcore: " + Printable(platform::Utf16ToUtf8(m_strPath)) +
                              ": damaged entry " + Printable(platform::Utf16ToUtf8(entry.m_strName)) +
                              ": " + why + "; it is not loaded (further damaged entries are not told)");
   }
-  return KAVREL_E_INFLATE;
+  return PackageStatus::kDamaged;
 }
 
-std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
+PackageStatus CDataPackage::LoadFile(std::u16string_view name) {
   try {
     const std::int32_t index = FindFile(name);
-    if (index < 0) return KAVREL_E_NOT_FOUND;
+    if (index < 0) return PackageStatus::kNoEntry;
     CDataPackageFile& entry = File(index);
     // An empty entry has nothing to load and stays listed; a loaded one is a
     // cache hit and costs no file access.
-    if (entry.m_nStoredSize == 0 || entry.m_nState == CDataPackageFile::kLoaded) return KAVREL_OK;
-    if (!m_file.IsOpen()) return KAVREL_E_NO_FILE;
+    if (entry.m_nStoredSize == 0 || entry.m_nState == CDataPackageFile::kLoaded) return PackageStatus::kOk;
+    if (!m_file.IsOpen()) return PackageStatus::kNoFile;
 
-    // The data start cannot wrap: Open found the index inside the file.
-    const std::uint64_t start = std::uint64_t{m_nDataStart} + entry.m_nOffset;
-    if (start + entry.m_nStoredSize > m_nFileSize) {
+    if (!EntryInFile(m_nDataStart, entry.m_nOffset, entry.m_nStoredSize, m_nFileSize)) {
       return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes at offset " +
                                       std::to_string(entry.m_nOffset) + " reach past the end of the file (" +
                                       std::to_string(m_nFileSize) + " bytes)");
@@ -140,9 +138,9 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
 
     Bytes stored = std::make_unique<std::uint8_t[]>(entry.m_nStoredSize);
     // 32-bit, as every file offset of the format.
-    const auto position = static_cast<std::uint32_t>(start);
+    const std::uint32_t position = m_nDataStart + entry.m_nOffset;
     // A read that ends early (the file shrank since Open) leaves zeros.
-    if (!m_file.ReadAt(position, stored.get(), entry.m_nStoredSize)) return KAVREL_E_INFLATE;
+    if (!m_file.ReadAt(position, stored.get(), entry.m_nStoredSize)) return PackageStatus::kDamaged;
 
     std::int32_t size = 0;
     if (entry.m_nMethod == kMethodStored) {
@@ -152,9 +150,9 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
       std::size_t inflatedSize = 0;
       switch (InflateRaw(stored.get(), entry.m_nStoredSize, inflated, inflatedSize)) {
         case InflateResult::kNoStart:
-          return KAVREL_E_DECOMPRESSOR;
+          return PackageStatus::kNoDecompressor;
         case InflateResult::kBroken:
-          return KAVREL_E_INFLATE;
+          return PackageStatus::kDamaged;
         case InflateResult::kTooLarge:
           return RefuseDamaged(entry, "it inflates to more than " + std::to_string(kMaxEntrySize) + " bytes");
         case InflateResult::kDone:
@@ -168,28 +166,27 @@ std::int32_t CDataPackage::LoadFile(std::u16string_view name) {
     entry.m_pData = std::move(stored);
     entry.m_nSize = size;
     entry.m_nState = CDataPackageFile::kLoaded;
-    return KAVREL_OK;
+    return PackageStatus::kOk;
   } catch (const std::bad_alloc&) {
     // Nothing was attached to the entry: it stays listed and a later load
     // tries again.
-    return KAVREL_E_INFLATE;
+    return PackageStatus::kDamaged;
   }
 }
 
-std::int32_t CDataPackage::UnloadFile(std::u16string_view name) {
+PackageStatus CDataPackage::UnloadFile(std::u16string_view name) {
   const std::int32_t index = FindFile(name);
-  if (index < 0) return KAVREL_E_NOT_FOUND;
+  if (index < 0) return PackageStatus::kNoEntry;
   CDataPackageFile& entry = File(index);
-  if (entry.m_nState != CDataPackageFile::kLoaded) return KAVREL_E_NOT_READY;
+  if (entry.m_nState != CDataPackageFile::kLoaded) return PackageStatus::kNotLoaded;
   entry.ReleaseData();
-  return KAVREL_OK;
+  return PackageStatus::kOk;
 }
 
-std::int32_t CDataPackage::LoadAll() {
+void CDataPackage::LoadAll() {
   // Loading goes by name, so an entry whose name occurs earlier in the
   // directory is never loaded itself: the earlier one stands in for it.
   for (std::int32_t i = 0; i < FileCount(); ++i) LoadFile(File(i).m_strName);
-  return KAVREL_OK;
 }
 
 }  // namespace kavrel

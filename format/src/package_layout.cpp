@@ -40,6 +40,10 @@ bool ReadIndex(std::string_view index, std::vector<IndexRecord>& records) {
   return true;
 }
 
+bool EntryInFile(std::uint64_t dataStart, std::uint32_t offset, std::uint32_t storedSize, std::uint64_t fileSize) {
+  return storedSize == 0 || dataStart + offset + storedSize <= fileSize;
+}
+
 void AppendIndexRecord(std::string& index, std::string_view name, std::uint8_t method, std::uint8_t flag,
                        std::uint32_t offset, std::uint32_t storedSize) {
   AppendLittleEndian(index, static_cast<std::uint32_t>(name.size()), 2);

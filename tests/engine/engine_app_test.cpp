@@ -179,7 +179,7 @@ TEST(EngineInitialize, AFailedSecondInitializeKeepsTheOpenPackage) {
   EXPECT_EQ(engine.IsInitialized(), true);
   EXPECT_TRUE(engine.DataFile().empty());
   EXPECT_TRUE(engine.Package().IsOpen());
-  EXPECT_EQ(engine.Package().LoadFile(u"entry"), KAVREL_OK);
+  EXPECT_EQ(engine.Package().LoadFile(u"entry"), PackageStatus::kOk);
 }
 
 TEST(EngineInitialize, ASecondPackageWithoutCleanupIsRefused) {
@@ -215,7 +215,7 @@ TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
   ASSERT_EQ(engine.Initialize(Wide(dir / "p.bin").c_str()), KAVREL_OK);
   ASSERT_EQ(engine.PreloadData(), KAVREL_OK);
   EXPECT_TRUE(engine.IsPreloaded());
-  EXPECT_EQ(engine.Package().File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(engine.Package().File(0).State(), CDataPackageFile::kLoaded);
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_OK);
   EXPECT_EQ(engine.IsInitialized(), false);
@@ -226,7 +226,7 @@ TEST(EngineCleanup, ClosesAndForgetsThePathButKeepsSettingsAndData) {
   EXPECT_EQ(engine.Parameters().width, 3000);
   EXPECT_EQ(engine.Parameters().bandRange, 5);
   EXPECT_EQ(engine.Separator(), u"-");
-  EXPECT_EQ(engine.Package().File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(engine.Package().File(0).State(), CDataPackageFile::kLoaded);
 
   EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY);
   EXPECT_EQ(engine.PreloadData(), KAVREL_E_NOT_READY);
@@ -293,7 +293,7 @@ TEST(ReverseGeocode, PreloadKeepsEveryBlockAndOtherwiseNoBlockStays) {
       ASSERT_EQ(engine->ReverseGeocode(35.681236, 139.767125, address, nullptr), 0);
       EXPECT_EQ(address, u"東京都千代田区");
       for (std::int32_t i = 0; i < engine->Package().FileCount(); ++i) {
-        EXPECT_EQ(engine->Package().File(i).m_nState == CDataPackageFile::kLoaded, preload)
+        EXPECT_EQ(engine->Package().File(i).State() == CDataPackageFile::kLoaded, preload)
             << "preload " << preload << ", search " << search << ", entry " << i;
       }
     }

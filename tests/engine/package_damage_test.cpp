@@ -107,7 +107,7 @@ std::int64_t Exercise(const std::u16string& path, bool preload) {
   for (const auto& place : kPlaces) engine.ReverseGeocode(place[0], place[1], address, nullptr);
   std::int64_t largest = 0;
   for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) {
-    largest = std::max<std::int64_t>(largest, engine.Package().File(i).m_nSize);
+    largest = std::max<std::int64_t>(largest, engine.Package().File(i).Size());
   }
   return largest;
 }

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include "kavrel/format/data_package.h"
-#include "kavrelcore.h"
 #include "test_packages.h"
 
 namespace kavrel {
@@ -18,26 +17,26 @@ TEST(DataPackageOpen, AcceptsWellFormedAndRefusesInconsistentIndexes) {
   struct Case {
     const char* what;
     std::string bytes;
-    std::int32_t result;
+    PackageStatus result;
     std::int32_t entries;
   };
   const Case cases[] = {
-      {"empty file", "", KAVREL_E_FORMAT, 0},
-      {"shorter than the header", std::string("\xF0\x01\x00\x01", 4), KAVREL_E_FORMAT, 0},
-      {"magic bytes swapped", std::string("\x01\xF0\x00\x01\x00\x00\x00\x00", 8), KAVREL_E_FORMAT, 0},
-      {"empty index", PackageHeader(0), KAVREL_OK, 0},
-      {"empty index, data after it", PackageHeader(0) + "xyz", KAVREL_OK, 0},
-      {"index past the end of the file", PackageHeader(100) + twoRecords, KAVREL_E_FORMAT, 0},
-      {"index size near 4 GiB", PackageHeader(0xFFFFFFF8u) + twoRecords, KAVREL_E_FORMAT, 0},
-      {"two records", PackageBytes(twoRecords, "1234567"), KAVREL_OK, 2},
-      {"two records, no data area", PackageBytes(twoRecords, ""), KAVREL_OK, 2},
+      {"empty file", "", PackageStatus::kBadFormat, 0},
+      {"shorter than the header", std::string("\xF0\x01\x00\x01", 4), PackageStatus::kBadFormat, 0},
+      {"magic bytes swapped", std::string("\x01\xF0\x00\x01\x00\x00\x00\x00", 8), PackageStatus::kBadFormat, 0},
+      {"empty index", PackageHeader(0), PackageStatus::kOk, 0},
+      {"empty index, data after it", PackageHeader(0) + "xyz", PackageStatus::kOk, 0},
+      {"index past the end of the file", PackageHeader(100) + twoRecords, PackageStatus::kBadFormat, 0},
+      {"index size near 4 GiB", PackageHeader(0xFFFFFFF8u) + twoRecords, PackageStatus::kBadFormat, 0},
+      {"two records", PackageBytes(twoRecords, "1234567"), PackageStatus::kOk, 2},
+      {"two records, no data area", PackageBytes(twoRecords, ""), PackageStatus::kOk, 2},
       {"record runs past the index",
        PackageHeader(static_cast<std::uint32_t>(twoRecords.size() - 1)) + twoRecords,
-       KAVREL_E_FORMAT, 0},
-      {"one stray byte after the records", PackageBytes(twoRecords + "\x01", ""), KAVREL_E_FORMAT, 0},
+       PackageStatus::kBadFormat, 0},
+      {"one stray byte after the records", PackageBytes(twoRecords + "\x01", ""), PackageStatus::kBadFormat, 0},
       {"name length larger than the index", PackageBytes(std::string("\xFF\x00", 2) + "abc", ""),
-       KAVREL_E_FORMAT, 0},
-      {"record with an empty name", PackageBytes(IndexRecord("", 0, 0, 0, 0), ""), KAVREL_OK, 1},
+       PackageStatus::kBadFormat, 0},
+      {"record with an empty name", PackageBytes(IndexRecord("", 0, 0, 0, 0), ""), PackageStatus::kOk, 1},
   };
   test::TempDir dir;
   for (const Case& c : cases) {
@@ -47,7 +46,7 @@ TEST(DataPackageOpen, AcceptsWellFormedAndRefusesInconsistentIndexes) {
     EXPECT_EQ(package.FileCount(), c.entries) << c.what;
     // Only a file that could not be opened at all is left closed.
     EXPECT_TRUE(package.IsOpen()) << c.what;
-    EXPECT_EQ(package.m_strPath, Wide(dir / "p.bin")) << c.what;
+    EXPECT_EQ(package.Path(), Wide(dir / "p.bin")) << c.what;
   }
 }
 
@@ -59,45 +58,67 @@ TEST(DataPackageOpen, ReadsEveryFieldOfHeaderAndRecords) {
   test::WriteBytes(dir / "p.bin", bytes);
 
   CDataPackage package;
-  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), KAVREL_OK);
-  EXPECT_EQ(package.m_nHeaderFlag, 0xAB);
-  EXPECT_EQ(package.m_nNameEncoding, 1);
-  EXPECT_EQ(package.m_nDataStart, 8 + index.size());
+  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk);
+  EXPECT_EQ(package.HeaderFlag(), 0xAB);
+  EXPECT_EQ(package.NameEncoding(), 1);
+  EXPECT_EQ(package.DataStart(), 8 + index.size());
   ASSERT_EQ(package.FileCount(), 2);
 
   const CDataPackageFile& first = package.File(0);
-  EXPECT_EQ(first.m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(first.m_strName, u"first");
-  EXPECT_EQ(first.m_nMethod, 1);
-  EXPECT_EQ(first.m_nFlag, 0x7F);
-  EXPECT_EQ(first.m_nOffset, 0u);
-  EXPECT_EQ(first.m_nStoredSize, 0x01020304u);
-  EXPECT_EQ(first.m_nSize, 0);
-  EXPECT_EQ(first.m_pData, nullptr);
+  EXPECT_EQ(first.State(), CDataPackageFile::kListed);
+  EXPECT_EQ(first.Name(), u"first");
+  EXPECT_EQ(first.Method(), 1);
+  EXPECT_EQ(first.Flag(), 0x7F);
+  EXPECT_EQ(first.Offset(), 0u);
+  EXPECT_EQ(first.StoredSize(), 0x01020304u);
+  EXPECT_EQ(first.Size(), 0);
+  EXPECT_EQ(first.Data(), nullptr);
 
   const CDataPackageFile& second = package.File(1);
-  EXPECT_EQ(second.m_strName, u"second");
-  EXPECT_EQ(second.m_nMethod, 0);
-  EXPECT_EQ(second.m_nFlag, 0x80);
-  EXPECT_EQ(second.m_nOffset, 0xA0B0C0D0u);
-  EXPECT_EQ(second.m_nStoredSize, 9u);
+  EXPECT_EQ(second.Name(), u"second");
+  EXPECT_EQ(second.Method(), 0);
+  EXPECT_EQ(second.Flag(), 0x80);
+  EXPECT_EQ(second.Offset(), 0xA0B0C0D0u);
+  EXPECT_EQ(second.StoredSize(), 9u);
 
   package.Close();
   EXPECT_FALSE(package.IsOpen());
-  EXPECT_TRUE(package.m_strPath.empty());
-  EXPECT_EQ(package.m_nHeaderFlag, 0);
-  EXPECT_EQ(package.m_nNameEncoding, 0);
+  EXPECT_TRUE(package.Path().empty());
+  EXPECT_EQ(package.HeaderFlag(), 0);
+  EXPECT_EQ(package.NameEncoding(), 0);
   // Closing keeps the directory.
   EXPECT_EQ(package.FileCount(), 2);
   EXPECT_EQ(package.FindFile(u"second"), 1);
 }
 
+TEST(EntryInFile, CountsFromTheDataStartWithoutWrapping) {
+  struct Case {
+    const char* what;
+    std::uint64_t dataStart;
+    std::uint32_t offset;
+    std::uint32_t storedSize;
+    std::uint64_t fileSize;
+    bool inside;
+  };
+  const Case cases[] = {
+      {"ends at the end of the file", 20, 5, 75, 100, true},
+      {"one byte past it", 20, 5, 76, 100, false},
+      {"starts at the end", 20, 80, 1, 100, false},
+      {"stored size 0 far away", 20, 0xFFFFFFFFu, 0, 100, true},
+      {"a sum that would wrap at 32 bits", 20, 0xFFFFFFF0u, 0x20, 100, false},
+      {"the largest sizes", 0xFFFFFFFFu, 0xFFFFFFFFu, 0xFFFFFFFFu, 0x2FFFFFFFDu, true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(EntryInFile(c.dataStart, c.offset, c.storedSize, c.fileSize), c.inside) << c.what;
+  }
+}
+
 TEST(DataPackageOpen, MissingFilesAndFoldersCannotBeOpened) {
   test::TempDir dir;
   CDataPackage package;
-  EXPECT_EQ(package.Open(Wide(dir / "missing.bin")), KAVREL_E_NO_FILE);
+  EXPECT_EQ(package.Open(Wide(dir / "missing.bin")), PackageStatus::kNoFile);
   EXPECT_FALSE(package.IsOpen());
-  EXPECT_EQ(package.Open(Wide(dir.Path())), KAVREL_E_NO_FILE);
+  EXPECT_EQ(package.Open(Wide(dir.Path())), PackageStatus::kNoFile);
   EXPECT_FALSE(package.IsOpen());
 }
 
@@ -122,9 +143,9 @@ TEST(DataPackageOpen, NamesFollowTheHeaderEncoding) {
   for (const Case& c : cases) {
     test::WriteBytes(dir / "p.bin", PackageBytes(IndexRecord(c.name, 0, 0, 0, 0), "", c.encoding));
     CDataPackage package;
-    ASSERT_EQ(package.Open(Wide(dir / "p.bin")), KAVREL_OK) << c.what;
+    ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk) << c.what;
     ASSERT_EQ(package.FileCount(), 1) << c.what;
-    EXPECT_EQ(package.File(0).m_strName == tokyo, c.isTokyo) << c.what;
+    EXPECT_EQ(package.File(0).Name() == tokyo, c.isTokyo) << c.what;
     EXPECT_EQ(package.FindFile(tokyo) == 0, c.isTokyo) << c.what;
   }
 }
@@ -136,9 +157,9 @@ TEST(DataPackageOpen, ANameEndsAtAZeroByte) {
                                     IndexRecord("next", 0, 0, 0, 0),
                                 ""));
   CDataPackage package;
-  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), KAVREL_OK);
+  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk);
   ASSERT_EQ(package.FileCount(), 2);
-  EXPECT_EQ(package.File(0).m_strName, u"ab");
+  EXPECT_EQ(package.File(0).Name(), u"ab");
   EXPECT_EQ(package.FindFile(u"next"), 1);
 }
 
@@ -152,7 +173,7 @@ TEST(DataPackageFind, FirstOfDuplicateNamesWinsAndCaseMatters) {
   test::WriteBytes(dir / "p.bin", writer.Serialize());
 
   CDataPackage package;
-  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), KAVREL_OK);
+  ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk);
   ASSERT_EQ(package.FileCount(), 4);
   struct Case {
     std::u16string name;
@@ -178,14 +199,14 @@ TEST(DataPackageOpen, SecondOpenWithoutCloseChangesNothing) {
   test::WriteBytes(dir / "2.bin", second.Serialize());
 
   CDataPackage package;
-  ASSERT_EQ(package.Open(Wide(dir / "1.bin")), KAVREL_OK);
-  EXPECT_EQ(package.Open(Wide(dir / "2.bin")), KAVREL_E_ALREADY_OPEN);
-  EXPECT_EQ(package.m_strPath, Wide(dir / "1.bin"));
+  ASSERT_EQ(package.Open(Wide(dir / "1.bin")), PackageStatus::kOk);
+  EXPECT_EQ(package.Open(Wide(dir / "2.bin")), PackageStatus::kAlreadyOpen);
+  EXPECT_EQ(package.Path(), Wide(dir / "1.bin"));
   EXPECT_EQ(package.FindFile(u"a"), 0);
   EXPECT_EQ(package.FindFile(u"b"), -1);
-  ASSERT_EQ(package.LoadFile(u"a"), KAVREL_OK);
+  ASSERT_EQ(package.LoadFile(u"a"), PackageStatus::kOk);
   const CDataPackageFile& entry = package.File(0);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.m_pData.get()), entry.m_nSize), "first");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.Data()), entry.Size()), "first");
 }
 
 TEST(DataPackageOpen, OpenAfterCloseStartsFromAnEmptyDirectory) {
@@ -203,21 +224,21 @@ TEST(DataPackageOpen, OpenAfterCloseStartsFromAnEmptyDirectory) {
   test::WriteBytes(dir / "bad.bin", "not a package");
 
   CDataPackage package;
-  ASSERT_EQ(package.Open(Wide(dir / "1.bin")), KAVREL_OK);
-  ASSERT_EQ(package.LoadFile(u"shared"), KAVREL_OK);
+  ASSERT_EQ(package.Open(Wide(dir / "1.bin")), PackageStatus::kOk);
+  ASSERT_EQ(package.LoadFile(u"shared"), PackageStatus::kOk);
   package.Close();
 
-  ASSERT_EQ(package.Open(Wide(dir / "2.bin")), KAVREL_OK);
+  ASSERT_EQ(package.Open(Wide(dir / "2.bin")), PackageStatus::kOk);
   EXPECT_EQ(package.FileCount(), 2);
   EXPECT_EQ(package.FindFile(u"only-old"), -1);
   ASSERT_EQ(package.FindFile(u"shared"), 1);
-  ASSERT_EQ(package.LoadFile(u"shared"), KAVREL_OK);
+  ASSERT_EQ(package.LoadFile(u"shared"), PackageStatus::kOk);
   const CDataPackageFile& entry = package.File(1);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.m_pData.get()), entry.m_nSize), "new");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(entry.Data()), entry.Size()), "new");
 
   // A file that fails to open as a package leaves nothing of the old one.
   package.Close();
-  EXPECT_EQ(package.Open(Wide(dir / "bad.bin")), KAVREL_E_FORMAT);
+  EXPECT_EQ(package.Open(Wide(dir / "bad.bin")), PackageStatus::kBadFormat);
   EXPECT_EQ(package.FileCount(), 0);
   EXPECT_EQ(package.FindFile(u"shared"), -1);
 }

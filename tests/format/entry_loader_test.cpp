@@ -5,16 +5,16 @@
 #include <string>
 
 #include "kavrel/format/data_package.h"
-#include "kavrelcore.h"
+#include "kavrel/format/entry_cap.h"
 #include "test_packages.h"
 
 namespace kavrel {
 namespace {
 
 std::string DataOf(const CDataPackageFile& entry) {
-  if (entry.m_pData == nullptr) return {};
-  return std::string(reinterpret_cast<const char*>(entry.m_pData.get()),
-                     static_cast<std::size_t>(entry.m_nSize));
+  if (entry.Data() == nullptr) return {};
+  return std::string(reinterpret_cast<const char*>(entry.Data()),
+                     static_cast<std::size_t>(entry.Size()));
 }
 
 // Bytes that deflate poorly, so that long entries take several output steps
@@ -33,7 +33,7 @@ protected:
   // Writes the package and opens it.
   void OpenPackage(const std::string& bytes) {
     test::WriteBytes(m_dir / "p.bin", bytes);
-    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
+    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), PackageStatus::kOk);
   }
   const CDataPackageFile& Entry(const std::u16string& name) {
     const std::int32_t index = m_package.FindFile(name);
@@ -57,10 +57,10 @@ TEST_F(EntryLoader, InflatesToTheExactLength) {
     for (std::size_t length : lengths) {
       const std::string name = prefix + std::to_string(length);
       const std::u16string wide(name.begin(), name.end());
-      ASSERT_EQ(m_package.LoadFile(wide), KAVREL_OK) << name;
+      ASSERT_EQ(m_package.LoadFile(wide), PackageStatus::kOk) << name;
       const CDataPackageFile& entry = Entry(wide);
-      EXPECT_EQ(entry.m_nState, CDataPackageFile::kLoaded) << name;
-      EXPECT_EQ(entry.m_nSize, static_cast<std::int32_t>(length)) << name;
+      EXPECT_EQ(entry.State(), CDataPackageFile::kLoaded) << name;
+      EXPECT_EQ(entry.Size(), static_cast<std::int32_t>(length)) << name;
       EXPECT_EQ(DataOf(entry), prefix.empty() ? Noise(length, 7u + length) : std::string(length, 'z'))
           << name;
     }
@@ -74,23 +74,23 @@ TEST_F(EntryLoader, StoredAndUnknownMethods) {
   writer.AddStored("empty", "", kMethodDeflate);
   OpenPackage(writer.Serialize());
 
-  ASSERT_EQ(m_package.LoadFile(u"stored"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"stored").m_nSize, 8);
+  ASSERT_EQ(m_package.LoadFile(u"stored"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"stored").Size(), 8);
   EXPECT_EQ(DataOf(Entry(u"stored")), "as it is");
 
   // An unknown method loads its stored bytes but shows them as empty.
-  ASSERT_EQ(m_package.LoadFile(u"method 7"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"method 7").m_nState, CDataPackageFile::kLoaded);
-  EXPECT_EQ(Entry(u"method 7").m_nSize, 0);
-  ASSERT_NE(Entry(u"method 7").m_pData, nullptr);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Entry(u"method 7").m_pData.get()), 10),
+  ASSERT_EQ(m_package.LoadFile(u"method 7"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"method 7").State(), CDataPackageFile::kLoaded);
+  EXPECT_EQ(Entry(u"method 7").Size(), 0);
+  ASSERT_NE(Entry(u"method 7").Data(), nullptr);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(Entry(u"method 7").Data()), 10),
             "kept bytes");
 
   // Stored size 0: nothing to load, the entry stays listed.
-  EXPECT_EQ(m_package.LoadFile(u"empty"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"empty").m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(Entry(u"empty").m_pData, nullptr);
-  EXPECT_EQ(m_package.UnloadFile(u"empty"), KAVREL_E_NOT_READY);
+  EXPECT_EQ(m_package.LoadFile(u"empty"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"empty").State(), CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"empty").Data(), nullptr);
+  EXPECT_EQ(m_package.UnloadFile(u"empty"), PackageStatus::kNotLoaded);
 }
 
 TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
@@ -107,13 +107,13 @@ TEST_F(EntryLoader, DamagedStreamsFailAndLeaveTheEntryListed) {
 
   for (const std::u16string name : {u"cut in half", u"last byte missing", u"gzip", u"zlib", u"garbage"}) {
     const std::string narrow(name.begin(), name.end());
-    EXPECT_EQ(m_package.LoadFile(name), KAVREL_E_INFLATE) << narrow;
-    EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
-    EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
-    EXPECT_EQ(Entry(name).m_nSize, 0) << narrow;
-    EXPECT_EQ(m_package.UnloadFile(name), KAVREL_E_NOT_READY) << narrow;
+    EXPECT_EQ(m_package.LoadFile(name), PackageStatus::kDamaged) << narrow;
+    EXPECT_EQ(Entry(name).State(), CDataPackageFile::kListed) << narrow;
+    EXPECT_EQ(Entry(name).Data(), nullptr) << narrow;
+    EXPECT_EQ(Entry(name).Size(), 0) << narrow;
+    EXPECT_EQ(m_package.UnloadFile(name), PackageStatus::kNotLoaded) << narrow;
   }
-  ASSERT_EQ(m_package.LoadFile(u"whole"), KAVREL_OK);
+  ASSERT_EQ(m_package.LoadFile(u"whole"), PackageStatus::kOk);
   EXPECT_EQ(DataOf(Entry(u"whole")), content);
 }
 
@@ -123,8 +123,8 @@ TEST_F(EntryLoader, EntriesAreReadAtDataStartPlusOffset) {
   const std::string index = test::IndexRecord("hello", 0, 0, 7, 5) +
                             test::IndexRecord("world", 0, 0, 0, 5);
   OpenPackage(test::PackageBytes(index, "WORLD..HELLO"));
-  ASSERT_EQ(m_package.LoadFile(u"hello"), KAVREL_OK);
-  ASSERT_EQ(m_package.LoadFile(u"world"), KAVREL_OK);
+  ASSERT_EQ(m_package.LoadFile(u"hello"), PackageStatus::kOk);
+  ASSERT_EQ(m_package.LoadFile(u"world"), PackageStatus::kOk);
   EXPECT_EQ(DataOf(Entry(u"hello")), "HELLO");
   EXPECT_EQ(DataOf(Entry(u"world")), "WORLD");
 }
@@ -157,15 +157,15 @@ TEST_F(EntryLoader, EntriesPastTheEndOfTheFileAreDamaged) {
   for (const Case& c : cases) {
     const std::string narrow = c.name;
     const std::u16string name(narrow.begin(), narrow.end());
-    EXPECT_EQ(m_package.LoadFile(name), c.damaged ? KAVREL_E_INFLATE : KAVREL_OK) << narrow;
+    EXPECT_EQ(m_package.LoadFile(name), c.damaged ? PackageStatus::kDamaged : PackageStatus::kOk) << narrow;
     if (c.damaged) {
-      EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
-      EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
+      EXPECT_EQ(Entry(name).State(), CDataPackageFile::kListed) << narrow;
+      EXPECT_EQ(Entry(name).Data(), nullptr) << narrow;
     }
   }
   EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry one byte over"), std::string::npos);
   EXPECT_EQ(DataOf(Entry(u"last byte")), "O");
-  EXPECT_EQ(Entry(u"size 0 far away").m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"size 0 far away").State(), CDataPackageFile::kListed);
 }
 
 TEST_F(EntryLoader, TheFirstDamagedEntryAfterEachOpenIsToldOnce) {
@@ -178,10 +178,10 @@ TEST_F(EntryLoader, TheFirstDamagedEntryAfterEachOpenIsToldOnce) {
                            " bytes); it is not loaded (further damaged entries are not told)\n";
   for (int open = 0; open < 2; ++open) {
     testing::internal::CaptureStderr();
-    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
-    EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
-    EXPECT_EQ(m_package.LoadFile(u"short"), KAVREL_E_INFLATE);
-    EXPECT_EQ(m_package.LoadFile(u"\x1B[2Jshorter"), KAVREL_E_INFLATE);
+    ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), PackageStatus::kOk);
+    m_package.LoadAll();
+    EXPECT_EQ(m_package.LoadFile(u"short"), PackageStatus::kDamaged);
+    EXPECT_EQ(m_package.LoadFile(u"\x1B[2Jshorter"), PackageStatus::kDamaged);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), told) << "open " << open;
     EXPECT_EQ(DataOf(Entry(u"good")), "GOOD");
     m_package.Close();
@@ -190,13 +190,13 @@ TEST_F(EntryLoader, TheFirstDamagedEntryAfterEachOpenIsToldOnce) {
   const std::string other = test::IndexRecord("\x1B[2J\r", 0, 0, 0, 9);
   test::WriteBytes(m_dir / "p.bin", test::PackageBytes(other, "GOOD"));
   testing::internal::CaptureStderr();
-  ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), KAVREL_OK);
-  EXPECT_EQ(m_package.LoadFile(u"\x1B[2J\r"), KAVREL_E_INFLATE);
+  ASSERT_EQ(m_package.Open(test::Wide(m_dir / "p.bin")), PackageStatus::kOk);
+  EXPECT_EQ(m_package.LoadFile(u"\x1B[2J\r"), PackageStatus::kDamaged);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry ?[2J?: 9 bytes"), std::string::npos);
 }
 
 TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
-  constexpr std::size_t cap = KAVREL_MAX_ENTRY_BYTES;
+  constexpr std::size_t cap = kMaxEntryBytes;
   static_assert(cap == 64u * 1024 * 1024);
   const std::string zeros(cap + 1, '\0');
   const std::string_view atCap(zeros.data(), cap);
@@ -210,15 +210,15 @@ TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
   testing::internal::CaptureStderr();
   for (const std::u16string name : {u"inflates past it", u"stored past it", u"unknown method past it"}) {
     const std::string narrow(name.begin(), name.end());
-    EXPECT_EQ(m_package.LoadFile(name), KAVREL_E_INFLATE) << narrow;
-    EXPECT_EQ(Entry(name).m_pData, nullptr) << narrow;
-    EXPECT_EQ(Entry(name).m_nState, CDataPackageFile::kListed) << narrow;
+    EXPECT_EQ(m_package.LoadFile(name), PackageStatus::kDamaged) << narrow;
+    EXPECT_EQ(Entry(name).Data(), nullptr) << narrow;
+    EXPECT_EQ(Entry(name).State(), CDataPackageFile::kListed) << narrow;
   }
   EXPECT_NE(testing::internal::GetCapturedStderr().find(
                 "damaged entry inflates past it: it inflates to more than 67108864 bytes"),
             std::string::npos);
-  ASSERT_EQ(m_package.LoadFile(u"inflates to the cap"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"inflates to the cap").m_nSize, static_cast<std::int32_t>(cap));
+  ASSERT_EQ(m_package.LoadFile(u"inflates to the cap"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"inflates to the cap").Size(), static_cast<std::int32_t>(cap));
   EXPECT_EQ(DataOf(Entry(u"inflates to the cap")), atCap);
 }
 
@@ -234,14 +234,14 @@ TEST_F(EntryLoader, ADeflatedEntryStoredLargerThanTheCapIsDamagedHoweverLittleIt
   };
   pack::PackageWriter writer;
   writer.AddStored("short", padded(1000), kMethodDeflate);
-  writer.AddStored("past the cap", padded(KAVREL_MAX_ENTRY_BYTES), kMethodDeflate);
+  writer.AddStored("past the cap", padded(kMaxEntryBytes), kMethodDeflate);
   OpenPackage(writer.Serialize());
 
-  ASSERT_EQ(m_package.LoadFile(u"short"), KAVREL_OK);
+  ASSERT_EQ(m_package.LoadFile(u"short"), PackageStatus::kOk);
   EXPECT_EQ(DataOf(Entry(u"short")), "ok");
   testing::internal::CaptureStderr();
-  EXPECT_EQ(m_package.LoadFile(u"past the cap"), KAVREL_E_INFLATE);
-  EXPECT_EQ(Entry(u"past the cap").m_pData, nullptr);
+  EXPECT_EQ(m_package.LoadFile(u"past the cap"), PackageStatus::kDamaged);
+  EXPECT_EQ(Entry(u"past the cap").Data(), nullptr);
   EXPECT_NE(testing::internal::GetCapturedStderr().find("damaged entry past the cap: 67108872 bytes, more than "
                                                        "67108864"),
             std::string::npos);
@@ -253,8 +253,8 @@ TEST_F(EntryLoader, LoadedEntriesAreACacheUntilUnloaded) {
   const std::string before = writer.Serialize();
   OpenPackage(before);
 
-  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
-  const std::uint8_t* data = Entry(u"a").m_pData.get();
+  ASSERT_EQ(m_package.LoadFile(u"a"), PackageStatus::kOk);
+  const std::uint8_t* data = Entry(u"a").Data();
   // The file changes under the open package (same layout, new bytes).
   pack::PackageWriter changed;
   changed.Add("a", "version two");
@@ -263,17 +263,17 @@ TEST_F(EntryLoader, LoadedEntriesAreACacheUntilUnloaded) {
   test::WriteBytes(m_dir / "p.bin", after);
 
   // A second load is a cache hit: same buffer, no new read.
-  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"a").m_pData.get(), data);
+  ASSERT_EQ(m_package.LoadFile(u"a"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"a").Data(), data);
   EXPECT_EQ(DataOf(Entry(u"a")), "version one");
 
   // After unloading, the entry is read from the file again.
-  ASSERT_EQ(m_package.UnloadFile(u"a"), KAVREL_OK);
-  EXPECT_EQ(Entry(u"a").m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(Entry(u"a").m_pData, nullptr);
-  EXPECT_EQ(Entry(u"a").m_nSize, 0);
-  EXPECT_EQ(m_package.UnloadFile(u"a"), KAVREL_E_NOT_READY);
-  ASSERT_EQ(m_package.LoadFile(u"a"), KAVREL_OK);
+  ASSERT_EQ(m_package.UnloadFile(u"a"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"a").State(), CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"a").Data(), nullptr);
+  EXPECT_EQ(Entry(u"a").Size(), 0);
+  EXPECT_EQ(m_package.UnloadFile(u"a"), PackageStatus::kNotLoaded);
+  ASSERT_EQ(m_package.LoadFile(u"a"), PackageStatus::kOk);
   EXPECT_EQ(DataOf(Entry(u"a")), "version two");
 }
 
@@ -282,17 +282,17 @@ TEST_F(EntryLoader, UnknownNamesAndAClosedFile) {
   writer.Add("loaded", "in memory");
   writer.Add("listed", "on disk");
   OpenPackage(writer.Serialize());
-  EXPECT_EQ(m_package.LoadFile(u"missing"), KAVREL_E_NOT_FOUND);
-  EXPECT_EQ(m_package.UnloadFile(u"missing"), KAVREL_E_NOT_FOUND);
-  ASSERT_EQ(m_package.LoadFile(u"loaded"), KAVREL_OK);
+  EXPECT_EQ(m_package.LoadFile(u"missing"), PackageStatus::kNoEntry);
+  EXPECT_EQ(m_package.UnloadFile(u"missing"), PackageStatus::kNoEntry);
+  ASSERT_EQ(m_package.LoadFile(u"loaded"), PackageStatus::kOk);
 
   m_package.Close();
   // What is in memory stays usable; nothing else can be read.
-  EXPECT_EQ(m_package.LoadFile(u"loaded"), KAVREL_OK);
+  EXPECT_EQ(m_package.LoadFile(u"loaded"), PackageStatus::kOk);
   EXPECT_EQ(DataOf(Entry(u"loaded")), "in memory");
-  EXPECT_EQ(m_package.LoadFile(u"listed"), KAVREL_E_NO_FILE);
-  EXPECT_EQ(Entry(u"listed").m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(Entry(u"listed").m_pData, nullptr);
+  EXPECT_EQ(m_package.LoadFile(u"listed"), PackageStatus::kNoFile);
+  EXPECT_EQ(Entry(u"listed").State(), CDataPackageFile::kListed);
+  EXPECT_EQ(Entry(u"listed").Data(), nullptr);
 }
 
 TEST_F(EntryLoader, LoadAllLoadsByNameAndSkipsDamagedEntries) {
@@ -305,20 +305,20 @@ TEST_F(EntryLoader, LoadAllLoadsByNameAndSkipsDamagedEntries) {
   writer.Add("last", "good data");
   OpenPackage(writer.Serialize());
 
-  EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
+  m_package.LoadAll();
   ASSERT_EQ(m_package.FileCount(), 5);
-  EXPECT_EQ(m_package.File(0).m_nState, CDataPackageFile::kLoaded);
+  EXPECT_EQ(m_package.File(0).State(), CDataPackageFile::kLoaded);
   EXPECT_EQ(DataOf(m_package.File(0)), "first of the name");
-  EXPECT_EQ(m_package.File(1).m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(m_package.File(1).State(), CDataPackageFile::kListed);
   // The second "dup" is never loaded: its name finds the first one.
-  EXPECT_EQ(m_package.File(2).m_nState, CDataPackageFile::kListed);
-  EXPECT_EQ(m_package.File(3).m_nState, CDataPackageFile::kListed);
+  EXPECT_EQ(m_package.File(2).State(), CDataPackageFile::kListed);
+  EXPECT_EQ(m_package.File(3).State(), CDataPackageFile::kListed);
   EXPECT_EQ(DataOf(m_package.File(4)), "good data");
 }
 
 TEST_F(EntryLoader, LoadAllOnAnEmptyDirectory) {
   OpenPackage(test::PackageHeader(0));
-  EXPECT_EQ(m_package.LoadAll(), KAVREL_OK);
+  m_package.LoadAll();
   EXPECT_EQ(m_package.FileCount(), 0);
 }
 

@@ -28,10 +28,10 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> PointKeys(CkavrelcoreApp& e
   std::vector<std::pair<std::uint32_t, std::uint32_t>> keys;
   for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) {
     const CDataPackageFile& block = engine.Package().File(i);
-    if (block.m_strName.rfind(u"/L", 0) != 0 || !block.m_pData) continue;
-    const std::size_t size = static_cast<std::size_t>(block.m_nSize);
+    if (block.Name().rfind(u"/L", 0) != 0 || !block.Data()) continue;
+    const std::size_t size = static_cast<std::size_t>(block.Size());
     for (std::size_t offset = 0; offset + kPointRecordSize <= size; offset += kPointRecordSize) {
-      const PointRecord point = ReadPointRecord(block.m_pData.get() + offset);
+      const PointRecord point = ReadPointRecord(block.Data() + offset);
       keys.emplace_back(point.latitude, point.longitude);
     }
   }

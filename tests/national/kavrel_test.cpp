@@ -43,7 +43,7 @@ protected:
     if (!platform::FileExists(NationalPackagePath())) return;
     ASSERT_EQ(kavrel_open(NationalPackagePath().c_str(), &s_handle), KAVREL_SUCCESS);
     CDataPackage package;
-    ASSERT_EQ(package.Open(platform::Utf8ToUtf16(NationalPackagePath())), 0);
+    ASSERT_EQ(package.Open(platform::Utf8ToUtf16(NationalPackagePath())), PackageStatus::kOk);
     package.LoadAll();
     s_index = std::make_unique<SearchIndex>(package);
   }

@@ -16,14 +16,14 @@ void PrintTo(const PointRecord& point, std::ostream* out) {
 namespace kavrel::pack::test {
 
 PackageReader::PackageReader(const std::string& path) {
-  const std::int32_t code = m_package.Open(platform::Utf8ToUtf16(path));
-  EXPECT_EQ(code, 0) << "the engine cannot open " << path;
+  const PackageStatus status = m_package.Open(platform::Utf8ToUtf16(path));
+  EXPECT_EQ(status, PackageStatus::kOk) << "the engine cannot open " << path;
 }
 
 std::vector<std::string> PackageReader::EntryNames() const {
   std::vector<std::string> names;
   for (std::int32_t i = 0; i < m_package.FileCount(); ++i) {
-    names.push_back(platform::Utf16ToUtf8(m_package.File(i).m_strName));
+    names.push_back(platform::Utf16ToUtf8(m_package.File(i).Name()));
   }
   return names;
 }
@@ -31,10 +31,9 @@ std::vector<std::string> PackageReader::EntryNames() const {
 std::optional<std::string> PackageReader::Content(const std::string& name) {
   const std::u16string wide = platform::Utf8ToUtf16(name);
   const std::int32_t index = m_package.FindFile(wide);
-  if (index < 0 || m_package.LoadFile(wide) != 0) return std::nullopt;
+  if (index < 0 || m_package.LoadFile(wide) != PackageStatus::kOk) return std::nullopt;
   const CDataPackageFile& entry = m_package.File(index);
-  if (entry.m_pData == nullptr) return std::string();
-  return std::string(reinterpret_cast<const char*>(entry.m_pData.get()), static_cast<std::size_t>(entry.m_nSize));
+  return std::string(entry.Bytes());
 }
 
 std::vector<PointRecord> PackageReader::Points(const std::string& name) {

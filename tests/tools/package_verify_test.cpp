@@ -11,7 +11,7 @@
 
 #include "kavrel/platform/text.h"
 #include "pack_error.h"
-#include "kavrelcore.h"
+#include "kavrel/format/entry_cap.h"
 #include "package_index.h"
 #include "package_list.h"
 #include "package_verify.h"
@@ -148,7 +148,7 @@ TEST(VerifyPackage, FindsEveryKindOfDamage) {
 }
 
 TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot) {
-  const std::string zeros(KAVREL_MAX_ENTRY_BYTES + std::size_t{1}, '\0');
+  const std::string zeros(kMaxEntryBytes + std::size_t{1}, '\0');
   const auto withEntry = [](std::string name, std::string stored, std::uint32_t offset) {
     Sample sample;
     sample.more = [=](PackageWriter& w) { w.AddStored(name, stored, kMethodDeflate); };
@@ -166,7 +166,7 @@ TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot
     const char* found;  // null: sound
   } cases[] = {
       {"inflates past the cap", withEntry("/readme", RawDeflate(zeros, 1), end),
-       "/readme: the engine cannot load it (result code -1007: a damaged stream, or more than 67108864 bytes)"},
+       "/readme: the engine cannot load it (damaged: a damaged stream, or more than 67108864 bytes)"},
       {"size 0 far away", withEntry("/readme", "", 0xFFFFFF00u), nullptr},
       {"reaches past the end", withEntry("/L3/5/LLP35690000.gzbin", "x", end + 1), "its data (1 bytes"},
   };

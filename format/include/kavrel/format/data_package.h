@@ -10,11 +10,14 @@
 #include <unordered_map>
 #include <vector>
 
+#include "kavrel/format/package_layout.h"
+#include "kavrel/format/package_status.h"
 #include "kavrel/platform/files.h"
 
 namespace kavrel {
 
-// One entry of the package directory. Owns its data; move-only.
+// One entry of the package directory. Owns its data; move-only. Only the
+// package fills it; its users read it and may drop its data.
 class CDataPackageFile {
 public:
   enum State : std::int32_t { kBlank = 0, kListed = 1, kLoaded = 2 };
@@ -25,8 +28,40 @@ public:
   CDataPackageFile(const CDataPackageFile&) = delete;
   CDataPackageFile& operator=(const CDataPackageFile&) = delete;
 
+  // A listed entry named `name`, with the method, flag, offset and stored
+  // size of `record`; no data.
+  static CDataPackageFile Listed(std::u16string name, const IndexRecord& record);
+
   // Drops the data in memory: no data, size 0, state listed.
   void ReleaseData();
+
+  // kBlank until the package lists it, kListed while its data is not in
+  // memory, kLoaded while it is.
+  std::int32_t State() const { return m_nState; }
+  bool IsLoaded() const { return m_nState == kLoaded; }
+  // The name, decoded from the index record and cut at its first zero.
+  const std::u16string& Name() const { return m_strName; }
+  // The index record's fields: stored size in bytes, offset from the data
+  // start, method (0 stored, 1 raw deflate) and flag.
+  std::uint32_t StoredSize() const { return m_nStoredSize; }
+  std::uint32_t Offset() const { return m_nOffset; }
+  std::uint8_t Method() const { return m_nMethod; }
+  std::uint8_t Flag() const { return m_nFlag; }
+  // The data in memory, owned by the entry and valid until it is released
+  // or replaced: null when there is none. Size() is its length in bytes, 0
+  // while not loaded; an entry of an unknown method is loaded with its
+  // stored bytes as data and size 0.
+  const std::uint8_t* Data() const { return m_pData.get(); }
+  std::int32_t Size() const { return m_nSize; }
+  // Data() and Size() as one view; empty when there is no data.
+  std::string_view Bytes() const {
+    return m_pData && m_nSize > 0
+               ? std::string_view(reinterpret_cast<const char*>(m_pData.get()), static_cast<std::size_t>(m_nSize))
+               : std::string_view();
+  }
+
+private:
+  friend class CDataPackage;
 
   std::int32_t m_nState = kBlank;
   std::u16string m_strName;
@@ -46,15 +81,15 @@ public:
   CDataPackage& operator=(const CDataPackage&) = delete;
 
   // Opens the package at `path` (UTF-16; converted to the native path encoding)
-  // and reads its directory. Returns 0; KAVREL_E_ALREADY_OPEN when a package is
-  // open already (nothing changes); KAVREL_E_NO_FILE when the file cannot be
-  // opened (also when memory for the index runs out; the file is then closed);
-  // KAVREL_E_FORMAT for a file shorter than its header, a wrong magic, or an
-  // index that runs past the end of the file or holds a record that runs past
-  // the end of the index (the file stays open, the directory empty). Every open
-  // past the KAVREL_E_ALREADY_OPEN test starts from an empty directory, dropping
-  // earlier entries and their data. Other readers of the file are not refused.
-  std::int32_t Open(const std::u16string& path);
+  // and reads its directory. kOk; kAlreadyOpen when a package is open already
+  // (nothing changes); kNoFile when the file cannot be opened (also when
+  // memory for the index runs out; the file is then closed); kBadFormat for a
+  // file shorter than its header, a wrong magic, or an index that runs past
+  // the end of the file or holds a record that runs past the end of the index
+  // (the file stays open, the directory empty). Every open past the
+  // kAlreadyOpen test starts from an empty directory, dropping earlier entries
+  // and their data. Other readers of the file are not refused.
+  PackageStatus Open(const std::u16string& path);
 
   // Closes the file and empties the path and header bytes. The directory and
   // the data in memory stay.
@@ -68,28 +103,28 @@ public:
   // Throws std::bad_alloc when the key cannot be copied.
   std::int32_t FindFile(std::u16string_view name) const;
 
-  // Brings the entry into memory (inflating a method-1 entry). Returns 0 when it
-  // is in memory afterwards (or has stored size 0); KAVREL_E_NOT_FOUND for an
-  // unknown name; KAVREL_E_NO_FILE while the file is closed;
-  // KAVREL_E_DECOMPRESSOR when the inflater cannot start; KAVREL_E_INFLATE when
-  // the stream does not inflate to its end (also for a read error or memory
-  // exhaustion). A damaged entry also fails with KAVREL_E_INFLATE, allocating
-  // nothing for its data: one whose stored bytes reach past the end of the file
-  // as it was at Open (an entry of stored size 0 never is), or one whose data
-  // would be larger than KAVREL_MAX_ENTRY_BYTES, stored or inflated. The first
-  // damaged entry after each Open is named in one line on standard error. On
-  // failure the entry stays listed. A loaded entry is returned from memory
-  // without touching the file, even when it is closed. Bytes a read misses
-  // because the file shrank after Open are zeros.
-  std::int32_t LoadFile(std::u16string_view name);
+  // Brings the entry into memory (inflating a method-1 entry). kOk when it is
+  // in memory afterwards (or has stored size 0); kNoEntry for an unknown name;
+  // kNoFile while the file is closed; kNoDecompressor when the inflater cannot
+  // start; kDamaged when the stream does not inflate to its end (also for a
+  // read error or memory exhaustion). A damaged entry also fails with
+  // kDamaged, allocating nothing for its data: one whose stored bytes reach
+  // past the end of the file as it was at Open (an entry of stored size 0
+  // never is), or one whose data would be larger than kMaxEntryBytes
+  // (entry_cap.h), stored or inflated. The first damaged entry after each
+  // Open is named in one line on standard error. On failure the entry stays
+  // listed. A loaded entry is returned from memory without touching the
+  // file, even when it is closed. Bytes a read misses because the file shrank
+  // after Open are zeros.
+  PackageStatus LoadFile(std::u16string_view name);
 
-  // Drops the entry's data. Returns 0; KAVREL_E_NOT_FOUND for an unknown name;
-  // KAVREL_E_NOT_READY when the entry is not loaded.
-  std::int32_t UnloadFile(std::u16string_view name);
+  // Drops the entry's data. kOk; kNoEntry for an unknown name; kNotLoaded
+  // when the entry is not loaded.
+  PackageStatus UnloadFile(std::u16string_view name);
 
-  // LoadFile for every entry by its name, in directory order; always 0.
-  // Failures of single entries are ignored; they stay listed.
-  std::int32_t LoadAll();
+  // LoadFile for every entry by its name, in directory order. Failures of
+  // single entries are ignored; they stay listed.
+  void LoadAll();
 
   // The number of entries, and the entry at `index` in [0, FileCount()).
   // Take an index from FindFile and use it before the next Open, which
@@ -98,17 +133,25 @@ public:
   CDataPackageFile& File(std::int32_t index) { return m_files[static_cast<std::size_t>(index)]; }
   const CDataPackageFile& File(std::int32_t index) const { return m_files[static_cast<std::size_t>(index)]; }
 
+  // The path given to the last Open, until Close; the header's flag and name
+  // encoding bytes, 0 after Close; the file offset of the data area (8 plus
+  // the index size), kept after Close.
+  const std::u16string& Path() const { return m_strPath; }
+  std::uint8_t HeaderFlag() const { return m_nHeaderFlag; }
+  std::uint8_t NameEncoding() const { return m_nNameEncoding; }
+  std::uint32_t DataStart() const { return m_nDataStart; }
+
+private:
+  // Refuses a damaged entry: tells it on standard error, if no damaged entry
+  // was told since Open, and returns PackageStatus::kDamaged.
+  PackageStatus RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
+
   std::vector<CDataPackageFile> m_files;
   std::u16string m_strPath;
   platform::ReadOnlyFile m_file;
   std::uint32_t m_nDataStart = 0;
   std::uint8_t m_nHeaderFlag = 0;
   std::uint8_t m_nNameEncoding = 0;
-
-private:
-  // Refuses a damaged entry: tells it on standard error, if no damaged entry
-  // was told since Open, and returns KAVREL_E_INFLATE.
-  std::int32_t RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
 
   // Name to index of its first entry; follows m_files.
   std::unordered_map<std::u16string, std::int32_t> m_index;

@@ -54,6 +54,12 @@ struct IndexRecord {
 // before it are kept.
 bool ReadIndex(std::string_view index, std::vector<IndexRecord>& records);
 
+// Whether an entry's stored bytes, `storedSize` of them at `offset` from the
+// data area that starts at file offset `dataStart`, lie wholly inside a file
+// of `fileSize` bytes. Counted without wrap-around. An entry of stored size 0
+// always does: it has nothing to read, wherever its offset points.
+bool EntryInFile(std::uint64_t dataStart, std::uint32_t offset, std::uint32_t storedSize, std::uint64_t fileSize);
+
 // Appends one index record. The name must be at most 65535 bytes.
 void AppendIndexRecord(std::string& index, std::string_view name, std::uint8_t method, std::uint8_t flag,
                        std::uint32_t offset, std::uint32_t storedSize);
