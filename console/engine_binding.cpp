@@ -43,6 +43,10 @@ std::string PackagePlaces(const std::u16string& dataFile) {
   return places;
 }
 
+std::string DescribeDamagedPackage(const std::string& path) {
+  return "the data package " + Quoted(path) + " is damaged: its header or index is not valid";
+}
+
 std::int32_t CEngineBinding::BindLibrary() {
   UnloadEngine();
   m_libraryError.clear();
@@ -145,7 +149,7 @@ std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
     return "cannot open the data package " + Quoted(package) + ": " + OpenFailureReason(package);
   }
   if (code == KAVREL_E_FORMAT) {
-    return "the data package " + Quoted(package) + " is damaged: its header or index is not valid";
+    return DescribeDamagedPackage(package);
   }
   return "the engine did not start with the data package " + Quoted(package) + ": " +
          ResultCodeMeaning(code);

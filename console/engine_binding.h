@@ -127,6 +127,9 @@ private:
 // folder), then in the program's folder.
 std::vector<std::string> PackageCandidates(const std::u16string& dataFile);
 
+// The report line of a package at `path` whose header or index is not valid.
+std::string DescribeDamagedPackage(const std::string& path);
+
 // The places PackageCandidates names, quoted and joined for a report line
 // (the current folder named in full).
 std::string PackagePlaces(const std::u16string& dataFile);

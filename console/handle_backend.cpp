@@ -48,7 +48,9 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
   }
   m_path = *found;
   if (const std::int32_t result = m_entries->open(m_path.c_str(), &m_handle); result != KAVREL_SUCCESS) {
-    why = "cannot open the data package " + Quoted(m_path) + ": " + m_entries->resultText(result);
+    why = result == KAVREL_PACKAGE_DAMAGED
+              ? DescribeDamagedPackage(m_path)
+              : "cannot open the data package " + Quoted(m_path) + ": " + m_entries->resultText(result);
     return false;
   }
   return true;

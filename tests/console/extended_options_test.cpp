@@ -213,6 +213,11 @@ TEST_F(KavrelExtended, PackagePrintsTheLibraryThePackageAndItsFacts) {
     ExpectRun(missing, 1, "エンジンの初期化に失敗しました");
     EXPECT_TRUE(Contains(missing.error, "missing.bin")) << missing.error;
   }
+  // A damaged one is told apart, as the designed run tells it.
+  WriteBytes(WorkPath("damaged.bin"), "not a package at all");
+  const ProcessResult damaged = Run({"/lat", "35.681236", "/lon", "139.767125", "/json", "/data", "damaged.bin"});
+  ExpectRun(damaged, 1, "エンジンの初期化に失敗しました");
+  EXPECT_TRUE(Contains(damaged.error, "the data package \"damaged.bin\" is damaged")) << damaged.error;
 }
 
 }  // namespace
