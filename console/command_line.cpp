@@ -80,6 +80,12 @@ bool SetNearest(CkavrelCommandLineInfo& info, std::u16string_view) {
   return true;
 }
 bool SetMaxDistance(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  // No limit is a word: a value that starts with "-" is read as an option
+  // word, so no negative number can stand for it.
+  if (text == u"inf") {
+    info.m_settings.maxDistance = std::numeric_limits<double>::infinity();
+    return true;
+  }
   return ReadMetres(text, info.m_settings.maxDistance) && info.m_settings.maxDistance > 0.0;
 }
 bool SetDistance(CkavrelCommandLineInfo& info, std::u16string_view) {
@@ -117,7 +123,7 @@ constexpr OptionDescriptor kOptions[] = {
     {u"nearest", V::kNone, kActionNone, false, SetNearest, nullptr,
      u"Find the nearest address point of the whole package"},
     {u"maxdist", V::kStored, kActionNone, false, SetMaxDistance, u"metres",
-     u"No address for a point farther away than this"},
+     u"No address farther away than this (inf: no limit; /nearest alone reaches 25 km)"},
     {u"dist", V::kNone, kActionNone, false, SetDistance, nullptr,
      u"Add the distance to the point found, in metres"},
     {u"threads", V::kStored, kActionNone, false, SetThreads, u"count",

@@ -24,7 +24,9 @@ struct SearchSettings {
   std::int32_t step = kDefaultStep;
   std::int32_t width = kDefaultWidth;
   bool nearest = false;       // the point at the smallest distance, over the whole package
-  double maxDistance = 0.0;   // metres; a point farther away is no answer; 0: no limit
+  // Metres; a point farther away is no answer; infinity: no limit; 0: the
+  // mode's own reach (KAVREL_DEFAULT_REACH in nearest mode, none in designed).
+  double maxDistance = 0.0;
 };
 
 // The query of the thread-safe interface that asks for the same search.

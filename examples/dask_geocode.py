@@ -6,7 +6,9 @@ on a worker with map_partitions, by a kavrel.Geocoder that each worker opens
 once when it joins; the result is written as partitioned CSV, one file per
 partition (part-0.csv, part-1.csv, ...), in the input's row order. Each output
 row is the input row with the columns prefecture, city, area and distance
-(metres) added; rows without an answer leave them empty.
+(metres) added; rows without an answer leave them empty. In nearest mode a
+point answers only within the library's default reach (25 km) unless
+--max-distance gives another ("inf" for no limit).
 
     python3 examples/dask_geocode.py points.csv out/ --workers 4
     python3 examples/dask_geocode.py points.csv /shared/out --scheduler tcp://head:8786
@@ -46,21 +48,23 @@ class GeocoderPlugin(WorkerPlugin):
         worker.kavrel_geocoder.close()
 
 
-def geocode_partition(frame, lat_column, lon_column, mode, geocoder=None):
+def geocode_partition(frame, lat_column, lon_column, mode, geocoder=None, max_distance=None):
     """One pandas partition with the address columns added; the geocoder is
-    the worker's own unless one is given (for a run without Dask)."""
+    the worker's own unless one is given (for a run without Dask).
+    max_distance is the reach in metres as Geocoder.lookup takes it."""
     geocoder = geocoder if geocoder is not None else get_worker().kavrel_geocoder
-    columns = geocoder.lookup_many(frame[lat_column].to_numpy(), frame[lon_column].to_numpy(), mode=mode)
+    columns = geocoder.lookup_many(frame[lat_column].to_numpy(), frame[lon_column].to_numpy(), mode=mode,
+                                   max_distance=max_distance)
     result = frame.copy()
     for name in ADDED_COLUMNS:
         result[name] = columns[name]
     return result
 
 
-def geocode(frame, lat_column, lon_column, mode):
+def geocode(frame, lat_column, lon_column, mode, max_distance=None):
     """The Dask dataframe with the address columns added to every partition."""
     meta = frame._meta.assign(**{name: pandas.Series(dtype=dtype) for name, dtype in ADDED_COLUMNS.items()})
-    return frame.map_partitions(geocode_partition, lat_column, lon_column, mode, meta=meta)
+    return frame.map_partitions(geocode_partition, lat_column, lon_column, mode, None, max_distance, meta=meta)
 
 
 def register(client, plugin):
@@ -69,6 +73,14 @@ def register(client, plugin):
         client.register_plugin(plugin)
     else:
         client.register_worker_plugin(plugin, name=plugin.name)
+
+
+def reach(text):
+    """A --max-distance value: positive metres, or "inf"."""
+    metres = float(text)
+    if not metres > 0:
+        raise argparse.ArgumentTypeError("must be a positive number of metres, or inf")
+    return metres
 
 
 def parse_arguments(argv):
@@ -80,6 +92,8 @@ def parse_arguments(argv):
     parser.add_argument("--lat-column", default="lat")
     parser.add_argument("--lon-column", default="lon")
     parser.add_argument("--mode", choices=("designed", "nearest"), default="designed")
+    parser.add_argument("--max-distance", type=reach, default=None,
+                        help="reach in metres, or inf for no limit (default: the mode's own)")
     parser.add_argument("--package", help="data package path on the workers (default: the installed one)")
     parser.add_argument("--blocksize", default="16MB", help="bytes of input per partition")
     return parser.parse_args(argv)
@@ -96,7 +110,7 @@ def main(argv=None):
     try:
         register(client, GeocoderPlugin(args.package))
         frame = dd.read_csv(args.input, blocksize=args.blocksize)
-        result = geocode(frame, args.lat_column, args.lon_column, args.mode)
+        result = geocode(frame, args.lat_column, args.lon_column, args.mode, args.max_distance)
         result.to_csv(os.path.join(args.output, "part-*.csv"), index=False)
     finally:
         client.close()

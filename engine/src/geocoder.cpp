@@ -20,6 +20,7 @@ namespace kavrel {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 }  // namespace
 
@@ -35,7 +36,12 @@ std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked) {
   // SetStep followed by a search, for positive arguments.
   checked.parameters = EffectiveParameters(StepParameters(
       given.step > 0 ? given.step : KAVREL_DEFAULT_STEP, given.width > 0 ? given.width : KAVREL_DEFAULT_WIDTH));
-  checked.maxDistance = given.max_distance > 0 ? given.max_distance : 0;
+  if (!(given.max_distance >= 0)) return KAVREL_INVALID_ARGUMENT;  // NaN too
+  if (given.max_distance > 0) {
+    checked.maxDistance = given.max_distance;
+  } else {
+    checked.maxDistance = given.mode == KAVREL_MODE_NEAREST ? KAVREL_DEFAULT_REACH : kInfinity;
+  }
   return KAVREL_SUCCESS;
 }
 
@@ -115,7 +121,7 @@ std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQue
   }
   const double distance =
       HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
-  if (query.maxDistance > 0 && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
+  if (query.maxDistance < kInfinity && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
   FillAnswer(match, distance, answer);
   return KAVREL_SUCCESS;
 }

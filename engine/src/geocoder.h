@@ -23,7 +23,7 @@ struct LookupQuery {
   std::int32_t mode = KAVREL_MODE_DESIGNED;
   // What ReverseGeocoding searches with after SetStep(step, width).
   SearchParameters parameters;
-  double maxDistance = 0;  // metres; 0 for no limit
+  double maxDistance = 0;  // metres; infinity for no limit
 };
 
 // Checks a caller's query (NULL for the defaults) and fills in `checked`.

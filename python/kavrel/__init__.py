@@ -70,7 +70,8 @@ def _query(mode: str, step: int, width: int, max_distance: Optional[float]) -> _
     if step < 0 or width < 0:
         raise ValueError("step and width must not be negative (0 means the default)")
     if max_distance is not None and not max_distance > 0:
-        raise ValueError("max_distance must be a positive number of metres, or None for no limit")
+        raise ValueError("max_distance must be a positive number of metres (math.inf for no limit), "
+                         "or None for the mode's own reach")
     return _library.CQuery(_MODES[mode], step, width, max_distance or 0.0)
 
 
@@ -125,8 +126,12 @@ class Geocoder:
     def lookup(self, lat: float, lon: float, mode: str = "designed", step: int = 50, width: int = 3000,
                max_distance: Optional[float] = None) -> Optional[Answer]:
         """The address at a coordinate (decimal degrees), or None when there is
-        no answer: nothing found near it, or the point found lies farther than
-        max_distance metres.
+        no answer: nothing found near it, or the point found lies beyond the
+        reach.
+
+        max_distance: the reach in metres (math.inf for no limit). None takes
+        the mode's own: the library's default reach (KAVREL_DEFAULT_REACH,
+        25 km) in nearest mode, no limit beyond its window in designed mode.
 
         mode: "designed" (the ring search, with step in microdegrees and width
         in rings, as the library's SetStep takes them; 0 means 50 and 3000) or

@@ -198,6 +198,8 @@ TEST(ParseArguments, NewOptionsAndWhatNothingTakes) {
        {}, {}, {}, {}},
       {"values", {u"/maxdist", u"1000", u"/threads", u"0", u"/data", u"a.bin"}, true, F::kDesigned,
        false, false, 1000, 0, u"a.bin", {}, {}, {}, {}},
+      {"maxdist without a limit", {u"/maxdist", u"inf"}, true, F::kDesigned, false, false,
+       std::numeric_limits<double>::infinity(), 1, u"", {}, {}, {}, {}},
       {"maxdist with decimals", {u"/maxdist", u"12.5"}, true, F::kDesigned, false, false, 12.5, 1,
        u"", {}, {}, {}, {}},
       {"bad values", {u"/threads", u"two", u"/maxdist", u"-5", u"/maxdist", u"0"}, true,

@@ -122,9 +122,13 @@ TEST(KavrelLookup, InvalidArgumentsGiveTheEmptyAnswer) {
       // The designed search takes anything, as ReverseGeocoding does.
       {Query(KAVREL_MODE_DESIGNED), nan, 139.76, KAVREL_NO_ANSWER},
       {Query(KAVREL_MODE_DESIGNED), -35.68, 139.76, KAVREL_NO_ANSWER},
-      // The whole package is searched: the far side of the earth still has a
-      // nearest point.
-      {Query(KAVREL_MODE_NEAREST), -90.0, -180.0, KAVREL_SUCCESS},
+      // A reach must be positive (INFINITY: no limit) or 0 (the default).
+      {Query(KAVREL_MODE_NEAREST, 0, 0, -1.0), 35.68, 139.76, KAVREL_INVALID_ARGUMENT},
+      {Query(KAVREL_MODE_DESIGNED, 0, 0, nan), 35.68, 139.76, KAVREL_INVALID_ARGUMENT},
+      // The whole package is searched: without a limit the far side of the
+      // earth still has a nearest point; the default reach refuses it.
+      {Query(KAVREL_MODE_NEAREST, 0, 0, std::numeric_limits<double>::infinity()), -90.0, -180.0, KAVREL_SUCCESS},
+      {Query(KAVREL_MODE_NEAREST), -90.0, -180.0, KAVREL_NO_ANSWER},
   };
   for (const Case& c : cases) {
     kavrel_answer answer;
@@ -200,9 +204,11 @@ TEST(KavrelLookup, MaxDistanceTurnsAFartherPointIntoNoAnswer) {
       {std::nextafter(distance, 0.0), KAVREL_NO_ANSWER},
       {1.0, KAVREL_NO_ANSWER},
       {2000.0, KAVREL_SUCCESS},
-      {0.0, KAVREL_SUCCESS},  // no limit
-      {-1.0, KAVREL_SUCCESS},
-      {nan, KAVREL_SUCCESS},
+      {0.0, KAVREL_SUCCESS},  // the mode's own reach
+      {std::numeric_limits<double>::infinity(), KAVREL_SUCCESS},
+      {-1.0, KAVREL_INVALID_ARGUMENT},
+      {-std::numeric_limits<double>::infinity(), KAVREL_INVALID_ARGUMENT},
+      {nan, KAVREL_INVALID_ARGUMENT},
   };
   for (int32_t mode : {KAVREL_MODE_DESIGNED, KAVREL_MODE_NEAREST}) {
     for (const Case& c : cases) {
@@ -314,7 +320,8 @@ TEST(KavrelHandles, SeveralHandlesAndTheDesignedEngineKeepTheirOwnPackages) {
   TempDir dir;
   WriteBytes(dir / "designed.bin", PointPackage({{35681236, 139767125, 3, 3, 3}}).Serialize());
   ASSERT_EQ(Initialize(Wide(dir / "designed.bin").c_str()), KAVREL_OK);
-  const kavrel_query query = Query(KAVREL_MODE_NEAREST);
+  // Tokyo Station lies about 100 km away: beyond the default reach.
+  const kavrel_query query = Query(KAVREL_MODE_NEAREST, 0, 0, std::numeric_limits<double>::infinity());
   kavrel_answer fromTokyo, fromOther;
   ASSERT_EQ(kavrel_lookup(tokyo.get(), 35.0, 139.0, &query, &fromTokyo), KAVREL_SUCCESS);
   ASSERT_EQ(kavrel_lookup(other.get(), 35.0, 139.0, &query, &fromOther), KAVREL_SUCCESS);

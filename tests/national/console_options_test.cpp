@@ -114,5 +114,26 @@ TEST_F(NationalOptions, MaxDistanceTurnsAPointAtSeaIntoNoAnswer) {
   EXPECT_NE(batch.output.find("成功1件/失敗1件"), std::string::npos) << batch.output;
 }
 
+TEST_F(NationalOptions, NearestReachesTheDefaultDistanceUnlessMaxdistSaysOtherwise) {
+  // Seoul and a point in Africa: their nearest address points lie hundreds
+  // and thousands of kilometres away.
+  for (const std::vector<std::string>& point : {std::vector<std::string>{"/lat", "37.5665", "/lon", "126.9780"},
+                                               std::vector<std::string>{"/lat", "10", "/lon", "10"}}) {
+    std::vector<std::string> nearest = point;
+    nearest.insert(nearest.end(), {"/nearest", "/dist"});
+    const ProcessResult refused = Run(nearest);
+    EXPECT_EQ(refused.exitStatus, 1) << point[1];
+    EXPECT_EQ(refused.output, "") << point[1];
+
+    nearest.insert(nearest.end(), {"/maxdist", "inf"});
+    const ProcessResult found = Run(nearest);
+    ASSERT_EQ(found.exitStatus, 0) << point[1] << ": " << found.error;
+    EXPECT_GT(std::stod(found.output.substr(found.output.rfind(',') + 1)), KAVREL_DEFAULT_REACH) << found.output;
+  }
+  // Within the reach (Tokyo Bay, a few kilometres off the shore) nearest mode answers.
+  const ProcessResult bay = Run({"/lat", "35.5", "/lon", "139.85", "/nearest"});
+  EXPECT_EQ(bay.exitStatus, 0) << bay.error;
+}
+
 }  // namespace
 }  // namespace kavrel::test

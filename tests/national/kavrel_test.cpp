@@ -161,7 +161,7 @@ TEST_F(KavrelNational, NearestModeIsTheMinimumOverEveryPoint) {
   std::uniform_int_distribution<std::size_t> pick(0, n - 1);
   std::uniform_real_distribution<double> jitter(-0.02, 0.02);
   std::uniform_real_distribution<double> boxLatitude(24.0, 46.0), boxLongitude(122.0, 149.0);
-  const kavrel_query query = {KAVREL_MODE_NEAREST, 0, 0, 0};
+  const kavrel_query query = {KAVREL_MODE_NEAREST, 0, 0, std::numeric_limits<double>::infinity()};
   const std::size_t count = 20000 / kScale;
   for (std::size_t k = 0; k < count; ++k) {
     Coordinate q{boxLatitude(random), boxLongitude(random)};
@@ -197,26 +197,44 @@ TEST_F(KavrelNational, NearestModeIsTheMinimumOverEveryPoint) {
   }
 }
 
-TEST_F(KavrelNational, MaxDistanceDropsAFarPoint) {
-  // Open sea south of Honshu: the nearest point is tens of kilometres away.
+TEST_F(KavrelNational, NearestModeReachesOnlyTheDefaultDistanceUnlessTold) {
+  // Open sea south of Honshu, Seoul, and a point in Africa: the nearest
+  // address point of each lies far beyond the default reach. A point off
+  // Tokyo Bay's shore lies within it.
+  const double infinity = std::numeric_limits<double>::infinity();
   struct Case {
+    double latitude;
+    double longitude;
     std::int32_t mode;
     double maxDistance;
     std::int32_t result;
   };
   const Case cases[] = {
-      {KAVREL_MODE_NEAREST, 0, KAVREL_SUCCESS},
-      {KAVREL_MODE_NEAREST, 10000, KAVREL_NO_ANSWER},
-      {KAVREL_MODE_DESIGNED, 0, KAVREL_NO_ANSWER},  // beyond the loaded bands
+      {32.0, 138.0, KAVREL_MODE_NEAREST, 0, KAVREL_NO_ANSWER},
+      {32.0, 138.0, KAVREL_MODE_NEAREST, infinity, KAVREL_SUCCESS},
+      {32.0, 138.0, KAVREL_MODE_NEAREST, 10000, KAVREL_NO_ANSWER},
+      {32.0, 138.0, KAVREL_MODE_DESIGNED, 0, KAVREL_NO_ANSWER},  // beyond the loaded bands
+      {37.5665, 126.9780, KAVREL_MODE_NEAREST, 0, KAVREL_NO_ANSWER},
+      {37.5665, 126.9780, KAVREL_MODE_NEAREST, infinity, KAVREL_SUCCESS},
+      {10.0, 10.0, KAVREL_MODE_NEAREST, 0, KAVREL_NO_ANSWER},
+      {10.0, 10.0, KAVREL_MODE_NEAREST, infinity, KAVREL_SUCCESS},
+      {35.5, 139.85, KAVREL_MODE_NEAREST, 0, KAVREL_SUCCESS},
   };
   for (const Case& c : cases) {
     const kavrel_query query = {c.mode, 0, 0, c.maxDistance};
     kavrel_answer answer;
-    EXPECT_EQ(kavrel_lookup(s_handle, 32.0, 138.0, &query, &answer), c.result) << c.mode << " " << c.maxDistance;
-    if (c.result == KAVREL_SUCCESS) {
-      EXPECT_GT(answer.distance, 10000.0);
+    EXPECT_EQ(kavrel_lookup(s_handle, c.latitude, c.longitude, &query, &answer), c.result)
+        << c.latitude << "," << c.longitude << " mode " << c.mode << " " << c.maxDistance;
+    if (c.result == KAVREL_SUCCESS && c.maxDistance == infinity) {
+      EXPECT_GT(answer.distance, KAVREL_DEFAULT_REACH);
     }
   }
+  // A wide designed window (3 degrees) reaches farther than the default
+  // reach of nearest mode, and keeps doing so: no limit unless one is given.
+  const kavrel_query designed = {KAVREL_MODE_DESIGNED, 1000, 3000, 0};
+  kavrel_answer answer;
+  ASSERT_EQ(kavrel_lookup(s_handle, 33.5, 138.0, &designed, &answer), KAVREL_SUCCESS);
+  EXPECT_GT(answer.distance, 100000.0);
 }
 
 TEST_F(KavrelNational, EightThreadsOnOneHandleAnswerAsOneThread) {

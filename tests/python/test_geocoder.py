@@ -14,6 +14,7 @@ from kavrel import _columns
 
 TOKYO_STATION = (35.681236, 139.767125)
 OPEN_SEA = (32.0, 138.0)
+SEOUL = (37.5665, 126.9780)
 
 
 @pytest.fixture(scope="module")
@@ -63,7 +64,7 @@ def test_nearest_mode_is_never_farther_than_the_designed_mode(geocoder):
     lats, lons = sample(300)
     for lat, lon in zip(lats, lons):
         designed = geocoder.lookup(lat, lon)
-        nearest = geocoder.lookup(lat, lon, mode="nearest")
+        nearest = geocoder.lookup(lat, lon, mode="nearest", max_distance=math.inf)
         assert nearest is not None
         if designed is not None:
             assert nearest.distance <= designed.distance
@@ -71,7 +72,8 @@ def test_nearest_mode_is_never_farther_than_the_designed_mode(geocoder):
 
 @pytest.mark.parametrize("mode, max_distance, answered", [
     ("designed", None, False),      # no point in the bands the ring search loads
-    ("nearest", None, True),
+    ("nearest", None, False),       # beyond the default reach
+    ("nearest", math.inf, True),
     ("nearest", 10_000.0, False),   # the nearest point lies farther out
 ])
 def test_no_answer_is_none(geocoder, mode, max_distance, answered):
@@ -79,8 +81,21 @@ def test_no_answer_is_none(geocoder, mode, max_distance, answered):
     assert (answer is not None) == answered
 
 
+@pytest.mark.parametrize("point, answered_by_default", [
+    (SEOUL, False), ((10.0, 10.0), False), ((35.5, 139.85), True),  # the last in Tokyo Bay
+])
+def test_nearest_mode_reaches_the_default_distance_unless_told(geocoder, point, answered_by_default):
+    unlimited = geocoder.lookup(*point, mode="nearest", max_distance=math.inf)
+    assert unlimited is not None
+    assert (geocoder.lookup(*point, mode="nearest") is not None) == answered_by_default
+    assert (unlimited.distance <= 25_000.0) == answered_by_default
+    columns = geocoder.lookup_many([point[0]], [point[1]], mode="nearest")
+    assert bool(columns["found"][0]) == answered_by_default
+
+
 @pytest.mark.parametrize("arguments", [
     dict(mode="closest"), dict(step=-1), dict(width=-5), dict(max_distance=0), dict(max_distance=-3.0),
+    dict(max_distance=math.nan),
 ])
 def test_bad_arguments_raise_value_error(geocoder, arguments):
     with pytest.raises(ValueError):
