@@ -5,34 +5,16 @@
 #include <string>
 #include <string_view>
 
+#include "kavrel/format/package_attribution.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel::console {
 
-namespace {
-
-// The attribution file the build puts beside a package.
-std::string AttributionBeside(const std::string& packagePath, std::string& attributionPath) {
-  const std::string_view suffix = ".bin";
-  const bool bin = packagePath.size() > suffix.size() &&
-                   packagePath.compare(packagePath.size() - suffix.size(), suffix.size(), suffix) == 0;
-  attributionPath = (bin ? packagePath.substr(0, packagePath.size() - suffix.size()) : packagePath) +
-                    "-attribution.txt";
-  std::string text;
-  if (const platform::FileStream file = platform::OpenStream(attributionPath, platform::StreamMode::kRead)) {
-    char buffer[4096];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file.get())) > 0;) text.append(buffer, n);
-  }
-  return text;
-}
-
-}  // namespace
-
 void PrintPackageFacts(const HandleBackend& backend, CConsoleOutput& out) {
   const kavrel_facts facts = backend.Facts();
   std::string attributionPath;
-  const std::string attribution = AttributionBeside(backend.PackagePath(), attributionPath);
+  const std::string attribution = format::AttributionBeside(backend.PackagePath(), attributionPath);
   std::ostringstream text;
   text << "library version: " << backend.LibraryVersion() << "\r\n"
        << "package: " << backend.PackagePath() << "\r\n"

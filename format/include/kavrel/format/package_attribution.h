@@ -1,0 +1,15 @@
+// The attribution file that the build and the install put beside a package.
+#pragma once
+
+#include <string>
+
+namespace kavrel::format {
+
+// The text of the attribution file beside the package at `packagePath`
+// (file system bytes): the package's path with "-attribution.txt" in place
+// of a final ".bin", or appended to any other name. `attributionPath`
+// receives that path. Empty when the file is missing or unreadable; the
+// text is returned as its bytes are (UTF-8 for the files the build writes).
+std::string AttributionBeside(const std::string& packagePath, std::string& attributionPath);
+
+}  // namespace kavrel::format

@@ -1,0 +1,90 @@
+// kavrel-serve: reverse geocoding over HTTP. Opens one package into one
+// kavrel_ handle, serves it until SIGTERM or SIGINT, then lets the requests
+// in flight finish and exits 0.
+#include <httplib.h>
+#include <pthread.h>
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "kavrel.h"
+#include "kavrel/platform/files.h"
+#include "serve_options.h"
+#include "service.h"
+
+namespace {
+
+using kavrel::serve::ServeOptions;
+
+// The package beside the program, where the build and the install put it: a
+// service does not depend on the folder it was started from.
+std::string DefaultPackage() {
+  const std::optional<std::string> folder = kavrel::platform::ProgramFolder();
+  return (folder ? *folder + "/" : std::string()) + "kavreldata.bin";
+}
+
+std::string ListenAddress(const std::string& host, int port) {
+  const bool v6 = host.find(':') != std::string::npos;
+  return (v6 ? "[" + host + "]" : host) + ":" + std::to_string(port);
+}
+
+int Serve(const ServeOptions& options) {
+  const std::string package = options.package.empty() ? DefaultPackage() : options.package;
+  kavrel_geocoder* handle = nullptr;
+  if (const std::int32_t opened = kavrel_open(package.c_str(), &handle); opened != KAVREL_SUCCESS) {
+    std::fprintf(stderr, "kavrel-serve: %s: %s\n", package.c_str(), kavrel_result_text(opened));
+    return 1;
+  }
+  const std::unique_ptr<kavrel_geocoder, void (*)(kavrel_geocoder*)> owner(handle, kavrel_close);
+
+  // SIGTERM and SIGINT are taken by one thread with sigwait, so that stop()
+  // runs in an ordinary thread; every thread started later inherits the mask.
+  sigset_t stopSignals;
+  sigemptyset(&stopSignals);
+  sigaddset(&stopSignals, SIGTERM);
+  sigaddset(&stopSignals, SIGINT);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+  kavrel::serve::ReverseService service(handle, options, package);
+  httplib::Server server;
+  service.Install(server);
+  const int port = options.port == 0 ? server.bind_to_any_port(options.host)
+                                     : (server.bind_to_port(options.host, options.port) ? options.port : -1);
+  if (port < 0) {
+    std::fprintf(stderr, "kavrel-serve: cannot listen on %s\n", ListenAddress(options.host, options.port).c_str());
+    return 1;
+  }
+  std::fprintf(stderr, "kavrel-serve: listening on http://%s/ (package %s)\n",
+               ListenAddress(options.host, port).c_str(), package.c_str());
+
+  std::thread stopper([&server, &stopSignals] {
+    int signal = 0;
+    sigwait(&stopSignals, &signal);
+    server.stop();
+  });
+  const bool served = server.listen_after_bind();
+  if (!served) pthread_kill(stopper.native_handle(), SIGTERM);  // the stopper waits no longer
+  stopper.join();
+  std::fprintf(stderr, "kavrel-serve: stopped\n");
+  return served ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  ServeOptions options;
+  std::string why;
+  if (!kavrel::serve::ParseServeOptions(std::vector<std::string>(argv + 1, argv + argc), options, why)) {
+    std::fprintf(stderr, "kavrel-serve: %s\n%s", why.c_str(), kavrel::serve::ServeUsage());
+    return 2;
+  }
+  if (options.help) {
+    std::fputs(kavrel::serve::ServeUsage(), stdout);
+    return 0;
+  }
+  if (options.threads == 0) options.threads = static_cast<std::int32_t>(std::max(1u, std::thread::hardware_concurrency()));
+  return Serve(options);
+}
