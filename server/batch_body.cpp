@@ -48,8 +48,10 @@ BodyResult ReadCsv(std::string_view body, std::size_t maxPoints, BatchPoints& po
                       ReadCoordinate(Trimmed(line.substr(0, comma)), 90.0, latitude) &&
                       ReadCoordinate(Trimmed(line.substr(comma + 1)), 180.0, longitude);
     if (!read) {
+      // Column names, not numbers out of range or misspelt.
       const bool header = lineNumber == 1 && comma != std::string_view::npos &&
-                          line.find(',', comma + 1) == std::string_view::npos;
+                          line.find(',', comma + 1) == std::string_view::npos &&
+                          std::string_view("+-.0123456789").find(line[0]) == std::string_view::npos;
       if (header) continue;
       why = "line " + std::to_string(lineNumber) + ": not \"lat,lon\" with -90 <= lat <= 90, -180 <= lon <= 180";
       return BodyResult::kMalformed;

@@ -18,7 +18,7 @@ enum class BodyResult { kRead, kMalformed, kTooManyPoints };
 // Reads `body`: a JSON array of [lat, lon] pairs when its first character
 // other than white space is '[', else CSV with one "lat,lon" per line (LF or
 // CR LF, white space around a field allowed, empty lines skipped) whose first
-// line may be a header (a line whose two fields are not numbers). Every
+// line may be a header (two fields, the first not starting like a number). Every
 // coordinate must be a finite decimal number with |lat| <= 90 and
 // |lon| <= 180. More than `maxPoints` points is kTooManyPoints (reading
 // stops there); anything else unusable is kMalformed with `why` naming the
