@@ -2,15 +2,25 @@
 # another folder: it must find its library in ../lib and the package beside
 # itself, with the package's attribution file next to the package.
 #   cmake -DBUILD=<build folder> -DPREFIX=<scratch folder> -DATTRIBUTION=<attribution source>
-#         -DVERSION=<project version> -P install_tree.cmake
+#         -DVERSION=<project version> [-DSERVE=ON] -P install_tree.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
                 OUTPUT_QUIET RESULT_VARIABLE result)
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed (${result})")
 endif()
-foreach(file bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so
-             share/man/man1/kavrel.1 share/man/man1/kavrel-pack.1)
+set(pages kavrel.1 kavrel-pack.1)
+if(SERVE)
+  list(APPEND pages kavrel-serve.1)
+endif()
+set(files bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so)
+if(SERVE)
+  list(APPEND files bin/kavrel-serve)
+endif()
+foreach(page IN LISTS pages)
+  list(APPEND files share/man/man1/${page})
+endforeach()
+foreach(file IN LISTS files)
   if(NOT EXISTS "${PREFIX}/${file}")
     message(FATAL_ERROR "not installed: ${file}")
   endif()
@@ -22,7 +32,7 @@ find_program(MAN man)
 if(NOT MAN)
   message(FATAL_ERROR "man is needed to check the manual pages (apt-get install man-db groff-base)")
 endif()
-foreach(page kavrel.1 kavrel-pack.1)
+foreach(page IN LISTS pages)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C.UTF-8 MANWIDTH=80
                           "${MAN}" --warnings -l "${PREFIX}/share/man/man1/${page}"
                   OUTPUT_VARIABLE rendered ERROR_VARIABLE warnings RESULT_VARIABLE result)

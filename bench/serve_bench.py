@@ -1,0 +1,108 @@
+#!/usr/bin/env python3
+"""kavrel-serve's throughput on loopback, bounded in time.
+
+Starts build/bin/kavrel-serve on a free loopback port, then
+  - GET /reverse with wrk (64 connections, 2 threads, --duration seconds),
+    random points over Japan from a Lua script: requests per second and the
+    50th and 99th percentile latencies;
+  - POST /reverse batches of 100,000 points (format=jsonl) in both modes,
+    --batches times each: points per second, request and answer included.
+Targets on a 2-core machine with wrk beside the server: at least 15,000
+requests per second with p99 under 10 ms, and 1,000,000 points per second.
+
+    python3 bench/serve_bench.py [--server build/bin/kavrel-serve] [--duration 10]
+
+Needs wrk (apt-get install wrk) and python3-requests. Every request goes to
+127.0.0.1 only.
+"""
+
+import argparse
+import os
+import random
+import re
+import signal
+import statistics
+import subprocess
+import sys
+import tempfile
+import time
+
+import requests
+
+WRK_SCRIPT = """
+math.randomseed(7)
+request = function()
+  local lat = 31 + math.random() * 12
+  local lon = 130 + math.random() * 15
+  return wrk.format("GET", string.format("/reverse?lat=%.6f&lon=%.6f", lat, lon))
+end
+"""
+
+
+def start_server(path):
+    process = subprocess.Popen([path, "--listen", "127.0.0.1:0", "--quiet"],
+                               stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    found = re.search(r"http://(127\.0\.0\.1:\d+)/", process.stderr.readline())
+    if not found:
+        process.kill()
+        sys.exit("kavrel-serve did not start")
+    return process, "http://" + found.group(1)
+
+
+def milliseconds(text):
+    value, unit = re.fullmatch(r"([\d.]+)(us|ms|s)", text).groups()
+    return float(value) * {"us": 0.001, "ms": 1.0, "s": 1000.0}[unit]
+
+
+def run_wrk(base, duration):
+    with tempfile.NamedTemporaryFile("w", suffix=".lua", delete=False) as script:
+        script.write(WRK_SCRIPT)
+    try:
+        output = subprocess.run(["wrk", "-t2", "-c64", f"-d{duration}s", "--latency", "-s", script.name, base],
+                                capture_output=True, text=True, check=True, timeout=duration + 30).stdout
+    finally:
+        os.unlink(script.name)
+    rate = float(re.search(r"Requests/sec:\s+([\d.]+)", output).group(1))
+    p50 = milliseconds(re.search(r"\s50%\s+(\S+)", output).group(1))
+    p99 = milliseconds(re.search(r"\s99%\s+(\S+)", output).group(1))
+    errors = re.search(r"Non-2xx or 3xx responses: (\d+)|Socket errors: (.*)", output)
+    return rate, p50, p99, errors.group(0) if errors else "none"
+
+
+def run_batches(base, mode, batches):
+    generator = random.Random(11)
+    body = "".join(f"{31 + generator.random() * 12:.6f},{130 + generator.random() * 15:.6f}\n"
+                   for _ in range(100_000)).encode()
+    session = requests.Session()
+    rates = []
+    for _ in range(batches):
+        start = time.perf_counter()
+        reply = session.post(f"{base}/reverse?format=jsonl&mode={mode}", data=body, timeout=60)
+        seconds = time.perf_counter() - start
+        reply.raise_for_status()
+        assert reply.content.count(b"\n") == 100_000
+        rates.append(100_000 / seconds)
+    return statistics.median(rates), max(rates)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    parser.add_argument("--server", default=os.path.join("build", "bin", "kavrel-serve"))
+    parser.add_argument("--duration", type=int, default=10, help="seconds of the wrk run")
+    parser.add_argument("--batches", type=int, default=5, help="batch requests per mode")
+    args = parser.parse_args()
+    process, base = start_server(args.server)
+    try:
+        rate, p50, p99, errors = run_wrk(base, args.duration)
+        print(f"GET /reverse, wrk -c64: {rate:,.0f} requests/s, p50 {p50:.2f} ms, p99 {p99:.2f} ms, errors: {errors}")
+        for mode in ("nearest", "designed"):
+            median, best = run_batches(base, mode, args.batches)
+            print(f"POST /reverse, 100,000 points, jsonl, {mode}: {median:,.0f} points/s (median), {best:,.0f} best")
+    finally:
+        process.send_signal(signal.SIGTERM)
+        process.wait(timeout=10)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
