@@ -1,7 +1,7 @@
 // What one single lookup costs a user, as the built program runs it with
 // the national package: wall time from start to exit and the process's peak
 // resident memory, for a designed lookup and for the same point with /json
-// (the thread-safe handle's way). KAVREL_BENCH_PROGRAM, when set, names
+// (the thread-safe handle's way). KAVREL_BENCH_PROGRAM, when set and not empty, names
 // another build of the program to measure (an older one, for a before and
 // after comparison; its folder must hold its library and a package).
 #include <benchmark/benchmark.h>
@@ -25,7 +25,7 @@ void RunSingleLookup(benchmark::State& state, const std::vector<std::string>& op
     return;
   }
   const char* other = std::getenv("KAVREL_BENCH_PROGRAM");
-  const std::string program = other != nullptr ? other : KAVREL_PROGRAM_PATH;
+  const std::string program = other != nullptr && *other != '\0' ? other : KAVREL_PROGRAM_PATH;
   std::vector<std::string> arguments = {"/lat", "35.681236", "/lon", "139.767125"};
   arguments.insert(arguments.end(), options.begin(), options.end());
   const std::string folder = fs::path(program).parent_path().string();
