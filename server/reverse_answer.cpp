@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <utility>
 
 #include "kavrel/output/csv.h"
 #include "kavrel/output/json.h"
@@ -108,7 +109,7 @@ void AppendPlaceMembers(std::string& out, const AnswerContext& context, AnswerFo
   AppendUnsigned(out, place.id);
   if (format != AnswerFormat::kGeoJson) {
     out += ",\"licence\":";
-    AppendJsonString(out, context.licence);
+    out += context.licenceJson;
     out += ",\"lat\":";
     AppendQuotedDegrees(out, found.latitude);
     out += ",\"lon\":";
@@ -141,9 +142,9 @@ void AppendPointGeometry(std::string& out, const kavrel_answer& found) {
 void AppendGeocodeJson(std::string& out, const AnswerContext& context, const Place& place,
                        const kavrel_answer& found) {
   out += "{\"type\":\"FeatureCollection\",\"geocoding\":{\"version\":\"0.1.0\",\"attribution\":";
-  AppendJsonString(out, context.licence);
+  out += context.licenceJson;
   out += ",\"licence\":";
-  AppendJsonString(out, context.licence);
+  out += context.licenceJson;
   out += ",\"query\":\"\"},\"features\":[{\"type\":\"Feature\",\"properties\":{\"geocoding\":{\"place_id\":";
   AppendUnsigned(out, place.id);
   out += ",\"type\":";
@@ -166,6 +167,10 @@ void AppendGeocodeJson(std::string& out, const AnswerContext& context, const Pla
 }
 
 }  // namespace
+
+AnswerContext::AnswerContext(std::string licenceLine) : licence(std::move(licenceLine)) {
+  AppendJsonString(licenceJson, licence);
+}
 
 std::string LicenceLine(std::string_view attribution) {
   std::string line;
@@ -198,7 +203,7 @@ void AppendAnswer(std::string& out, const AnswerContext& context, AnswerFormat f
       return;
     case AnswerFormat::kGeoJson:
       out += "{\"type\":\"FeatureCollection\",\"licence\":";
-      AppendJsonString(out, context.licence);
+      out += context.licenceJson;
       out += ",\"features\":[{\"type\":\"Feature\",\"properties\":{";
       AppendPlaceMembers(out, context, format, place, found);
       out += "},";

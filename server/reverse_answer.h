@@ -12,9 +12,12 @@
 namespace kavrel::serve {
 
 // What every answer object shares: the licence line (the package's
-// attribution, one line).
+// attribution, one line), kept as a JSON string too, escaped once.
 struct AnswerContext {
+  AnswerContext(std::string licenceLine);
+
   std::string licence;
+  std::string licenceJson;  // `licence` as a JSON string, quotes included
 };
 
 // The attribution text made one line: runs of white space (line ends

@@ -2,9 +2,12 @@
 
 #include <httplib.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "batch_body.h"
@@ -65,15 +68,24 @@ std::string StatusJson(const kavrel_geocoder* handle, const std::string& package
   return json;
 }
 
-// The rows of a batch answer in `format`.
-std::string BatchText(const AnswerContext& context, const ReverseRequest& request, const BatchPoints& points,
-                      const std::vector<kavrel_answer>& answers, const std::vector<std::int32_t>& results) {
+std::string LicenceOf(const std::string& packagePath) {
+  std::string attributionPath;
+  return LicenceLine(format::AttributionBeside(packagePath, attributionPath));
+}
+
+// Rows per piece of a batch answer formatted by one thread, at least.
+constexpr std::size_t kRowsPerPiece = 8192;
+
+// The rows [begin, end) of a batch answer in the request's format: the CSV
+// header or the array's '[' before row 0, its ']' after the last row.
+std::string BatchRows(const AnswerContext& context, const ReverseRequest& request, const BatchPoints& points,
+                      const std::vector<kavrel_answer>& answers, const std::vector<std::int32_t>& results,
+                      std::size_t begin, std::size_t end) {
   std::string text;
   const std::size_t count = answers.size();
-  text.reserve(count * (request.format == AnswerFormat::kCsv ? 96 : 480) + 64);
-  if (request.format == AnswerFormat::kCsv) text += kCsvHeader;
-  if (request.format == AnswerFormat::kJson) text.push_back('[');
-  for (std::size_t i = 0; i < count; ++i) {
+  if (begin == 0 && request.format == AnswerFormat::kCsv) text += kCsvHeader;
+  if (begin == 0 && request.format == AnswerFormat::kJson) text.push_back('[');
+  for (std::size_t i = begin; i < end; ++i) {
     const bool found = results[i] == KAVREL_SUCCESS;
     if (request.format == AnswerFormat::kCsv) {
       AppendCsvRow(text, points.latitudes[i], points.longitudes[i], found ? &answers[i] : nullptr);
@@ -87,8 +99,34 @@ std::string BatchText(const AnswerContext& context, const ReverseRequest& reques
     }
     if (request.format == AnswerFormat::kJsonLines) text.push_back('\n');
   }
-  if (request.format == AnswerFormat::kJson) text.push_back(']');
+  if (end == count && request.format == AnswerFormat::kJson) text.push_back(']');
   return text;
+}
+
+// The whole batch answer in pieces, formatted on up to `threads` threads at
+// once (writing the rows costs about as much as looking them up).
+std::vector<std::string> BatchPieces(const AnswerContext& context, const ReverseRequest& request,
+                                     const BatchPoints& points, const std::vector<kavrel_answer>& answers,
+                                     const std::vector<std::int32_t>& results, std::int32_t threads) {
+  const std::size_t count = answers.size();
+  const std::size_t parts =
+      std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(threads), count / kRowsPerPiece));
+  std::vector<std::string> pieces(parts);
+  const auto format = [&](std::size_t part) {
+    pieces[part] = BatchRows(context, request, points, answers, results, count * part / parts,
+                             count * (part + 1) / parts);
+  };
+  std::vector<std::thread> workers;
+  for (std::size_t part = 1; part < parts; ++part) {
+    try {
+      workers.emplace_back(format, part);
+    } catch (const std::system_error&) {
+      format(part);  // no thread to be had: this one writes the piece
+    }
+  }
+  format(0);
+  for (std::thread& worker : workers) worker.join();
+  return pieces;
 }
 
 const char* BatchType(AnswerFormat format) {
@@ -103,10 +141,8 @@ const char* BatchType(AnswerFormat format) {
 
 ReverseService::ReverseService(const kavrel_geocoder* handle, const ServeOptions& options,
                                const std::string& packagePath)
-    : m_handle(handle), m_options(options), m_statusJson(StatusJson(handle, packagePath)) {
-  std::string attributionPath;
-  m_context.licence = LicenceLine(format::AttributionBeside(packagePath, attributionPath));
-}
+    : m_handle(handle), m_options(options), m_context(LicenceOf(packagePath)),
+      m_statusJson(StatusJson(handle, packagePath)) {}
 
 void ReverseService::Install(httplib::Server& server) {
   // The server takes ownership of the queue it is handed.
@@ -153,7 +189,8 @@ void ReverseService::Install(httplib::Server& server) {
     m_metrics.CountRequest(q.method, q.path, r.status);
     if (!m_options.accessLog) return;
     const std::string line = q.remote_addr + " \"" + LogSafe(q.method) + " " + LogSafe(q.target) + "\" " +
-                             std::to_string(r.status) + " " + std::to_string(r.body.size()) + "\n";
+                             std::to_string(r.status) + " " +
+                             std::to_string(r.body.empty() ? r.content_length_ : r.body.size()) + "\n";
     std::fwrite(line.data(), 1, line.size(), stderr);
   });
 }
@@ -210,7 +247,19 @@ void ReverseService::Batch(const httplib::Request& q, httplib::Response& r) {
     return;
   }
   m_metrics.CountLookups(count);
-  r.set_content(BatchText(m_context, request, points, answers, results), BatchType(request.format));
+  // The pieces are handed out as they are, without joining them first.
+  const auto pieces = std::make_shared<std::vector<std::string>>(
+      BatchPieces(m_context, request, points, answers, results, m_options.threads));
+  std::size_t length = 0;
+  for (const std::string& piece : *pieces) length += piece.size();
+  r.set_content_provider(length, BatchType(request.format),
+                         [pieces](std::size_t offset, std::size_t, httplib::DataSink& sink) {
+                           for (const std::string& piece : *pieces) {
+                             if (offset < piece.size()) return sink.write(piece.data() + offset, piece.size() - offset);
+                             offset -= piece.size();
+                           }
+                           return false;
+                         });
   m_metrics.ObserveLatency(SecondsSince(start));
 }
 

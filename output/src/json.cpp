@@ -2,22 +2,34 @@
 
 namespace kavrel::output {
 
+namespace {
+
+bool NeedsEscape(char c) { return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20; }
+
+}  // namespace
+
 void AppendJsonString(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
   out.push_back('"');
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
+  // Runs without a byte to escape are copied whole: names and licences
+  // seldom hold one.
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (!NeedsEscape(c)) continue;
+    out.append(text.data() + start, i - start);
+    start = i + 1;
     if (c == '"' || c == '\\') {
       out.push_back('\\');
       out.push_back(c);
-    } else if (byte < 0x20) {
+    } else {
+      const auto byte = static_cast<unsigned char>(c);
       out += "\\u00";
       out.push_back(kHex[byte >> 4]);
       out.push_back(kHex[byte & 0xF]);
-    } else {
-      out.push_back(c);
     }
   }
+  out.append(text.data() + start, text.size() - start);
   out.push_back('"');
 }
 
