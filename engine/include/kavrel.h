@@ -29,6 +29,8 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#include "kavrel_version.h"
+
 #if defined(_WIN32)
 #if defined(KAVRELCORE_BUILD)
 #define KAVREL_EXPORT __declspec(dllexport)
@@ -38,6 +40,17 @@
 #else
 #define KAVREL_EXPORT __attribute__((visibility("default")))
 #endif
+
+/* The library version as one number that grows with every release: one byte
+ * per part, 0x01000002 for 1.0.0.2. */
+#define KAVREL_VERSION_NUMBER                                                          \
+  (((uint32_t)KAVREL_VERSION_MAJOR << 24) | ((uint32_t)KAVREL_VERSION_MINOR << 16) | \
+   ((uint32_t)KAVREL_VERSION_PATCH << 8) | (uint32_t)KAVREL_VERSION_TWEAK)
+
+/* The version of the binary interface this header describes: the layouts of
+ * kavrel_query, kavrel_answer and kavrel_facts and the functions' signatures.
+ * It changes whenever one of them does; kavrel_abi reports the library's. */
+#define KAVREL_ABI_VERSION 1
 
 #ifdef __cplusplus
 extern "C" {
@@ -142,6 +155,13 @@ typedef struct kavrel_facts {
  * Never NULL. */
 KAVREL_EXPORT const char* kavrel_version(void);
 
+/* The binary interface of the library, for a host to check against the header
+ * it was built with (kavrel_abi_matches) or against its own copy of the
+ * layouts (a binding in another language). Returns the library's
+ * KAVREL_ABI_VERSION and stores the sizes in bytes of its kavrel_query,
+ * kavrel_answer and kavrel_facts through the pointers that are not NULL. */
+KAVREL_EXPORT uint32_t kavrel_abi(size_t* query_size, size_t* answer_size, size_t* facts_size);
+
 /* An English sentence describing a result code; a fixed text for unknown
  * codes. Never NULL. */
 KAVREL_EXPORT const char* kavrel_result_text(int32_t code);
@@ -213,6 +233,7 @@ KAVREL_EXPORT int32_t kavrel_name_at(const kavrel_geocoder* handle, int32_t leve
 
 /* Function pointer types, for hosts that bind the library at run time. */
 typedef const char* (*kavrel_version_fn)(void);
+typedef uint32_t (*kavrel_abi_fn)(size_t*, size_t*, size_t*);
 typedef const char* (*kavrel_result_text_fn)(int32_t);
 typedef int32_t (*kavrel_open_fn)(const char*, kavrel_geocoder**);
 typedef void (*kavrel_close_fn)(kavrel_geocoder*);
@@ -224,6 +245,18 @@ typedef int32_t (*kavrel_lookup_many_fn)(const kavrel_geocoder*, size_t, const d
                                          kavrel_answer*, int32_t*);
 typedef int32_t (*kavrel_name_at_fn)(const kavrel_geocoder*, int32_t, uint64_t, uint32_t*,
                                      const char**);
+
+/* Nonzero when the library linked to the host has the binary interface of
+ * this header: the same ABI version and the same three sizes. A host that
+ * binds at run time calls its bound kavrel_abi the same way. */
+static inline int kavrel_abi_matches(void) {
+  size_t query_size = 0;
+  size_t answer_size = 0;
+  size_t facts_size = 0;
+  return kavrel_abi(&query_size, &answer_size, &facts_size) == KAVREL_ABI_VERSION &&
+         query_size == sizeof(kavrel_query) && answer_size == sizeof(kavrel_answer) &&
+         facts_size == sizeof(kavrel_facts);
+}
 
 #ifdef __cplusplus
 }

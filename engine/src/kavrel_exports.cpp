@@ -16,10 +16,6 @@ struct kavrel_geocoder {
 
 namespace {
 
-#ifndef KAVREL_VERSION_TEXT
-#error "the build defines KAVREL_VERSION_TEXT, the project version"
-#endif
-
 // Rows [begin, end) of a lookup_many call.
 void LookupRows(const kavrel::Geocoder& geocoder, const kavrel::LookupQuery& query, std::size_t begin,
                 std::size_t end, const double* latitudes, const double* longitudes, kavrel_answer* answers,
@@ -34,7 +30,14 @@ void LookupRows(const kavrel::Geocoder& geocoder, const kavrel::LookupQuery& que
 
 extern "C" {
 
-KAVREL_EXPORT const char* kavrel_version(void) { return KAVREL_VERSION_TEXT; }
+KAVREL_EXPORT const char* kavrel_version(void) { return KAVREL_VERSION_STRING; }
+
+KAVREL_EXPORT uint32_t kavrel_abi(size_t* query_size, size_t* answer_size, size_t* facts_size) {
+  if (query_size != nullptr) *query_size = sizeof(kavrel_query);
+  if (answer_size != nullptr) *answer_size = sizeof(kavrel_answer);
+  if (facts_size != nullptr) *facts_size = sizeof(kavrel_facts);
+  return KAVREL_ABI_VERSION;
+}
 
 KAVREL_EXPORT const char* kavrel_result_text(int32_t code) {
   switch (code) {

@@ -70,6 +70,37 @@ def _library_path():
     return LIBRARY_NAME
 
 
+# The version of kavrel.h's binary interface that the structures above copy.
+ABI_VERSION = 1
+
+
+class LayoutMismatch(ImportError):
+    """The library's kavrel.h structures are not the ones this package copies."""
+
+
+def _check_layouts(library, path):
+    """Refuses a library whose binary interface differs from the structures
+    above, before anything is bound to them."""
+    try:
+        abi = library.kavrel_abi
+    except AttributeError:
+        raise LayoutMismatch(
+            f"the kavrelcore library {path} does not report its binary interface (no kavrel_abi): "
+            f"it is older than this kavrel package; install a matching library") from None
+    abi.restype = ctypes.c_uint32
+    abi.argtypes = [ctypes.POINTER(ctypes.c_size_t)] * 3
+    sizes = [ctypes.c_size_t(0) for _ in range(3)]
+    version = abi(*(ctypes.byref(size) for size in sizes))
+    found = (version, *(size.value for size in sizes))
+    expected = (ABI_VERSION, ctypes.sizeof(CQuery), ctypes.sizeof(CAnswer), ctypes.sizeof(CFacts))
+    if found != expected:
+        raise LayoutMismatch(
+            f"the kavrelcore library {path} does not match this kavrel package: it has binary interface "
+            f"{found[0]} with kavrel_query, kavrel_answer and kavrel_facts of {found[1]}, {found[2]} and "
+            f"{found[3]} bytes, where this package expects interface {expected[0]} with {expected[1]}, "
+            f"{expected[2]} and {expected[3]} bytes; install a matching library")
+
+
 def _bind(library):
     handle = ctypes.c_void_p
     signatures = {
@@ -93,8 +124,14 @@ def _bind(library):
     return library
 
 
+def _load(path):
+    library = ctypes.CDLL(path)
+    _check_layouts(library, path)
+    return _bind(library)
+
+
 LIBRARY_PATH = _library_path()
-native = _bind(ctypes.CDLL(LIBRARY_PATH))
+native = _load(LIBRARY_PATH)
 
 
 def default_package():

@@ -18,6 +18,7 @@
 
 int main(void) {
   const kavrel_version_fn version = kavrel_version;
+  const kavrel_abi_fn abi = kavrel_abi;
   const kavrel_result_text_fn result_text = kavrel_result_text;
   const kavrel_open_fn open_package = kavrel_open;
   const kavrel_close_fn close_package = kavrel_close;
@@ -37,7 +38,19 @@ int main(void) {
   uint32_t key = 0;
   const char* name = NULL;
 
-  CHECK(strcmp(version(), "") != 0);
+  char expected_version[32];
+  size_t answer_size = 0;
+  unsigned parts[4];
+
+  sprintf(expected_version, "%d.%d.%d.%d", KAVREL_VERSION_MAJOR, KAVREL_VERSION_MINOR, KAVREL_VERSION_PATCH,
+          KAVREL_VERSION_TWEAK);
+  CHECK(strcmp(version(), expected_version) == 0 && strcmp(version(), KAVREL_VERSION_STRING) == 0);
+  CHECK(sscanf(version(), "%u.%u.%u.%u", &parts[0], &parts[1], &parts[2], &parts[3]) == 4);
+  CHECK(KAVREL_VERSION_NUMBER == ((uint32_t)parts[0] << 24 | (uint32_t)parts[1] << 16 | (uint32_t)parts[2] << 8 |
+                                  (uint32_t)parts[3]));
+  CHECK(kavrel_abi_matches());
+  /* Every size pointer may be NULL. */
+  CHECK(abi(NULL, &answer_size, NULL) == KAVREL_ABI_VERSION && answer_size == sizeof(kavrel_answer));
   CHECK(strcmp(result_text(KAVREL_NO_ANSWER), result_text(KAVREL_SUCCESS)) != 0);
   /* The default package lies beside this program. */
   CHECK(open_package(NULL, &geocoder) == KAVREL_SUCCESS);

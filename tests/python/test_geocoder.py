@@ -1,5 +1,6 @@
 """The Python package kavrel, on the default (national) package of the build."""
 
+import ctypes
 import math
 import os
 import subprocess
@@ -38,6 +39,26 @@ def test_the_readme_line_works_from_any_folder(tmp_path):
         [sys.executable, "-c", "import kavrel; print(kavrel.Geocoder().lookup(35.681236, 139.767125))"],
         cwd=tmp_path, env=environment, capture_output=True, text=True, check=True).stdout
     assert "prefecture='東京都', city='千代田区', area='丸の内一丁目'" in output
+
+
+@pytest.mark.parametrize("library, why", [
+    (os.environ["KAVREL_ABI_STAND_IN"],
+     "does not match this kavrel package: it has binary interface 1 with kavrel_query, kavrel_answer and "
+     f"kavrel_facts of {ctypes.sizeof(kavrel._library.CQuery) + 8}, {ctypes.sizeof(kavrel._library.CAnswer)} and "
+     f"{ctypes.sizeof(kavrel._library.CFacts)} bytes"),
+    ("libc.so.6", "does not report its binary interface"),
+])
+def test_a_library_of_another_binary_interface_is_refused_at_import(library, why):
+    package_folder = Path(kavrel.__file__).resolve().parent.parent
+    environment = dict(os.environ, PYTHONPATH=str(package_folder), KAVREL_LIBRARY=library)
+    result = subprocess.run([sys.executable, "-c", "import kavrel"], env=environment, capture_output=True, text=True)
+    assert result.returncode != 0
+    assert "kavrel._library.LayoutMismatch" in result.stderr
+    assert why in result.stderr
+
+
+def test_the_library_reports_the_layouts_the_package_copies():
+    assert kavrel._library.native.kavrel_abi(None, None, None) == kavrel._library.ABI_VERSION
 
 
 def test_lookup_gives_an_immutable_answer_of_names_keys_point_and_distance(geocoder):
