@@ -18,10 +18,18 @@
  *    frees them.
  *  - Functions return a result code (KAVREL_SUCCESS or a negative code
  *    below); kavrel_result_text describes each one.
- *  - A handle is preloaded and indexed when it is opened, so lookups read
- *    only memory. They allocate nothing, except in designed mode where the
- *    index leaves a search to the ring search over the bands' points (for
- *    example step times width beyond 2^31, or a damaged band).
+ *  - Opening a handle reads the package file whole and closes it; what the
+ *    lookups need is made from it when a lookup first needs it, once, and
+ *    kept until the handle is closed: a latitude band is inflated and
+ *    indexed by the first lookup that reaches it, a name block by the first
+ *    answer that needs one of its names, and the nearest-point grid by the
+ *    first nearest-mode lookup (a designed-mode lookup never builds it).
+ *    So a lookup may allocate on such a first touch, and may then return
+ *    KAVREL_OUT_OF_MEMORY; once what it needs is made, it reads only memory
+ *    and takes no lock. It also allocates in designed mode where the index
+ *    leaves a search to the ring search over the bands' points (for example
+ *    step times width beyond 2^31, or a damaged band). A host that will look
+ *    up the whole country can make everything ahead with kavrel_preload.
  */
 #ifndef KAVREL_H
 #define KAVREL_H
@@ -166,26 +174,44 @@ KAVREL_EXPORT uint32_t kavrel_abi(size_t* query_size, size_t* answer_size, size_
  * codes. Never NULL. */
 KAVREL_EXPORT const char* kavrel_result_text(int32_t code);
 
-/* Opens a data package into a new handle: reads it whole, inflates every
- * entry and builds the indexes of both modes (for the national package a
- * fraction of a second and some tens of megabytes).
+/* Opens a data package into a new handle: reads the file whole (about 4 MB
+ * for the national package) and closes it. Nothing is inflated or indexed
+ * yet: lookups make what they need as they go (see Conventions), or
+ * kavrel_preload makes it all ahead.
  *  path: UTF-8 path of the package, used as given. NULL searches for
  *        "kavreldata.bin" as Initialize does: the current directory, then the
  *        running program's directory.
  *  handle: receives the new handle; set to NULL on failure.
  * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (handle is NULL),
  * KAVREL_PACKAGE_NOT_FOUND, KAVREL_PACKAGE_DAMAGED or KAVREL_OUT_OF_MEMORY.
- * Entries that do not inflate are left out, as PreloadData leaves them out.
- * Any number of handles may be open at once, on the same or different
+ * Entries that do not inflate are left out when they are first needed, as
+ * PreloadData leaves them out. Any number of handles may be open at once, on the same or different
  * packages; the package file is closed again before this returns. */
 KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle);
+
+/* Inflates and indexes every band and name block of the handle's package
+ * now, rather than as lookups first touch them, and for KAVREL_MODE_NEAREST
+ * also builds the nearest-point grid (for the national package some tenths
+ * of a second and some tens of megabytes). For hosts that will look up the
+ * whole country and want no first-touch cost afterwards; lookups give the
+ * same answers either way. Safe to call from any thread at any time, any
+ * number of times (what is made is made once).
+ * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (a NULL handle or an
+ * unknown mode) or KAVREL_OUT_OF_MEMORY (what was made stays made). */
+KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode);
+
+/* From this many rows on, kavrel_lookup_many first preloads the handle for
+ * the query's mode (kavrel_preload), since so many rows touch most of the
+ * package anyway. */
+#define KAVREL_PRELOAD_ROWS 4096
 
 /* Frees a handle and every text it gave out. NULL is ignored. No other call
  * on the handle may be running or follow. */
 KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle);
 
-/* The counts of the handle's package into *facts. Returns KAVREL_SUCCESS or
- * KAVREL_INVALID_ARGUMENT (a NULL argument). */
+/* The counts of the handle's package into *facts. Reads every band first
+ * (once). Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (a NULL argument)
+ * or KAVREL_OUT_OF_MEMORY (nothing is written). */
 KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_facts* facts);
 
 /* Looks up one coordinate.
@@ -198,7 +224,8 @@ KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_fact
  * [-90, 90] and a finite longitude in [-180, 180]; others give
  * KAVREL_INVALID_ARGUMENT.
  * Returns KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT, and
- * KAVREL_OUT_OF_MEMORY when such a ring search cannot have its memory. */
+ * KAVREL_OUT_OF_MEMORY when what the lookup first needs (a band, a name
+ * block, the grid) or such a ring search cannot have its memory. */
 KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude,
                                     double longitude, const kavrel_query* query,
                                     kavrel_answer* answer);
@@ -211,10 +238,13 @@ KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitu
  *           n contiguous parts, one per thread, the calling thread taking the
  *           first (at most one thread per row). Answers do not depend on it.
  *           Negative is invalid.
+ * From KAVREL_PRELOAD_ROWS rows on, the handle is preloaded for the query's
+ * mode first.
  * Returns KAVREL_SUCCESS when every row was looked up (whatever each row's
  * code), KAVREL_INVALID_ARGUMENT for a NULL handle or array (arrays may be
  * NULL when count is 0), an invalid query or negative threads, and
- * KAVREL_OUT_OF_MEMORY when the threads' bookkeeping cannot be had; with
+ * KAVREL_OUT_OF_MEMORY when the threads' bookkeeping or the preload cannot
+ * be had; with
  * either failure nothing is written. A thread that the system refuses to
  * start is not an error: the calling thread looks up its rows as well. */
 KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t count,
@@ -226,8 +256,10 @@ KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t c
  * with its name ("" when the package has none): for hosts that turn columns
  * of keys into names themselves. index runs from 0 to the level's count in
  * kavrel_facts - 1.
- * Returns KAVREL_SUCCESS, or KAVREL_INVALID_ARGUMENT (a NULL argument, an
- * unknown level or an index out of range; nothing is written). */
+ * The first call reads every band (once).
+ * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (a NULL argument, an
+ * unknown level or an index out of range) or KAVREL_OUT_OF_MEMORY; nothing
+ * is written on failure. */
 KAVREL_EXPORT int32_t kavrel_name_at(const kavrel_geocoder* handle, int32_t level, uint64_t index,
                                      uint32_t* key, const char** name);
 
@@ -237,6 +269,7 @@ typedef uint32_t (*kavrel_abi_fn)(size_t*, size_t*, size_t*);
 typedef const char* (*kavrel_result_text_fn)(int32_t);
 typedef int32_t (*kavrel_open_fn)(const char*, kavrel_geocoder**);
 typedef void (*kavrel_close_fn)(kavrel_geocoder*);
+typedef int32_t (*kavrel_preload_fn)(const kavrel_geocoder*, int32_t);
 typedef int32_t (*kavrel_facts_of_fn)(const kavrel_geocoder*, kavrel_facts*);
 typedef int32_t (*kavrel_lookup_fn)(const kavrel_geocoder*, double, double, const kavrel_query*,
                                     kavrel_answer*);

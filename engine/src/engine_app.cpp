@@ -10,8 +10,8 @@
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "designed_search.h"
 #include "package_codes.h"
-#include "ring_search.h"
 
 namespace kavrel {
 
@@ -111,24 +111,25 @@ std::int32_t CkavrelcoreApp::LookupName(int level, std::uint32_t key, std::u16st
 }
 
 std::int32_t CkavrelcoreApp::FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
-                                              std::uint32_t* indexPoint) {
-  const SearchParameters parameters = EffectiveParameters(m_parameters);
-  if (const SearchIndex* index = Index()) {
-    const SearchResult result = FindWinner(*index, {latKey, lonKey, parameters});
-    if (result.outcome == SearchResult::kFound) {
-      found = index->Keys(result.point);
-      if (indexPoint != nullptr) *indexPoint = result.point;
+                                              std::optional<BandPoint>* indexPoint) {
+  const SearchIndex* index = Index();
+  const DesignedWinner winner =
+      FindDesignedWinner(index, {latKey, lonKey, EffectiveParameters(m_parameters)}, [&]() -> PointList& {
+        LoadPoints(latKey);
+        return m_points;
+      });
+  switch (winner.source) {
+    case DesignedWinner::kIndex:
+      found = index->Keys(winner.indexPoint);
+      if (indexPoint != nullptr) *indexPoint = winner.indexPoint;
       return KAVREL_OK;
-    }
-    if (result.outcome == SearchResult::kNone) return KAVREL_E_NOT_FOUND;
+    case DesignedWinner::kList:
+      found = m_points.keys[static_cast<std::size_t>(winner.listPoint)];
+      return KAVREL_OK;
+    case DesignedWinner::kNone:
+      break;
   }
-
-  LoadPoints(latKey);
-  const std::int32_t best = SearchPointList(m_points.count, m_points.latitudes.data(), m_points.longitudes.data(),
-                                            latKey, lonKey, parameters.step, parameters.width);
-  if (best < 0) return KAVREL_E_NOT_FOUND;
-  found = m_points.keys[static_cast<std::size_t>(best)];
-  return KAVREL_OK;
+  return KAVREL_E_NOT_FOUND;
 }
 
 NameTexts CkavrelcoreApp::LookupNames(const AddressKey& keys) {
@@ -152,13 +153,12 @@ std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, s
   if (elapsedMs != nullptr) stopwatch.emplace();
 
   AddressKey keys;
-  constexpr std::uint32_t kNotIndexed = 0xFFFFFFFF;
-  std::uint32_t point = kNotIndexed;
+  std::optional<BandPoint> point;
   const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
   if (result == KAVREL_OK) {
     // The index has the winner's names ready beside it.
     NameTexts names;
-    if (point == kNotIndexed || !Index()->NamesOf(point, names)) names = LookupNames(keys);
+    if (!point || !Index()->NamesOf(*point, names)) names = LookupNames(keys);
     JoinAddress(names, m_strSeparator, m_strAddress);
   }
   StoreElapsed(elapsedMs, stopwatch);

@@ -86,10 +86,10 @@ public:
   // KAVREL_E_NOT_FOUND when no point qualifies. Preloaded, the index answers;
   // otherwise (or where the index cannot follow the rules) the point list is
   // loaded and searched. When the index found the winner and `indexPoint` is
-  // given, it receives the winner's index there; otherwise it is left as it
+  // given, it receives the winner's place there; otherwise it is left as it
   // was.
   std::int32_t FindNearestPoint(std::uint32_t latKey, std::uint32_t lonKey, AddressKey& found,
-                                std::uint32_t* indexPoint = nullptr);
+                                std::optional<BandPoint>* indexPoint = nullptr);
 
   // The index of the preloaded package, or null (not preloaded, or the index
   // could not be built). Valid until the next Initialize, Cleanup or

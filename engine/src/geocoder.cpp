@@ -1,11 +1,14 @@
 #include "geocoder.h"
 
+#include <algorithm>
 #include <cmath>
+#include <exception>
 #include <limits>
 #include <new>
 #include <optional>
 #include <string>
 
+#include "designed_search.h"
 #include "engine_app.h"
 #include "geodesy.h"
 #include "kavrel/format/blocks.h"
@@ -13,7 +16,6 @@
 #include "kavrelcore.h"
 #include "package_codes.h"
 #include "point_list.h"
-#include "ring_search.h"
 #include "search.h"
 
 namespace kavrel {
@@ -55,91 +57,124 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
     return KAVREL_PACKAGE_NOT_FOUND;
   }
   auto opened = std::make_unique<Geocoder>(OpenKey{});
-  const PackageStatus opening = opened->m_package.Open(file);
-  if (opening != PackageStatus::kOk) return KavrelOpenCode(opening);
-  // As PreloadData: entries that do not load are left out.
-  opened->m_package.LoadAll();
+  PackageStatus status = opened->m_package.Open(file);
+  if (status == PackageStatus::kOk) status = opened->m_package.ReadImage();
   opened->m_package.Close();
-
-  opened->m_index = std::make_unique<SearchIndex>(opened->m_package);
-  const SearchIndex& index = *opened->m_index;
-  for (int level = kLevelPref; level <= kLevelArea; ++level) opened->m_names[level] = AddressNames(index, level);
-  opened->m_namePlaces.reserve(index.PointCount());
-  for (std::uint32_t i = 0; i < index.PointCount(); ++i) {
-    opened->m_namePlaces.push_back(opened->NamePlaces(index.Keys(i)));
-  }
-  opened->m_grid = NearestGrid(index.Latitudes().data(), index.Longitudes().data(), index.PointCount());
+  if (status != PackageStatus::kOk) return KavrelOpenCode(status);
+  opened->m_bands = std::make_unique<PackageBands>(opened->m_package);
+  opened->m_names = std::make_unique<BlockNames>(opened->m_package);
   geocoder = std::move(opened);
   return KAVREL_SUCCESS;
 }
 
+void Geocoder::Preload(std::int32_t mode) const {
+  Catalogue();
+  for (int level = kLevelPref; level <= kLevelArea; ++level) {
+    for (const std::uint32_t key : Catalogue().keys[level]) m_names->Text(level, key);
+  }
+  if (mode == KAVREL_MODE_NEAREST) NearestPoints();
+}
+
+const Geocoder::Nearest& Geocoder::NearestPoints() const {
+  return m_nearest.Get([this] {
+    Nearest nearest;
+    nearest.points = RegularPoints(*m_bands);
+    std::vector<std::uint32_t> latitudes;
+    std::vector<std::uint32_t> longitudes;
+    latitudes.reserve(nearest.points.Count());
+    longitudes.reserve(nearest.points.Count());
+    for (std::size_t t = 0; t < m_bands->BandKeys().size(); ++t) {
+      const BandIndex& band = m_bands->Band(t);
+      if (!band.Regular()) continue;
+      latitudes.insert(latitudes.end(), band.Latitudes().begin(), band.Latitudes().end());
+      longitudes.insert(longitudes.end(), band.Longitudes().begin(), band.Longitudes().end());
+    }
+    nearest.grid = NearestGrid(latitudes.data(), longitudes.data(), latitudes.size());
+    return nearest;
+  });
+}
+
+const Geocoder::KeyLists& Geocoder::Catalogue() const {
+  return m_catalogue.Get([this] {
+    KeyLists lists;
+    for (std::size_t t = 0; t < m_bands->BandKeys().size(); ++t) {
+      const BandIndex& band = m_bands->Band(t);
+      if (!band.Regular()) continue;
+      lists.points += band.Count();
+      for (std::uint32_t i = 0; i < band.Count(); ++i) {
+        for (int level = kLevelPref; level <= kLevelArea; ++level) {
+          lists.keys[level].push_back(LevelKey(band.Point(i).keys, level));
+        }
+      }
+    }
+    for (std::vector<std::uint32_t>& keys : lists.keys) {
+      std::sort(keys.begin(), keys.end());
+      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    }
+    return lists;
+  });
+}
+
 bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query,
                             Match& match) const {
-  const SearchIndex& index = *m_index;
-  const SearchParameters& parameters = query.parameters;
-  const SearchResult result = FindWinner(index, {latKey, lonKey, parameters});
-  if (result.outcome == SearchResult::kFound) {
-    match = {index.Latitudes()[result.point], index.Longitudes()[result.point], index.Keys(result.point),
-             result.point};
-    return true;
-  }
-  if (result.outcome == SearchResult::kNone) return false;
-
   PointList list;
-  GatherLoadedPoints(m_package, latKey, parameters.bandRange, list);
   // The search sets points aside by zeroing their longitudes, the winner's
-  // too when step * width wraps; it works on a copy.
-  std::vector<std::uint32_t> longitudes = list.longitudes;
-  const std::int32_t best = SearchPointList(list.count, list.latitudes.data(), longitudes.data(), latKey, lonKey,
-                                            parameters.step, parameters.width);
-  if (best < 0) return false;
-  const auto i = static_cast<std::size_t>(best);
-  match = {list.latitudes[i], list.longitudes[i], list.keys[i]};
-  return true;
+  // too when step * width wraps; the answer needs the longitude as it was.
+  std::vector<std::uint32_t> longitudes;
+  const DesignedWinner winner =
+      FindDesignedWinner(m_bands.get(), {latKey, lonKey, query.parameters}, [&]() -> PointList& {
+        GatherBandPoints(*m_bands, latKey, query.parameters.bandRange, list);
+        longitudes = list.longitudes;
+        return list;
+      });
+  if (winner.source == DesignedWinner::kIndex) match = PointOf(winner.indexPoint);
+  if (winner.source == DesignedWinner::kList) {
+    const auto i = static_cast<std::size_t>(winner.listPoint);
+    match = {list.latitudes[i], longitudes[i], list.keys[i]};
+  }
+  return winner.source != DesignedWinner::kNone;
 }
 
 std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQuery& query,
                               kavrel_answer& answer) const {
   SetEmptyAnswer(answer);
-  if (query.mode == KAVREL_MODE_NEAREST) {
-    if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return KAVREL_INVALID_ARGUMENT;
-    const NearestGrid::Nearest nearest = m_grid.Find(latitude, longitude, query.maxDistance);
-    if (nearest.index < 0) return KAVREL_NO_ANSWER;
-    const auto point = static_cast<std::uint32_t>(nearest.index);
-    FillAnswer({m_index->Latitudes()[point], m_index->Longitudes()[point], m_index->Keys(point), point},
-               nearest.distance, answer);
-    return KAVREL_SUCCESS;
-  }
-
-  Match match;
   try {
+    if (query.mode == KAVREL_MODE_NEAREST) return LookupNearest(latitude, longitude, query, answer);
+    Match match;
     if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
-  } catch (const std::bad_alloc&) {
-    // The point list of a search the index leaves to the ring search could
-    // not be had; nothing may leave a C call or a lookup thread.
+    const double distance =
+        HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
+    if (query.maxDistance < kInfinity && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
+    FillAnswer(match, distance, answer);
+    return KAVREL_SUCCESS;
+  } catch (const std::exception&) {
+    // A band, a name block, the grid or a ring search's point list could
+    // not be had (memory, or a text converter the system lacks); nothing
+    // may leave a C call or a lookup thread.
+    SetEmptyAnswer(answer);
     return KAVREL_OUT_OF_MEMORY;
   }
-  const double distance =
-      HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
-  if (query.maxDistance < kInfinity && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
-  FillAnswer(match, distance, answer);
+}
+
+std::int32_t Geocoder::LookupNearest(double latitude, double longitude, const LookupQuery& query,
+                                     kavrel_answer& answer) const {
+  if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return KAVREL_INVALID_ARGUMENT;
+  const Nearest& nearest = NearestPoints();
+  const NearestGrid::Nearest found = nearest.grid.Find(latitude, longitude, query.maxDistance);
+  if (found.index < 0) return KAVREL_NO_ANSWER;
+  FillAnswer(PointOf(nearest.points.Locate(static_cast<std::size_t>(found.index))), found.distance, answer);
   return KAVREL_SUCCESS;
 }
 
-std::array<std::uint32_t, 3> Geocoder::NamePlaces(const AddressKey& keys) const {
-  std::array<std::uint32_t, 3> places;
-  for (int level = kLevelPref; level <= kLevelArea; ++level) {
-    places[level] = m_names[level].Locate(LevelKey(keys, level));
-  }
-  return places;
+Geocoder::Match Geocoder::PointOf(BandPoint point) const {
+  const BandIndex& band = m_bands->Band(point.band);
+  return {band.Latitudes()[point.point], band.Longitudes()[point.point], band.Point(point.point).keys};
 }
 
 void Geocoder::FillAnswer(const Match& match, double distance, kavrel_answer& answer) const {
-  const std::array<std::uint32_t, 3> places =
-      match.point >= 0 ? m_namePlaces[static_cast<std::size_t>(match.point)] : NamePlaces(match.keys);
-  answer.prefecture = m_names[kLevelPref].Text(places[kLevelPref]);
-  answer.city = m_names[kLevelCity].Text(places[kLevelCity]);
-  answer.area = m_names[kLevelArea].Text(places[kLevelArea]);
+  answer.prefecture = m_names->Text(kLevelPref, match.keys.nPref);
+  answer.city = m_names->Text(kLevelCity, match.keys.nCity);
+  answer.area = m_names->Text(kLevelArea, match.keys.nArea);
   answer.prefecture_key = match.keys.nPref;
   answer.city_key = match.keys.nCity;
   answer.area_key = match.keys.nArea;
@@ -149,8 +184,9 @@ void Geocoder::FillAnswer(const Match& match, double distance, kavrel_answer& an
 }
 
 kavrel_facts Geocoder::Facts() const {
-  return {m_index->PointCount(), static_cast<std::uint64_t>(m_package.FileCount()), m_names[kLevelPref].Count(),
-          m_names[kLevelCity].Count(), m_names[kLevelArea].Count()};
+  const KeyLists& lists = Catalogue();
+  return {lists.points, static_cast<std::uint64_t>(m_package.FileCount()), lists.keys[kLevelPref].size(),
+          lists.keys[kLevelCity].size(), lists.keys[kLevelArea].size()};
 }
 
 }  // namespace kavrel

@@ -1,7 +1,9 @@
-// One open package behind the kavrel_ interface: the package in memory, its
-// search index, the UTF-8 names and the nearest-point grid, built once when
-// it is opened and never changed afterwards, so that any number of threads
-// may look up at once without locks.
+// One open package behind the kavrel_ interface: the whole file in memory,
+// and what its lookups need made from it when first needed, once, so that
+// any number of threads may look up at once and, once a band or name block
+// is ready, without locks: the bands of the designed search, the UTF-8 name
+// blocks, the nearest-point grid (by the first nearest query) and the key
+// lists of kavrel_name_at and kavrel_facts_of.
 #pragma once
 
 #include <array>
@@ -9,12 +11,13 @@
 #include <memory>
 #include <vector>
 
-#include "address_names.h"
-#include "kavrel/format/data_package.h"
+#include "block_names.h"
 #include "kavrel.h"
+#include "kavrel/format/data_package.h"
 #include "nearest_grid.h"
+#include "once.h"
+#include "package_bands.h"
 #include "search.h"
-#include "search_index.h"
 
 namespace kavrel {
 
@@ -43,48 +46,62 @@ public:
   explicit Geocoder(OpenKey) {}
 
   // Opens the package at the UTF-8 `path` (nullptr: the search order of
-  // Initialize for "kavreldata.bin"), inflates it whole and builds the
-  // indexes. Returns a kavrel.h result code; `geocoder` is set on success.
-  // Throws std::bad_alloc.
+  // Initialize for the default package), reads it whole and closes it.
+  // Returns a kavrel.h result code; `geocoder` is set on success. Throws
+  // std::bad_alloc.
   static std::int32_t Open(const char* path, std::unique_ptr<Geocoder>& geocoder);
 
+  // Makes ahead what lookups in `mode` would make as they go: every band and
+  // name block, and for KAVREL_MODE_NEAREST the nearest-point grid. Throws
+  // std::bad_alloc, and std::runtime_error when a text converter is missing.
+  void Preload(std::int32_t mode) const;
+
   // One lookup; KAVREL_SUCCESS, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT, or
-  // KAVREL_OUT_OF_MEMORY when the ring search's point list cannot be had.
-  // `answer` is always written (the empty answer unless KAVREL_SUCCESS).
-  // Reads only memory that nothing changes, and allocates nothing except
-  // where the designed search leaves the index (see FindDesigned).
+  // KAVREL_OUT_OF_MEMORY when what it needs cannot be made (memory, or a text
+  // converter the system lacks). `answer` is
+  // always written (the empty answer unless KAVREL_SUCCESS).
   std::int32_t Lookup(double latitude, double longitude, const LookupQuery& query,
                       kavrel_answer& answer) const;
 
+  // The counts, and the i-th key of a level (KAVREL_LEVEL_*, 0 to 2) that
+  // the points carry, ascending, with its name. Both read every band first.
+  // Throw std::bad_alloc.
   kavrel_facts Facts() const;
-  // The names of a level (KAVREL_LEVEL_*, 0 to 2).
-  const AddressNames& Names(int level) const { return m_names[level]; }
+  std::size_t KeyCount(int level) const { return Catalogue().keys[level].size(); }
+  std::uint32_t KeyAt(int level, std::size_t i) const { return Catalogue().keys[level][i]; }
+  const char* NameOf(int level, std::uint32_t key) const { return m_names->Text(level, key); }
 
 private:
-  // A matched point: its keys and, for a point of the index, its index.
+  // A matched point: its keys and coordinate keys.
   struct Match {
     std::uint32_t latitude;
     std::uint32_t longitude;
     AddressKey keys;
-    std::int64_t point = -1;
+  };
+  // The nearest-point grid over the regular bands' points, by their numbers.
+  struct Nearest {
+    RegularPoints points;
+    NearestGrid grid;
+  };
+  // The keys of each level that the points of the regular bands carry.
+  struct KeyLists {
+    std::uint64_t points = 0;
+    std::vector<std::uint32_t> keys[3];
   };
 
-  // The winner of the ring search that ReverseGeocoding runs with the
-  // query's parameters after PreloadData: from the index where it can tell,
-  // else by the ring search over the point list of the loaded bands (which
-  // allocates that list).
   bool FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query, Match& match) const;
+  std::int32_t LookupNearest(double latitude, double longitude, const LookupQuery& query,
+                             kavrel_answer& answer) const;
+  Match PointOf(BandPoint point) const;
   void FillAnswer(const Match& match, double distance, kavrel_answer& answer) const;
-  // Where the three names of `keys` lie in m_names.
-  std::array<std::uint32_t, 3> NamePlaces(const AddressKey& keys) const;
+  const Nearest& NearestPoints() const;
+  const KeyLists& Catalogue() const;
 
-  CDataPackage m_package;  // every entry in memory; read only after Open
-  std::unique_ptr<SearchIndex> m_index;
-  AddressNames m_names[3];
-  // For each point of the index, where its three names lie in m_names: an
-  // answer is then one read, not three searches.
-  std::vector<std::array<std::uint32_t, 3>> m_namePlaces;
-  NearestGrid m_grid;
+  CDataPackage m_package;  // its directory and the whole file; read only after Open
+  std::unique_ptr<PackageBands> m_bands;
+  std::unique_ptr<BlockNames> m_names;
+  mutable Once<Nearest> m_nearest;
+  mutable Once<KeyLists> m_catalogue;
 };
 
 }  // namespace kavrel

@@ -16,6 +16,20 @@ struct kavrel_geocoder {
 
 namespace {
 
+// Runs `work`, turning what it throws into a result code: out of memory, or
+// a text converter that the system lacks.
+template <typename Work>
+int32_t Guarded(Work&& work) {
+  try {
+    work();
+    return KAVREL_SUCCESS;
+  } catch (const std::bad_alloc&) {
+    return KAVREL_OUT_OF_MEMORY;
+  } catch (...) {
+    return KAVREL_PACKAGE_NOT_FOUND;
+  }
+}
+
 // Rows [begin, end) of a lookup_many call.
 void LookupRows(const kavrel::Geocoder& geocoder, const kavrel::LookupQuery& query, std::size_t begin,
                 std::size_t end, const double* latitudes, const double* longitudes, kavrel_answer* answers,
@@ -54,25 +68,27 @@ KAVREL_EXPORT const char* kavrel_result_text(int32_t code) {
 KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle) {
   if (handle == nullptr) return KAVREL_INVALID_ARGUMENT;
   *handle = nullptr;
-  try {
+  int32_t result = KAVREL_SUCCESS;
+  const int32_t made = Guarded([&] {
     auto opened = std::make_unique<kavrel_geocoder>();
-    const int32_t result = kavrel::Geocoder::Open(path, opened->geocoder);
+    result = kavrel::Geocoder::Open(path, opened->geocoder);
     if (result == KAVREL_SUCCESS) *handle = opened.release();
-    return result;
-  } catch (const std::bad_alloc&) {
-    return KAVREL_OUT_OF_MEMORY;
-  } catch (...) {
-    // A text converter that the system lacks.
-    return KAVREL_PACKAGE_NOT_FOUND;
-  }
+  });
+  return made != KAVREL_SUCCESS ? made : result;
 }
 
 KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle) { std::unique_ptr<kavrel_geocoder> closed(handle); }
 
+KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode) {
+  if (handle == nullptr || (mode != KAVREL_MODE_DESIGNED && mode != KAVREL_MODE_NEAREST)) {
+    return KAVREL_INVALID_ARGUMENT;
+  }
+  return Guarded([&] { handle->geocoder->Preload(mode); });
+}
+
 KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_facts* facts) {
   if (handle == nullptr || facts == nullptr) return KAVREL_INVALID_ARGUMENT;
-  *facts = handle->geocoder->Facts();
-  return KAVREL_SUCCESS;
+  return Guarded([&] { *facts = handle->geocoder->Facts(); });
 }
 
 KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude, double longitude,
@@ -96,6 +112,12 @@ KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t c
   kavrel::LookupQuery checked;
   if (kavrel::CheckQuery(query, checked) != KAVREL_SUCCESS) return KAVREL_INVALID_ARGUMENT;
   const kavrel::Geocoder& geocoder = *handle->geocoder;
+  // Many rows touch most of the package: making it all ahead, once, costs
+  // less than the threads waiting on each other's first touches.
+  if (count >= KAVREL_PRELOAD_ROWS) {
+    const int32_t preloaded = Guarded([&] { geocoder.Preload(checked.mode); });
+    if (preloaded != KAVREL_SUCCESS) return preloaded;
+  }
   const std::size_t parts = std::min<std::size_t>(std::max(threads, 1), count);
   if (parts == 0) return KAVREL_SUCCESS;
 
@@ -127,11 +149,16 @@ KAVREL_EXPORT int32_t kavrel_name_at(const kavrel_geocoder* handle, int32_t leve
                                      const char** name) {
   if (handle == nullptr || key == nullptr || name == nullptr) return KAVREL_INVALID_ARGUMENT;
   if (level < KAVREL_LEVEL_PREFECTURE || level > KAVREL_LEVEL_AREA) return KAVREL_INVALID_ARGUMENT;
-  const kavrel::AddressNames& names = handle->geocoder->Names(level);
-  if (index >= names.Count()) return KAVREL_INVALID_ARGUMENT;
-  *key = names.KeyAt(static_cast<std::size_t>(index));
-  *name = names.TextAt(static_cast<std::size_t>(index));
-  return KAVREL_SUCCESS;
+  const kavrel::Geocoder& geocoder = *handle->geocoder;
+  std::size_t count = 0;
+  const int32_t counted = Guarded([&] { count = geocoder.KeyCount(level); });
+  if (counted != KAVREL_SUCCESS) return counted;
+  if (index >= count) return KAVREL_INVALID_ARGUMENT;
+  return Guarded([&] {
+    const std::uint32_t found = geocoder.KeyAt(level, static_cast<std::size_t>(index));
+    *name = geocoder.NameOf(level, found);
+    *key = found;
+  });
 }
 
 }  // extern "C"

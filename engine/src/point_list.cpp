@@ -2,6 +2,7 @@
 // latitude-ordered point list that the ring search works on.
 #include "point_list.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -104,16 +105,28 @@ void LoadPointList(CDataPackage& package, std::uint32_t latKey, std::int32_t ban
   });
 }
 
-void GatherLoadedPoints(const CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange,
-                        PointList& list) {
-  std::vector<const CDataPackageFile*> blocks;
+void GatherBandPoints(const BandSource& source, std::uint32_t latKey, std::int32_t bandRange, PointList& list) {
+  const std::vector<std::uint32_t>& keys = source.BandKeys();
+  std::vector<const BandIndex*> bands;
+  std::int64_t capacity = 0;
   for (std::int64_t j = -static_cast<std::int64_t>(bandRange); j <= bandRange; ++j) {
-    const std::int32_t index = package.FindFile(BuildPointBlockName(BandKey(latKey, j)));
-    if (index < 0) continue;
-    const CDataPackageFile& block = package.File(index);
-    if (block.IsLoaded() && block.Data() != nullptr) blocks.push_back(&block);
+    const std::uint32_t band = BandOf(BandKey(latKey, j));
+    const auto found = std::lower_bound(keys.begin(), keys.end(), band);
+    if (found == keys.end() || *found != band) continue;
+    bands.push_back(&source.Band(static_cast<std::size_t>(found - keys.begin())));
+    capacity += bands.back()->Count();
   }
-  Fill(blocks, list, [](const CDataPackageFile&) {});
+  if (capacity > std::numeric_limits<std::int32_t>::max()) throw std::bad_alloc();
+  list.Allocate(static_cast<std::int32_t>(capacity));
+  std::size_t filled = 0;
+  for (const BandIndex* band : bands) {
+    for (std::uint32_t i = 0; i < band->Count(); ++i, ++filled) {
+      list.latitudes[filled] = band->Latitudes()[i];
+      list.longitudes[filled] = band->Longitudes()[i];
+      list.keys[filled] = band->Point(i).keys;
+    }
+  }
+  list.count = static_cast<std::int32_t>(filled);
 }
 
 }  // namespace kavrel

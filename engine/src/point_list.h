@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "address_key.h"
+#include "band_index.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/format/data_package.h"
 
@@ -40,10 +41,9 @@ inline std::int32_t WholeRecords(const CDataPackageFile& block) {
 void LoadPointList(CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange, bool keepLoaded,
                    PointList& list);
 
-// The same list from the blocks already in memory, reading nothing and
-// changing nothing in `package`, so that any number of threads may share it;
-// a block not in memory is left out. No diagnostics.
-void GatherLoadedPoints(const CDataPackage& package, std::uint32_t latKey, std::int32_t bandRange,
-                        PointList& list);
+// The same list from the bands of `source` (building those it has not
+// built), each with all its points in block order, reading nothing from a
+// package. Throws std::bad_alloc.
+void GatherBandPoints(const BandSource& source, std::uint32_t latKey, std::int32_t bandRange, PointList& list);
 
 }  // namespace kavrel

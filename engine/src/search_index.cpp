@@ -1,9 +1,10 @@
 #include "search_index.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <limits>
-#include <numeric>
+#include <new>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,109 +12,11 @@
 #include "kavrel/format/blocks.h"
 #include "point_list.h"
 #include "ring_search.h"
-#include "search.h"
 
 namespace kavrel {
 namespace {
 
-// Rows of 1000 microdegrees (0.001 degree): ten to a band.
-constexpr std::uint32_t kRowHeight = 1000;
-constexpr std::uint32_t kRowsPerBand = kBandHeight / kRowHeight;
-
-// Whether the loaded records of a band block can be indexed: a whole number
-// of records (otherwise every load reports the size), latitudes ascending and
-// inside the band.
-bool IsRegular(const CDataPackageFile& entry, std::uint32_t band) {
-  if (!entry.IsLoaded()) return entry.StoredSize() == 0;
-  if (entry.Size() % static_cast<std::int32_t>(kPointRecordSize) != 0) return false;
-  const std::uint8_t* record = entry.Data();
-  const std::int32_t records = WholeRecords(entry);
-  std::uint32_t previous = band;
-  for (std::int32_t r = 0; r < records; ++r, record += kPointRecordSize) {
-    const std::uint32_t latitude = ReadPointRecord(record).latitude;
-    if (latitude < previous || BandOf(latitude) != band) return false;
-    previous = latitude;
-  }
-  return true;
-}
-
-}  // namespace
-
-SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
-  // Bands, each with the entry that its name finds first.
-  std::vector<std::pair<std::uint32_t, std::int32_t>> bands;
-  for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).Name();
-    const std::optional<std::uint32_t> band = PointBlockBand(name);
-    if (band && package.FindFile(name) == i) bands.emplace_back(*band, i);
-  }
-  std::sort(bands.begin(), bands.end());
-
-  std::size_t points = 0;
-  for (const auto& band : bands) points += static_cast<std::size_t>(WholeRecords(package.File(band.second)));
-  if (points > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
-  m_latitudes.reserve(points);
-  m_longitudes.reserve(points);
-  m_points.reserve(points);
-  m_bandKeys.reserve(bands.size());
-  m_irregularBefore.reserve(bands.size() + 1);
-  std::vector<std::uint32_t> rowBegin;
-  rowBegin.reserve(bands.size() * kRowsPerBand + 1);
-  m_irregularBefore.push_back(0);
-
-  for (const auto& [band, index] : bands) {
-    const CDataPackageFile& entry = package.File(index);
-    const bool regular = IsRegular(entry, band);
-    m_bandKeys.push_back(band);
-    m_irregularBefore.push_back(m_irregularBefore.back() + (regular ? 0 : 1));
-    // An irregular band keeps no points: no search that reaches it uses them.
-    const std::uint8_t* record = entry.Data();
-    const std::int32_t records = regular ? WholeRecords(entry) : 0;
-    std::int32_t r = 0;
-    for (std::uint32_t row = 0; row < kRowsPerBand; ++row) {
-      rowBegin.push_back(static_cast<std::uint32_t>(m_latitudes.size()));
-      const std::uint32_t rowEnd = band + (row + 1) * kRowHeight;
-      for (; r < records && ReadPointRecord(record).latitude < rowEnd; ++r, record += kPointRecordSize) {
-        const PointRecord point = ReadPointRecord(record);
-        m_latitudes.push_back(point.latitude);
-        m_longitudes.push_back(point.longitude);
-        const AddressKey keys = AddressKeyOf(point);
-        m_points.push_back({keys, m_names.Slot(kLevelArea, keys.nArea)});
-      }
-    }
-  }
-  rowBegin.push_back(static_cast<std::uint32_t>(m_latitudes.size()));
-  const auto latitudeAt = [this](std::size_t i) { return i < m_latitudes.size() ? m_latitudes[i] : 0u; };
-  m_rows.reserve(rowBegin.size());
-  for (const std::uint32_t begin : rowBegin) {
-    m_rows.push_back({begin, latitudeAt(begin), begin > 0 ? m_latitudes[begin - 1] : 0u});
-  }
-
-  // Each row's points by longitude; equal longitudes keep index order.
-  std::vector<std::uint32_t> order(m_latitudes.size());
-  std::iota(order.begin(), order.end(), 0u);
-  for (std::size_t row = 0; row + 1 < rowBegin.size(); ++row) {
-    std::stable_sort(order.begin() + rowBegin[row], order.begin() + rowBegin[row + 1],
-                     [this](std::uint32_t a, std::uint32_t b) { return m_longitudes[a] < m_longitudes[b]; });
-  }
-  m_sorted.reserve(order.size());
-  for (const std::uint32_t point : order) {
-    m_sorted.push_back({m_longitudes[point], point, point > 0 ? m_latitudes[point - 1] : 0u, latitudeAt(point + 1)});
-  }
-}
-
-bool SearchIndex::NamesOf(std::uint32_t index, NameTexts& names) const {
-  const PointEntry& entry = m_points[index];
-  const std::uint32_t slots[] = {m_names.Slot(kLevelPref, entry.keys.nPref),
-                                 m_names.Slot(kLevelCity, entry.keys.nCity), entry.areaName};
-  for (const std::uint32_t slot : slots) {
-    if (slot == NameTable::kUnknown) return false;
-  }
-  for (int level = kLevelPref; level <= kLevelArea; ++level) names[level] = m_names.Text(slots[level]);
-  return true;
-}
-
-namespace {
+constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
 
 // Asks for the memory lines of [begin, end), at most kPrefetchLines of them
 // from the middle outward, where binary searches start: a lookup's time is
@@ -130,158 +33,268 @@ void Prefetch(const T* begin, const T* end) {
   for (const char* line = first; line < last; line += kLineBytes) __builtin_prefetch(line);
 }
 
-// FindStartIndex's answer on the slice [first, first + n), reading a
-// latitude only inside the rows [lessEnd, greaterBegin) that may hold the
-// key: points before them lie below the key, points from greaterBegin on
-// above it.
-std::int32_t StartIndex(const std::uint32_t* latitudes, std::uint32_t first, std::int32_t n, std::uint32_t key,
-                        std::uint32_t lessEnd, std::uint32_t greaterBegin) {
-  return FindStartIndexBy(n, [&](std::int32_t probe) {
-    const std::uint32_t point = first + static_cast<std::uint32_t>(probe);
-    if (point < lessEnd) return -1;
-    if (point >= greaterBegin) return 1;
-    return latitudes[point] == key ? 0 : latitudes[point] > key ? 1 : -1;
-  });
+// Whether the index can follow the ring search with these parameters at
+// this latitude: positive step, width and band range, no radius beyond 32
+// signed bits, and band keys that do not wrap around 2^32.
+bool Searchable(const SearchQuery& query) {
+  const SearchParameters& parameters = query.parameters;
+  if (parameters.step <= 0 || parameters.width <= 0 || parameters.bandRange <= 0) return false;
+  if (std::int64_t{parameters.step} * parameters.width > std::numeric_limits<std::int32_t>::max()) return false;
+  const std::int64_t span = std::int64_t{parameters.bandRange} * kBandHeight;
+  return query.latKey >= span && query.latKey + span <= std::numeric_limits<std::uint32_t>::max();
 }
 
-// The search state over the slice [first, first + n) of the index.
-struct SliceSearch {
-  std::uint32_t first;
-  std::int32_t start;              // FindStartIndex's answer, within the slice
-  std::uint32_t latKey;
-  std::int32_t step;
-  std::int32_t width;
-  Rank best;
-  std::int64_t reach;              // the largest distance that can still win
-
-  std::int64_t RingLimit() const { return best.index < 0 ? width : best.ring; }
-
-  // EntryRing, with the neighbour's latitude kept beside the point. True
-  // when the point is the best so far.
-  template <typename Sorted>
-  bool Consider(const Sorted& point, std::int64_t distance) {
-    const std::int32_t i = static_cast<std::int32_t>(point.point - first);
-    std::int64_t entry = 1;
-    if (i < start) entry = RingReaching(KeyDifference(latKey, point.latitudeAfter), step);
-    if (i > start) entry = RingReaching(KeyDifference(point.latitudeBefore, latKey), step);
-    const std::int64_t ring = std::max(entry, RingReaching(distance, step));
-    if (ring > RingLimit()) return false;
-    const Rank rank{ring, distance, i};
-    if (!(rank < best)) return false;
-    best = rank;
-    reach = std::min(ring * step, kNoDistance - 1);
-    return true;
-  }
+// The bands LoadPoints would load, as band numbers [first, end) of the
+// source, with the query's own band at `own` (present when it has a block).
+struct BandRange {
+  std::size_t first;
+  std::size_t end;
+  std::size_t own;
+  bool ownPresent;
 };
 
-}  // namespace
-
-SearchResult FindWinner(const SearchIndex& index, const SearchQuery& query) {
-  SearchResult undecided;
-  undecided.outcome = SearchResult::kUndecided;
-  const std::int32_t step = query.parameters.step;
-  const std::int32_t width = query.parameters.width;
-  const std::int32_t bandRange = query.parameters.bandRange;
-  if (step <= 0 || width <= 0 || bandRange <= 0) return undecided;
-  const std::int64_t limit = std::int64_t{step} * width;
-  if (limit > std::numeric_limits<std::int32_t>::max()) return undecided;
-  const std::int64_t span = std::int64_t{bandRange} * kBandHeight;
-  if (query.latKey < span || query.latKey + span > std::numeric_limits<std::uint32_t>::max()) return undecided;
-
-  // The bands LoadPoints would load, as a run of indexed bands.
+BandRange BandsInRange(const std::vector<std::uint32_t>& bands, const SearchQuery& query) {
   const std::uint32_t own = BandOf(query.latKey);
-  const auto& bands = index.m_bandKeys;
+  const std::int64_t span = std::int64_t{query.parameters.bandRange} * kBandHeight;
   const auto t0 = std::lower_bound(bands.begin(), bands.end(), static_cast<std::uint32_t>(own - span));
   const auto t1 = std::upper_bound(t0, bands.end(), static_cast<std::uint32_t>(own + span));
   const auto tOwn = std::lower_bound(t0, t1, own);
-  const auto band = [&](auto t) { return static_cast<std::size_t>(t - bands.begin()); };
-  if (index.m_irregularBefore[band(t1)] != index.m_irregularBefore[band(t0)]) return undecided;
+  const auto number = [&](auto t) { return static_cast<std::size_t>(t - bands.begin()); };
+  return {number(t0), number(t1), number(tOwn), tOwn != t1 && *tOwn == own};
+}
 
-  SearchResult result;
-  using Row = SearchIndex::Row;
-  const Row* rows = index.m_rows.data();
-  const std::size_t firstRow = band(t0) * kRowsPerBand;
-  const std::size_t endRow = band(t1) * kRowsPerBand;
-  const std::uint32_t first = rows[firstRow].begin;
-  const auto n = static_cast<std::int32_t>(rows[endRow].begin - first);
-  if (n == 0) return result;
-
-  // Only the row of the key can hold latitudes on both sides of it.
-  std::size_t keyRow = band(tOwn) * kRowsPerBand;
-  std::size_t keyRowEnd = keyRow;
-  if (tOwn != t1 && *tOwn == own) {
-    keyRow += (query.latKey - own) / kRowHeight;
-    keyRowEnd = keyRow + 1;
+// The bands of a query's point list as one list: point i of the slice is
+// point i - Offset(p) of part p. Rows are numbered through the slice too,
+// kRowsPerBand to a part.
+class Slice {
+public:
+  // Takes bands [range.first, range.end) from `source`; false when one is
+  // irregular or there are more than kMaxSliceBands.
+  bool Take(const BandSource& source, const BandRange& range) {
+    if (range.end - range.first > kMaxSliceBands) return false;
+    m_parts = range.end - range.first;
+    m_offset[0] = 0;
+    for (std::size_t p = 0; p < m_parts; ++p) {
+      m_band[p] = &source.Band(range.first + p);
+      if (!m_band[p]->Regular()) return false;
+      m_offset[p + 1] = m_offset[p] + m_band[p]->Count();
+    }
+    return true;
   }
-  SliceSearch search{first, 0, query.latKey, step, width, Rank{std::int64_t{width} + 1, kNoDistance, -1},
-                     std::min(limit, kNoDistance - 1)};
-  const std::uint32_t* latitudes = index.m_latitudes.data();
-  Prefetch(latitudes + rows[keyRow].begin, latitudes + rows[keyRowEnd].begin);
-  Prefetch(index.m_sorted.data() + rows[keyRow].begin, index.m_sorted.data() + rows[keyRowEnd].begin);
-  search.start = StartIndex(latitudes, first, n, query.latKey, rows[keyRow].begin, rows[keyRowEnd].begin);
 
-  if (query.lonKey <= search.reach ||
-      query.lonKey >= std::numeric_limits<std::uint32_t>::max() - search.reach) {
-    // Distances may wrap around 2^32 here, which the longitude order does
-    // not follow: rank the whole slice instead.
-    search.best = RankedWinner(n, index.m_latitudes.data() + first, index.m_longitudes.data() + first, search.start,
-                               query.latKey, query.lonKey, step, width);
-  } else {
-    const SearchIndex::SortedPoint* sorted = index.m_sorted.data();
-    const std::uint32_t lonKey = query.lonKey;
-    // The keys of the best so far are asked for at once: the last best is
-    // the winner, whose keys and names the lookup reads next.
-    const auto consider = [&](const SearchIndex::SortedPoint& point, std::int64_t distance) {
-      if (search.Consider(point, distance)) __builtin_prefetch(&index.m_points[point.point]);
-    };
-    // Every point of a row, nearest longitudes first on each side, until the
-    // distance alone puts it behind the best.
-    auto scanRow = [&](std::size_t row) {
-      const SearchIndex::SortedPoint* begin = sorted + rows[row].begin;
-      const SearchIndex::SortedPoint* end = sorted + rows[row + 1].begin;
-      const SearchIndex::SortedPoint* middle = std::lower_bound(
-          begin, end, lonKey, [](const SearchIndex::SortedPoint& p, std::uint32_t key) { return p.longitude < key; });
-      for (const SearchIndex::SortedPoint* p = middle; p < end && std::int64_t{p->longitude - lonKey} <= search.reach;
-           ++p) {
-        consider(*p, p->longitude - lonKey);
-      }
-      // A longitude of 0 (never a candidate) lies farther than the reach
-      // here, so the scan stops before it.
-      for (const SearchIndex::SortedPoint* p = middle; p > begin && std::int64_t{lonKey - p[-1].longitude} <= search.reach;
-           --p) {
-        consider(p[-1], lonKey - p[-1].longitude);
-      }
-    };
-    // Rows outward from the start point's row, always the one whose points
-    // could enter the window earliest, until neither side can win any more.
-    const std::uint32_t startPoint = first + static_cast<std::uint32_t>(search.start);
-    const std::size_t startRow = static_cast<std::size_t>(
-        std::upper_bound(rows + firstRow, rows + endRow + 1, startPoint,
-                         [](std::uint32_t point, const Row& row) { return point < row.begin; }) -
-        rows - 1);
-    scanRow(startRow);
-    constexpr std::int64_t kNever = std::numeric_limits<std::int64_t>::max();
+  std::uint32_t Size() const { return m_offset[m_parts]; }
+  std::size_t Parts() const { return m_parts; }
+  std::size_t Rows() const { return m_parts * kRowsPerBand; }
+  const BandIndex& Band(std::size_t p) const { return *m_band[p]; }
+  std::uint32_t Offset(std::size_t p) const { return m_offset[p]; }
+  // The part that holds point i in [0, Size()).
+  std::size_t PartOf(std::uint32_t i) const {
+    return static_cast<std::size_t>(std::upper_bound(m_offset.begin(), m_offset.begin() + m_parts, i) -
+                                    m_offset.begin()) -
+           1;
+  }
+  std::uint32_t LatitudeAt(std::uint32_t i) const {
+    const std::size_t p = PartOf(i);
+    return m_band[p]->Latitudes()[i - m_offset[p]];
+  }
+  // The first point of slice row g in [0, Rows()]; Rows() is the end.
+  std::uint32_t RowBegin(std::size_t g) const {
+    const std::size_t p = g / kRowsPerBand;
+    return p < m_parts ? m_offset[p] + m_band[p]->RowBegin(g % kRowsPerBand) : Size();
+  }
+  // The slice row that holds point i in [0, Size()).
+  std::size_t RowOf(std::uint32_t i) const {
+    const std::size_t p = PartOf(i);
+    return p * kRowsPerBand + m_band[p]->RowOf(i - m_offset[p]);
+  }
+
+private:
+  std::size_t m_parts = 0;
+  std::array<const BandIndex*, kMaxSliceBands> m_band{};
+  std::array<std::uint32_t, kMaxSliceBands + 1> m_offset{};
+};
+
+// The one-pass ranking of ring_search.h over a slice, visiting only the rows
+// and longitudes that can still beat the best point found so far.
+class SliceSearch {
+public:
+  SliceSearch(const Slice& slice, const SearchQuery& query)
+      : m_slice(slice),
+        m_latKey(query.latKey),
+        m_lonKey(query.lonKey),
+        m_step(query.parameters.step),
+        m_width(query.parameters.width),
+        m_best{std::int64_t{m_width} + 1, kNoDistance, -1},
+        m_reach(std::min(std::int64_t{m_step} * m_width, kNoDistance - 1)) {}
+
+  // FindStartIndex's answer on the slice, reading latitudes only in the row
+  // of the key (the only row that can hold latitudes on both sides of it).
+  void FindStart(const BandRange& range) {
+    std::size_t keyRow = (range.own - range.first) * kRowsPerBand;
+    std::size_t keyRowEnd = keyRow;
+    if (range.ownPresent) {
+      keyRow += (m_latKey - BandOf(m_latKey)) / kRowHeight;
+      keyRowEnd = keyRow + 1;
+    }
+    const std::uint32_t lessEnd = m_slice.RowBegin(keyRow);
+    const std::uint32_t greaterBegin = m_slice.RowBegin(keyRowEnd);
+    if (lessEnd < greaterBegin) {
+      const std::size_t part = m_slice.PartOf(lessEnd);
+      const BandIndex& band = m_slice.Band(part);
+      const std::uint32_t local = lessEnd - m_slice.Offset(part);
+      Prefetch(band.Latitudes().data() + local, band.Latitudes().data() + (greaterBegin - m_slice.Offset(part)));
+      Prefetch(band.Sorted().data() + local, band.Sorted().data() + (greaterBegin - m_slice.Offset(part)));
+    }
+    m_start = FindStartIndexBy(static_cast<std::int32_t>(m_slice.Size()), [&](std::int32_t probe) {
+      const auto point = static_cast<std::uint32_t>(probe);
+      if (point < lessEnd) return -1;
+      if (point >= greaterBegin) return 1;
+      const std::uint32_t latitude = m_slice.LatitudeAt(point);
+      return latitude == m_latKey ? 0 : latitude > m_latKey ? 1 : -1;
+    });
+  }
+
+  // Whether longitude distances may wrap around 2^32 here, which the
+  // longitude order does not follow.
+  bool DistancesMayWrap() const {
+    return m_lonKey <= m_reach || m_lonKey >= std::numeric_limits<std::uint32_t>::max() - m_reach;
+  }
+
+  // Rows outward from the start point's row, always the one whose points
+  // could enter the window earliest, until neither side can win any more.
+  void ScanRows() {
+    const std::size_t startRow = m_slice.RowOf(static_cast<std::uint32_t>(m_start));
+    ScanRow(startRow);
     std::size_t down = startRow;  // rows [down, up) have been scanned
     std::size_t up = startRow + 1;
     for (;;) {
       // A row below enters no earlier than the point just above it, a row
       // above no earlier than the point just below it.
       const std::int64_t downRing =
-          down > firstRow ? RingReaching(KeyDifference(query.latKey, rows[down].latitudeAtBegin), step) : kNever;
+          down > 0 ? RingReaching(KeyDifference(m_latKey, m_slice.LatitudeAt(m_slice.RowBegin(down))), m_step)
+                   : kNever;
       const std::int64_t upRing =
-          up < endRow ? RingReaching(KeyDifference(rows[up].latitudeBeforeBegin, query.latKey), step) : kNever;
-      if (std::min(downRing, upRing) > search.RingLimit()) break;
+          up < m_slice.Rows()
+              ? RingReaching(KeyDifference(m_slice.LatitudeAt(m_slice.RowBegin(up) - 1), m_latKey), m_step)
+              : kNever;
+      if (std::min(downRing, upRing) > RingLimit()) break;
       if (downRing <= upRing) {
-        scanRow(--down);
+        ScanRow(--down);
       } else {
-        scanRow(up++);
+        ScanRow(up++);
       }
     }
   }
-  if (search.best.index < 0) return result;
-  result.outcome = SearchResult::kFound;
-  result.point = first + static_cast<std::uint32_t>(search.best.index);
-  return result;
+
+  // The winner as a point of the source, whose band numbers start at
+  // `firstBand` for the slice's first part.
+  SearchResult Result(std::size_t firstBand) const {
+    SearchResult result;
+    if (m_best.index < 0) return result;
+    const auto i = static_cast<std::uint32_t>(m_best.index);
+    const std::size_t part = m_slice.PartOf(i);
+    result.outcome = SearchResult::kFound;
+    result.point = {static_cast<std::uint32_t>(firstBand + part), i - m_slice.Offset(part)};
+    return result;
+  }
+
+private:
+  std::int64_t RingLimit() const { return m_best.index < 0 ? m_width : m_best.ring; }
+
+  // Every point of slice row g, nearest longitudes first on each side, until
+  // the distance alone puts it behind the best.
+  void ScanRow(std::size_t g) {
+    const std::size_t part = g / kRowsPerBand;
+    const BandIndex& band = m_slice.Band(part);
+    const SortedPoint* begin = band.Sorted().data() + band.RowBegin(g % kRowsPerBand);
+    const SortedPoint* end = band.Sorted().data() + band.RowBegin(g % kRowsPerBand + 1);
+    const SortedPoint* middle = std::lower_bound(
+        begin, end, m_lonKey, [](const SortedPoint& p, std::uint32_t key) { return p.longitude < key; });
+    for (const SortedPoint* p = middle; p < end && std::int64_t{p->longitude - m_lonKey} <= m_reach; ++p) {
+      Consider(part, *p, p->longitude - m_lonKey);
+    }
+    // A longitude of 0 (never a candidate) lies farther than the reach here,
+    // so the scan stops before it.
+    for (const SortedPoint* p = middle; p > begin && std::int64_t{m_lonKey - p[-1].longitude} <= m_reach; --p) {
+      Consider(part, p[-1], m_lonKey - p[-1].longitude);
+    }
+  }
+
+  // EntryRing, with the neighbour's latitude taken from beside the point
+  // inside its band and from the slice across a band's edge.
+  void Consider(std::size_t part, const SortedPoint& point, std::int64_t distance) {
+    const BandIndex& band = m_slice.Band(part);
+    const std::uint32_t i = m_slice.Offset(part) + point.point;
+    const auto slicePoint = static_cast<std::int64_t>(i);
+    std::int64_t entry = 1;
+    if (slicePoint < m_start) {
+      const std::uint32_t after = point.point + 1 < band.Count() ? point.latitudeAfter : m_slice.LatitudeAt(i + 1);
+      entry = RingReaching(KeyDifference(m_latKey, after), m_step);
+    } else if (slicePoint > m_start) {
+      const std::uint32_t before = point.point > 0 ? point.latitudeBefore : m_slice.LatitudeAt(i - 1);
+      entry = RingReaching(KeyDifference(before, m_latKey), m_step);
+    }
+    const std::int64_t ring = std::max(entry, RingReaching(distance, m_step));
+    if (ring > RingLimit()) return;
+    const Rank rank{ring, distance, slicePoint};
+    if (!(rank < m_best)) return;
+    m_best = rank;
+    m_reach = std::min(ring * m_step, kNoDistance - 1);
+    // The keys of the best so far are asked for at once: the last best is
+    // the winner, whose keys and names the lookup reads next.
+    __builtin_prefetch(&band.Point(point.point));
+  }
+
+  const Slice& m_slice;
+  std::uint32_t m_latKey;
+  std::uint32_t m_lonKey;
+  std::int32_t m_step;
+  std::int32_t m_width;
+  std::int32_t m_start = 0;  // FindStartIndex's answer, within the slice
+  Rank m_best;
+  std::int64_t m_reach;  // the largest distance that can still win
+};
+
+}  // namespace
+
+SearchResult FindWinner(const BandSource& source, const SearchQuery& query) {
+  SearchResult undecided;
+  undecided.outcome = SearchResult::kUndecided;
+  if (!Searchable(query)) return undecided;
+  const BandRange range = BandsInRange(source.BandKeys(), query);
+  Slice slice;
+  if (!slice.Take(source, range)) return undecided;
+  if (slice.Size() == 0) return {};
+
+  SliceSearch search(slice, query);
+  search.FindStart(range);
+  if (search.DistancesMayWrap()) return undecided;
+  search.ScanRows();
+  return search.Result(range.first);
+}
+
+SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
+  const auto bands = PointBands(package);
+  m_bandKeys.reserve(bands.size());
+  m_bands.reserve(bands.size());
+  for (const auto& [band, index] : bands) {
+    const CDataPackageFile& entry = package.File(index);
+    const bool inMemory = entry.IsLoaded() || entry.StoredSize() == 0;
+    m_bandKeys.push_back(band);
+    m_bands.emplace_back(band, entry.Data(), entry.Size(), inMemory, &m_names);
+  }
+  m_points = RegularPoints(*this);
+}
+
+bool SearchIndex::NamesOf(BandPoint p, NameTexts& names) const {
+  const PointEntry& entry = m_bands[p.band].Point(p.point);
+  const std::uint32_t slots[] = {m_names.Slot(kLevelPref, entry.keys.nPref),
+                                 m_names.Slot(kLevelCity, entry.keys.nCity), entry.areaName};
+  for (const std::uint32_t slot : slots) {
+    if (slot == NameTable::kUnknown) return false;
+  }
+  for (int level = kLevelPref; level <= kLevelArea; ++level) names[level] = m_names.Text(slots[level]);
+  return true;
 }
 
 }  // namespace kavrel

@@ -54,6 +54,7 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   m_index.clear();
   m_nFileSize = 0;
   m_bDamageTold = false;
+  m_image = {};
   m_strPath = path;
   if (!m_file.Open(platform::Utf16ToUtf8(path))) return PackageStatus::kNoFile;
 

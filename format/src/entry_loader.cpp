@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -114,6 +115,55 @@ PackageStatus CDataPackage::RefuseDamaged(const CDataPackageFile& entry, const s
   return PackageStatus::kDamaged;
 }
 
+std::string CDataPackage::Damage(const CDataPackageFile& entry) const {
+  if (!EntryInFile(m_nDataStart, entry.m_nOffset, entry.m_nStoredSize, m_nFileSize)) {
+    return std::to_string(entry.m_nStoredSize) + " bytes at offset " + std::to_string(entry.m_nOffset) +
+           " reach past the end of the file (" + std::to_string(m_nFileSize) + " bytes)";
+  }
+  // Whatever the method: empty blocks pad a deflate stream to any length,
+  // and reading it would allocate all of it.
+  if (entry.m_nStoredSize > kMaxEntrySize) {
+    return std::to_string(entry.m_nStoredSize) + " bytes, more than " + std::to_string(kMaxEntrySize);
+  }
+  return {};
+}
+
+namespace {
+
+// The data of an entry whose stored bytes are `stored` (an owned copy, which
+// becomes the data of a stored entry): kOk with `data` and `size`, or
+// LoadFile's status; `damage` says why an entry that inflates past the cap is
+// damaged. Throws std::bad_alloc.
+PackageStatus DecodeStored(std::uint8_t method, std::uint32_t storedSize, Bytes stored, Bytes& data,
+                           std::int32_t& size, std::string& damage) {
+  size = 0;
+  if (method == kMethodStored) {
+    size = static_cast<std::int32_t>(storedSize);
+  } else if (method == kMethodDeflate) {
+    Bytes inflated;
+    std::size_t inflatedSize = 0;
+    switch (InflateRaw(stored.get(), storedSize, inflated, inflatedSize)) {
+      case InflateResult::kNoStart:
+        return PackageStatus::kNoDecompressor;
+      case InflateResult::kBroken:
+        return PackageStatus::kDamaged;
+      case InflateResult::kTooLarge:
+        damage = "it inflates to more than " + std::to_string(kMaxEntrySize) + " bytes";
+        return PackageStatus::kDamaged;
+      case InflateResult::kDone:
+        break;
+    }
+    stored = std::move(inflated);
+    size = static_cast<std::int32_t>(inflatedSize);
+  }
+  // An unknown method keeps the stored bytes with size 0: its users see an
+  // empty entry.
+  data = std::move(stored);
+  return PackageStatus::kOk;
+}
+
+}  // namespace
+
 PackageStatus CDataPackage::LoadFile(std::u16string_view name) {
   try {
     const std::int32_t index = FindFile(name);
@@ -123,18 +173,8 @@ PackageStatus CDataPackage::LoadFile(std::u16string_view name) {
     // cache hit and costs no file access.
     if (entry.m_nStoredSize == 0 || entry.m_nState == CDataPackageFile::kLoaded) return PackageStatus::kOk;
     if (!m_file.IsOpen()) return PackageStatus::kNoFile;
-
-    if (!EntryInFile(m_nDataStart, entry.m_nOffset, entry.m_nStoredSize, m_nFileSize)) {
-      return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes at offset " +
-                                      std::to_string(entry.m_nOffset) + " reach past the end of the file (" +
-                                      std::to_string(m_nFileSize) + " bytes)");
-    }
-    // Whatever the method: empty blocks pad a deflate stream to any length,
-    // and reading it would allocate all of it.
-    if (entry.m_nStoredSize > kMaxEntrySize) {
-      return RefuseDamaged(entry, std::to_string(entry.m_nStoredSize) + " bytes, more than " +
-                                      std::to_string(kMaxEntrySize));
-    }
+    std::string damage = Damage(entry);
+    if (!damage.empty()) return RefuseDamaged(entry, damage);
 
     Bytes stored = std::make_unique<std::uint8_t[]>(entry.m_nStoredSize);
     // 32-bit, as every file offset of the format.
@@ -142,28 +182,13 @@ PackageStatus CDataPackage::LoadFile(std::u16string_view name) {
     // A read that ends early (the file shrank since Open) leaves zeros.
     if (!m_file.ReadAt(position, stored.get(), entry.m_nStoredSize)) return PackageStatus::kDamaged;
 
+    Bytes data;
     std::int32_t size = 0;
-    if (entry.m_nMethod == kMethodStored) {
-      size = static_cast<std::int32_t>(entry.m_nStoredSize);
-    } else if (entry.m_nMethod == kMethodDeflate) {
-      Bytes inflated;
-      std::size_t inflatedSize = 0;
-      switch (InflateRaw(stored.get(), entry.m_nStoredSize, inflated, inflatedSize)) {
-        case InflateResult::kNoStart:
-          return PackageStatus::kNoDecompressor;
-        case InflateResult::kBroken:
-          return PackageStatus::kDamaged;
-        case InflateResult::kTooLarge:
-          return RefuseDamaged(entry, "it inflates to more than " + std::to_string(kMaxEntrySize) + " bytes");
-        case InflateResult::kDone:
-          break;
-      }
-      stored = std::move(inflated);
-      size = static_cast<std::int32_t>(inflatedSize);
-    }
-    // An unknown method keeps the stored bytes with size 0: its users see an
-    // empty entry.
-    entry.m_pData = std::move(stored);
+    const PackageStatus status =
+        DecodeStored(entry.m_nMethod, entry.m_nStoredSize, std::move(stored), data, size, damage);
+    if (!damage.empty()) return RefuseDamaged(entry, damage);
+    if (status != PackageStatus::kOk) return status;
+    entry.m_pData = std::move(data);
     entry.m_nSize = size;
     entry.m_nState = CDataPackageFile::kLoaded;
     return PackageStatus::kOk;
@@ -172,6 +197,28 @@ PackageStatus CDataPackage::LoadFile(std::u16string_view name) {
     // tries again.
     return PackageStatus::kDamaged;
   }
+}
+
+PackageStatus CDataPackage::ReadImage() {
+  if (!m_file.IsOpen()) return PackageStatus::kNoFile;
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(m_nFileSize));
+  const std::optional<std::size_t> read = m_file.ReadAt(0, image.data(), image.size());
+  if (!read || *read != image.size()) return PackageStatus::kNoFile;
+  m_image = std::move(image);
+  return PackageStatus::kOk;
+}
+
+PackageStatus CDataPackage::DecodeEntry(std::int32_t index, Bytes& data, std::int32_t& size) const {
+  const CDataPackageFile& entry = File(index);
+  data.reset();
+  size = 0;
+  if (entry.m_nStoredSize == 0) return PackageStatus::kOk;
+  if (m_nFileSize == 0 || m_image.size() != m_nFileSize) return PackageStatus::kNoFile;
+  if (!Damage(entry).empty()) return PackageStatus::kDamaged;
+  Bytes stored = std::make_unique<std::uint8_t[]>(entry.m_nStoredSize);
+  std::memcpy(stored.get(), m_image.data() + m_nDataStart + entry.m_nOffset, entry.m_nStoredSize);
+  std::string damage;
+  return DecodeStored(entry.m_nMethod, entry.m_nStoredSize, std::move(stored), data, size, damage);
 }
 
 PackageStatus CDataPackage::UnloadFile(std::u16string_view name) {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <random>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -65,9 +66,9 @@ protected:
     std::vector<Coordinate> queries;
     for (std::size_t i = 0; i < count; ++i) {
       const std::size_t p = pick(random);
-      const double latitude = KeyDegrees(s_index->Latitudes()[p]);
-      const double longitude = KeyDegrees(s_index->Longitudes()[p]);
-      const double bandEdge = KeyDegrees(s_index->Latitudes()[p] / 10000 * 10000);
+      const double latitude = KeyDegrees(s_index->Latitude(s_index->Locate(p)));
+      const double longitude = KeyDegrees(s_index->Longitude(s_index->Locate(p)));
+      const double bandEdge = KeyDegrees(s_index->Latitude(s_index->Locate(p)) / 10000 * 10000);
       switch (i % 10) {
         case 0: queries.push_back({latitude, longitude}); break;
         case 1: queries.push_back({bandEdge, longitude + jitter(random)}); break;
@@ -149,7 +150,7 @@ TEST_F(KavrelNational, NearestModeIsTheMinimumOverEveryPoint) {
   // alone makes a point farther than the best so far: Hubeny's meridian
   // radius is never below 6335439 m.
   std::vector<std::pair<double, std::size_t>> byLatitude(n);
-  for (std::size_t i = 0; i < n; ++i) byLatitude[i] = {KeyDegrees(s_index->Latitudes()[i]), i};
+  for (std::size_t i = 0; i < n; ++i) byLatitude[i] = {KeyDegrees(s_index->Latitude(s_index->Locate(i))), i};
   std::sort(byLatitude.begin(), byLatitude.end());
   const double latitudeScale = 6335439.0 * (3.141592653589793 / 180.0) * (1 - 1e-9);
   // Likewise N cos(mean latitude) is never below 6378137 cos 46 degrees for
@@ -167,14 +168,14 @@ TEST_F(KavrelNational, NearestModeIsTheMinimumOverEveryPoint) {
     Coordinate q{boxLatitude(random), boxLongitude(random)};
     if (k % 4 != 0) {
       const std::size_t p = pick(random);
-      q = {KeyDegrees(s_index->Latitudes()[p]) + jitter(random), KeyDegrees(s_index->Longitudes()[p]) + jitter(random)};
+      q = {KeyDegrees(s_index->Latitude(s_index->Locate(p))) + jitter(random), KeyDegrees(s_index->Longitude(s_index->Locate(p))) + jitter(random)};
     }
     double best = std::numeric_limits<double>::infinity();
     std::size_t bestIndex = n;
     const auto measure = [&](std::size_t i) {
-      if (std::fabs(q.longitude - KeyDegrees(s_index->Longitudes()[i])) * longitudeScale > best) return;
-      const double distance = PointDistance(q.latitude, q.longitude, KeyDegrees(s_index->Latitudes()[i]),
-                                            KeyDegrees(s_index->Longitudes()[i]));
+      if (std::fabs(q.longitude - KeyDegrees(s_index->Longitude(s_index->Locate(i)))) * longitudeScale > best) return;
+      const double distance = PointDistance(q.latitude, q.longitude, KeyDegrees(s_index->Latitude(s_index->Locate(i))),
+                                            KeyDegrees(s_index->Longitude(s_index->Locate(i))));
       // Equal distances: the point first in the package wins.
       if (distance < best || (distance == best && i < bestIndex)) {
         best = distance;
@@ -191,9 +192,9 @@ TEST_F(KavrelNational, NearestModeIsTheMinimumOverEveryPoint) {
     kavrel_answer answer;
     ASSERT_EQ(kavrel_lookup(s_handle, q.latitude, q.longitude, &query, &answer), KAVREL_SUCCESS);
     ASSERT_EQ(answer.distance, best) << q.latitude << "," << q.longitude;
-    ASSERT_EQ(answer.latitude, KeyDegrees(s_index->Latitudes()[bestIndex])) << q.latitude << "," << q.longitude;
-    ASSERT_EQ(answer.longitude, KeyDegrees(s_index->Longitudes()[bestIndex])) << q.latitude << "," << q.longitude;
-    ASSERT_EQ(answer.area_key, s_index->Keys(static_cast<std::uint32_t>(bestIndex)).nArea) << q.latitude << "," << q.longitude;
+    ASSERT_EQ(answer.latitude, KeyDegrees(s_index->Latitude(s_index->Locate(bestIndex)))) << q.latitude << "," << q.longitude;
+    ASSERT_EQ(answer.longitude, KeyDegrees(s_index->Longitude(s_index->Locate(bestIndex)))) << q.latitude << "," << q.longitude;
+    ASSERT_EQ(answer.area_key, s_index->Keys(s_index->Locate(bestIndex)).nArea) << q.latitude << "," << q.longitude;
   }
 }
 
@@ -252,8 +253,8 @@ TEST_F(KavrelNational, EightThreadsOnOneHandleAnswerAsOneThread) {
       longitudes.push_back(boxLongitude(random));
     } else {
       const std::size_t p = pick(random);
-      latitudes.push_back(KeyDegrees(s_index->Latitudes()[p]) + jitter(random));
-      longitudes.push_back(KeyDegrees(s_index->Longitudes()[p]) + jitter(random));
+      latitudes.push_back(KeyDegrees(s_index->Latitude(s_index->Locate(p))) + jitter(random));
+      longitudes.push_back(KeyDegrees(s_index->Longitude(s_index->Locate(p))) + jitter(random));
     }
   }
   for (std::int32_t mode : {KAVREL_MODE_DESIGNED, KAVREL_MODE_NEAREST}) {
@@ -276,6 +277,53 @@ TEST_F(KavrelNational, EightThreadsOnOneHandleAnswerAsOneThread) {
     }
     EXPECT_GT(answered, count / 2) << mode;
   }
+}
+
+// A fresh handle has built nothing: eight threads that touch the same cold
+// bands and name blocks at once, in both modes, must build each once and
+// answer as a handle that preloaded everything.
+TEST_F(KavrelNational, ThreadsTouchingColdBandsAtOnceAnswerAsAPreloadedHandle) {
+  const std::vector<Coordinate> queries = MixedQueries(4000 / kScale, 7);
+  ASSERT_EQ(kavrel_preload(s_handle, KAVREL_MODE_NEAREST), KAVREL_SUCCESS);
+  kavrel_geocoder* cold = nullptr;
+  ASSERT_EQ(kavrel_open(NationalPackagePath().c_str(), &cold), KAVREL_SUCCESS);
+  constexpr std::size_t kThreads = 8;
+  std::vector<std::vector<kavrel_answer>> answers(kThreads, std::vector<kavrel_answer>(2 * queries.size()));
+  std::vector<std::vector<std::int32_t>> results(kThreads, std::vector<std::int32_t>(2 * queries.size()));
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      // Each thread starts elsewhere, so that first touches meet.
+      for (std::size_t k = 0; k < 2 * queries.size(); ++k) {
+        const std::size_t i = (k + t * queries.size() / kThreads) % (2 * queries.size());
+        const kavrel_query query = {i < queries.size() ? KAVREL_MODE_DESIGNED : KAVREL_MODE_NEAREST, 0, 0, 0};
+        const Coordinate& q = queries[i % queries.size()];
+        results[t][i] = kavrel_lookup(cold, q.latitude, q.longitude, &query, &answers[t][i]);
+      }
+    });
+  }
+  for (std::thread& thread : threads) thread.join();
+  for (std::size_t i = 0; i < 2 * queries.size(); ++i) {
+    const kavrel_query query = {i < queries.size() ? KAVREL_MODE_DESIGNED : KAVREL_MODE_NEAREST, 0, 0, 0};
+    const Coordinate& q = queries[i % queries.size()];
+    kavrel_answer expected;
+    const std::int32_t result = kavrel_lookup(s_handle, q.latitude, q.longitude, &query, &expected);
+    for (std::size_t t = 0; t < kThreads; ++t) {
+      ASSERT_EQ(results[t][i], result) << i;
+      if (result != KAVREL_SUCCESS) continue;
+      ASSERT_STREQ(answers[t][i].area, expected.area) << i;
+      ASSERT_STREQ(answers[t][i].city, expected.city) << i;
+      ASSERT_EQ(answers[t][i].area_key, expected.area_key) << i;
+      ASSERT_EQ(answers[t][i].latitude, expected.latitude) << i;
+      ASSERT_EQ(answers[t][i].longitude, expected.longitude) << i;
+    }
+  }
+  kavrel_facts coldFacts, preloadedFacts;
+  ASSERT_EQ(kavrel_facts_of(cold, &coldFacts), KAVREL_SUCCESS);
+  ASSERT_EQ(kavrel_facts_of(s_handle, &preloadedFacts), KAVREL_SUCCESS);
+  EXPECT_EQ(coldFacts.points, preloadedFacts.points);
+  EXPECT_EQ(coldFacts.areas, preloadedFacts.areas);
+  kavrel_close(cold);
 }
 
 }  // namespace

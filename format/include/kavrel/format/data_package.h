@@ -118,6 +118,19 @@ public:
   // after Open are zeros.
   PackageStatus LoadFile(std::u16string_view name);
 
+  // Reads the whole file into memory, so that DecodeEntry can decode entries
+  // after Close. kOk, or kNoFile when the package is not open or cannot be
+  // read whole. Throws std::bad_alloc. The next Open drops it.
+  PackageStatus ReadImage();
+
+  // The data of the entry at `index` in [0, FileCount()), decoded from the
+  // bytes ReadImage read, into `data` (`size` bytes; an empty entry gives no
+  // data and size 0) without changing the package, so that any number of
+  // threads may decode at once. Answers as LoadFile would for the entry,
+  // with the same checks, but kNoFile when no image was read; it tells no
+  // damage on standard error. Throws std::bad_alloc.
+  PackageStatus DecodeEntry(std::int32_t index, std::unique_ptr<std::uint8_t[]>& data, std::int32_t& size) const;
+
   // Drops the entry's data. kOk; kNoEntry for an unknown name; kNotLoaded
   // when the entry is not loaded.
   PackageStatus UnloadFile(std::u16string_view name);
@@ -145,6 +158,9 @@ private:
   // Refuses a damaged entry: tells it on standard error, if no damaged entry
   // was told since Open, and returns PackageStatus::kDamaged.
   PackageStatus RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
+  // Why the stored bytes of `entry` cannot be read: they reach past the end
+  // of the file or exceed the entry cap. Empty when they can.
+  std::string Damage(const CDataPackageFile& entry) const;
 
   std::vector<CDataPackageFile> m_files;
   std::u16string m_strPath;
@@ -158,6 +174,7 @@ private:
   // The file's length when it was opened; entries must lie inside it.
   std::uint64_t m_nFileSize = 0;
   bool m_bDamageTold = false;
+  std::vector<std::uint8_t> m_image;  // the whole file, after ReadImage
 };
 
 }  // namespace kavrel
