@@ -17,7 +17,7 @@ namespace kavrel::console {
 // its file name and finds it beside the program), the package by file name
 // (the engine's own search finds it).
 inline constexpr const char* kEngineLibrary = "kavrelcore";
-inline constexpr const char16_t* kDataFileName = u"kavreldata.bin";
+inline constexpr const char16_t* kDataFileName = u"" KAVREL_DEFAULT_PACKAGE;
 
 // Console codes of the binding; they never cross the library boundary.
 inline constexpr std::int32_t kEngineNotLoadable = -100;

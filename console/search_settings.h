@@ -10,8 +10,8 @@
 namespace kavrel::console {
 
 // Step and width used when the command line gives none (or none above 0).
-inline constexpr std::int32_t kDefaultStep = 50;
-inline constexpr std::int32_t kDefaultWidth = 3000;
+inline constexpr std::int32_t kDefaultStep = KAVREL_DEFAULT_STEP;
+inline constexpr std::int32_t kDefaultWidth = KAVREL_DEFAULT_WIDTH;
 
 // True for a step or width the engine may be sent: greater than 0.
 constexpr bool IsSearchCount(std::int32_t count) { return count > 0; }

@@ -37,7 +37,7 @@
 #include <stddef.h>
 #include <stdint.h>
 
-#include "kavrel_version.h"
+#include "kavrel_build.h"
 
 #if defined(_WIN32)
 #if defined(KAVRELCORE_BUILD)
@@ -178,9 +178,8 @@ KAVREL_EXPORT const char* kavrel_result_text(int32_t code);
  * for the national package) and closes it. Nothing is inflated or indexed
  * yet: lookups make what they need as they go (see Conventions), or
  * kavrel_preload makes it all ahead.
- *  path: UTF-8 path of the package, used as given. NULL searches for
- *        "kavreldata.bin" as Initialize does: the current directory, then the
- *        running program's directory.
+ *  path: UTF-8 path of the package, used as given. NULL opens the package
+ *        kavrel_default_package names.
  *  handle: receives the new handle; set to NULL on failure.
  * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (handle is NULL),
  * KAVREL_PACKAGE_NOT_FOUND, KAVREL_PACKAGE_DAMAGED or KAVREL_OUT_OF_MEMORY.
@@ -204,6 +203,21 @@ KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode
  * the query's mode (kavrel_preload), since so many rows touch most of the
  * package anyway. */
 #define KAVREL_PRELOAD_ROWS 4096
+
+/* The package that kavrel_open(NULL) opens: KAVREL_DEFAULT_PACKAGE looked
+ * for as Initialize looks for it (the current directory, then the running
+ * program's directory), then in this library's directory and in the bin
+ * directory beside it (../bin, where an install puts the package), the first
+ * that exists.
+ *  buffer: receives the UTF-8 path and a terminating zero when capacity
+ *          (bytes) holds both; may be NULL when capacity is 0.
+ *  length: required; receives the path's length in bytes, without the zero
+ *          (0 when there is none).
+ * Returns KAVREL_SUCCESS (the path is written), KAVREL_PACKAGE_NOT_FOUND (no
+ * such file anywhere), KAVREL_INVALID_ARGUMENT (length is NULL, or the
+ * buffer is too small: nothing is written but *length) or
+ * KAVREL_OUT_OF_MEMORY. */
+KAVREL_EXPORT int32_t kavrel_default_package(char* buffer, size_t capacity, size_t* length);
 
 /* Frees a handle and every text it gave out. NULL is ignored. No other call
  * on the handle may be running or follow. */
@@ -268,6 +282,7 @@ typedef const char* (*kavrel_version_fn)(void);
 typedef uint32_t (*kavrel_abi_fn)(size_t*, size_t*, size_t*);
 typedef const char* (*kavrel_result_text_fn)(int32_t);
 typedef int32_t (*kavrel_open_fn)(const char*, kavrel_geocoder**);
+typedef int32_t (*kavrel_default_package_fn)(char*, size_t, size_t*);
 typedef void (*kavrel_close_fn)(kavrel_geocoder*);
 typedef int32_t (*kavrel_preload_fn)(const kavrel_geocoder*, int32_t);
 typedef int32_t (*kavrel_facts_of_fn)(const kavrel_geocoder*, kavrel_facts*);

@@ -8,6 +8,7 @@
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/library.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "designed_search.h"
@@ -25,19 +26,27 @@ void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwat
 
 }  // namespace
 
-std::optional<std::u16string> FindDataFile(const std::u16string& name) {
-  if (Exists(name)) return name;
+std::vector<std::u16string> PackagePlaces(const std::u16string& name, bool besideLibrary) {
+  std::vector<std::u16string> places = {name};
   // A name that says where it is, is not looked for anywhere else.
-  if (platform::HasFolder(name)) return std::nullopt;
-
+  if (platform::HasFolder(name)) return places;
   const std::string current = platform::CurrentDirectory();
-  if (!current.empty()) {
-    const std::u16string candidate = platform::JoinPath(platform::Utf8ToUtf16(current), name);
-    if (Exists(candidate)) return candidate;
-  }
+  if (!current.empty()) places.push_back(platform::JoinPath(platform::Utf8ToUtf16(current), name));
   if (const std::optional<std::string> folder = platform::ProgramFolder()) {
-    const std::u16string candidate = platform::JoinPath(platform::Utf8ToUtf16(*folder), name);
-    if (Exists(candidate)) return candidate;
+    places.push_back(platform::JoinPath(platform::Utf8ToUtf16(*folder), name));
+  }
+  if (!besideLibrary) return places;
+  if (const std::optional<std::string> folder = platform::OwnBinaryFolder()) {
+    const std::u16string library = platform::Utf8ToUtf16(*folder);
+    places.push_back(platform::JoinPath(library, name));
+    places.push_back(platform::JoinPath(platform::JoinPath(platform::JoinPath(library, u".."), u"bin"), name));
+  }
+  return places;
+}
+
+std::optional<std::u16string> FindDataFile(const std::u16string& name, bool besideLibrary) {
+  for (const std::u16string& place : PackagePlaces(name, besideLibrary)) {
+    if (Exists(place)) return place;
   }
   return std::nullopt;
 }

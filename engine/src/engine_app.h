@@ -7,9 +7,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "address_key.h"
 #include "address_text.h"
+#include "kavrel.h"
 #include "kavrel/format/data_package.h"
 #include "names.h"
 #include "point_list.h"
@@ -19,12 +21,17 @@
 namespace kavrel {
 
 // The package that a host naming none gets.
-inline constexpr char16_t kDefaultDataFile[] = u"kavreldata.bin";
+inline constexpr char16_t kDefaultDataFile[] = u"" KAVREL_DEFAULT_PACKAGE;
 
-// The data package file by the engine's search order: the name as given,
-// then (for a bare name only) the current folder and the program's folder.
-// Nothing when none exists.
-std::optional<std::u16string> FindDataFile(const std::u16string& name);
+// Where a package named `name` is looked for, in order: the name as given,
+// then (for a bare name only) the current folder and the program's folder;
+// with `besideLibrary` also this library's folder and the bin folder beside
+// it (../bin, where an install puts the package beside the programs).
+std::vector<std::u16string> PackagePlaces(const std::u16string& name, bool besideLibrary);
+
+// The first of PackagePlaces(name, besideLibrary) that exists; nothing when
+// none does.
+std::optional<std::u16string> FindDataFile(const std::u16string& name, bool besideLibrary = false);
 
 class CkavrelcoreApp {
 public:

@@ -51,7 +51,7 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
   std::u16string file;
   if (path != nullptr) {
     file = platform::Utf8ToUtf16(path);
-  } else if (const std::optional<std::u16string> found = FindDataFile(kDefaultDataFile)) {
+  } else if (const std::optional<std::u16string> found = FindDataFile(kDefaultDataFile, true)) {
     file = *found;
   } else {
     return KAVREL_PACKAGE_NOT_FOUND;

@@ -45,8 +45,9 @@ class Geocoder {
 public:
   explicit Geocoder(OpenKey) {}
 
-  // Opens the package at the UTF-8 `path` (nullptr: the search order of
-  // Initialize for the default package), reads it whole and closes it.
+  // Opens the package at the UTF-8 `path` (nullptr: the default package, by
+  // FindDataFile's order with the library's places), reads it whole and
+  // closes it.
   // Returns a kavrel.h result code; `geocoder` is set on success. Throws
   // std::bad_alloc.
   static std::int32_t Open(const char* path, std::unique_ptr<Geocoder>& geocoder);

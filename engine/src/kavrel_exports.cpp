@@ -1,14 +1,20 @@
 // The exported kavrel_ functions: handles over Geocoder, and at each export
 // one try/catch that turns any failure into its result code.
 #include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
 #include <functional>
 #include <memory>
 #include <new>
 #include <thread>
 #include <vector>
 
+#include "engine_app.h"
 #include "geocoder.h"
+#include "kavrel/platform/text.h"
 #include "kavrel.h"
+#include "kavrel_results.h"
 
 struct kavrel_geocoder {
   std::unique_ptr<kavrel::Geocoder> geocoder;
@@ -54,15 +60,8 @@ KAVREL_EXPORT uint32_t kavrel_abi(size_t* query_size, size_t* answer_size, size_
 }
 
 KAVREL_EXPORT const char* kavrel_result_text(int32_t code) {
-  switch (code) {
-    case KAVREL_SUCCESS: return "success";
-    case KAVREL_INVALID_ARGUMENT: return "invalid argument";
-    case KAVREL_PACKAGE_NOT_FOUND: return "data package not found or not readable";
-    case KAVREL_PACKAGE_DAMAGED: return "not a data package (bad header or index)";
-    case KAVREL_NO_ANSWER: return "no address point found within the search range";
-    case KAVREL_OUT_OF_MEMORY: return "out of memory";
-    default: return "unknown result code";
-  }
+  const char* meaning = kavrel_result_meaning(code);
+  return meaning != nullptr ? meaning : "unknown result code";
 }
 
 KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle) {
@@ -75,6 +74,22 @@ KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle) {
     if (result == KAVREL_SUCCESS) *handle = opened.release();
   });
   return made != KAVREL_SUCCESS ? made : result;
+}
+
+KAVREL_EXPORT int32_t kavrel_default_package(char* buffer, size_t capacity, size_t* length) {
+  if (length == nullptr) return KAVREL_INVALID_ARGUMENT;
+  *length = 0;
+  std::string path;
+  const int32_t found = Guarded([&] {
+    const std::optional<std::u16string> file = kavrel::FindDataFile(kavrel::kDefaultDataFile, true);
+    if (file) path = kavrel::platform::Utf16ToUtf8(*file);
+  });
+  if (found != KAVREL_SUCCESS) return found;
+  if (path.empty()) return KAVREL_PACKAGE_NOT_FOUND;
+  *length = path.size();
+  if (buffer == nullptr || capacity <= path.size()) return KAVREL_INVALID_ARGUMENT;
+  std::memcpy(buffer, path.c_str(), path.size() + 1);
+  return KAVREL_SUCCESS;
 }
 
 KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle) { std::unique_ptr<kavrel_geocoder> closed(handle); }

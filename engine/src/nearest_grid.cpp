@@ -96,21 +96,58 @@ NearestGrid::NearestGrid(const std::uint32_t* latitudes, const std::uint32_t* lo
                    m_fine.cellWidth * kCoarseFactor);
 }
 
+// A query as the searches read it: degrees, and microdegrees for bounds
+// taken straight from point keys.
+struct NearestGrid::Query {
+  double latitude;
+  double longitude;
+  double latitudeKey;
+  double longitudeKey;
+};
+
+double NearestGrid::LatitudeEdge(const Grid& grid, std::int64_t row) {
+  return (grid.latOrigin + static_cast<double>(row) * grid.cellHeight) * kMicrodegree;
+}
+
+double NearestGrid::LongitudeEdge(const Grid& grid, std::int64_t column) {
+  return (grid.lonOrigin + static_cast<double>(column) * grid.cellWidth) * kMicrodegree;
+}
+
+void NearestGrid::VisitRun(const Grid& grid, const Query& query, double parallelRadius, std::int64_t row,
+                           std::int64_t from, std::int64_t to, Best& best) const {
+  const double rowGap =
+      std::max({LatitudeEdge(grid, row) - query.latitude, query.latitude - LatitudeEdge(grid, row + 1), 0.0});
+  const double columnGap = std::max(
+      {LongitudeEdge(grid, from) - query.longitude, query.longitude - LongitudeEdge(grid, to + 1), 0.0});
+  const double runY = kMinMeridianRadius * rowGap * kRadiansPerDegree;
+  const double runX = parallelRadius * columnGap * kRadiansPerDegree;
+  const double runReach = best.distance + kSlackMetres;
+  if ((runY * runY + runX * runX) * (kBoundSafety * kBoundSafety) > runReach * runReach) return;
+  const std::uint32_t* start = grid.cellStart.data() + row * grid.columns;
+  for (std::uint32_t k = start[from]; k < start[to + 1]; ++k) {
+    const Point& point = grid.points[k];
+    // A lower bound first: most points are dismissed without the
+    // trigonometry of the exact distance.
+    const double dy = kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
+    const double dx = parallelRadius * (query.longitudeKey - point.longitude) * kRadiansPerMicrodegree;
+    const double reach = best.distance + kSlackMetres;
+    if ((dy * dy + dx * dx) * (kBoundSafety * kBoundSafety) > reach * reach) continue;
+    const double distance = HubenyDistance(query.latitude, query.longitude, KeyDegrees(point.latitude),
+                                           KeyDegrees(point.longitude));
+    if (distance < best.distance || (distance == best.distance && point.index < best.index)) {
+      best.distance = distance;
+      best.index = point.index;
+    }
+  }
+}
+
 bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, std::int64_t rings,
                          Best& best) const {
-  // The query in microdegrees, for bounds taken straight from point keys.
-  const double latitudeKey = latitude / kMicrodegree;
-  const double longitudeKey = longitude / kMicrodegree;
+  const Query query{latitude, longitude, latitude / kMicrodegree, longitude / kMicrodegree};
   const std::int64_t homeRow =
-      static_cast<std::int64_t>(std::floor((latitudeKey - grid.latOrigin) / grid.cellHeight));
+      static_cast<std::int64_t>(std::floor((query.latitudeKey - grid.latOrigin) / grid.cellHeight));
   const std::int64_t homeColumn =
-      static_cast<std::int64_t>(std::floor((longitudeKey - grid.lonOrigin) / grid.cellWidth));
-  const auto latitudeEdge = [&grid](std::int64_t row) {
-    return (grid.latOrigin + static_cast<double>(row) * grid.cellHeight) * kMicrodegree;
-  };
-  const auto longitudeEdge = [&grid](std::int64_t column) {
-    return (grid.lonOrigin + static_cast<double>(column) * grid.cellWidth) * kMicrodegree;
-  };
+      static_cast<std::int64_t>(std::floor((query.longitudeKey - grid.lonOrigin) / grid.cellWidth));
   const double wholeParallelRadius = MinParallelRadius(latitude, m_minLatitude, m_maxLatitude);
   // The first ring that reaches the grid, for a query outside it.
   const auto outside = [](std::int64_t value, std::int64_t size) {
@@ -124,50 +161,24 @@ bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, st
     const std::int64_t left = std::max(homeColumn - r, std::int64_t{0});
     const std::int64_t right = std::min(homeColumn + r, grid.columns - 1);
     // The points of this ring lie in rows bottom..top.
-    const double parallelRadius = MinParallelRadius(latitude, latitudeEdge(bottom), latitudeEdge(top + 1));
-
-    // Cells [from, to] of one row, unless the whole run lies too far away.
-    const auto visit = [&](std::int64_t row, std::int64_t from, std::int64_t to) {
-      const double rowGap = std::max({latitudeEdge(row) - latitude, latitude - latitudeEdge(row + 1), 0.0});
-      const double columnGap =
-          std::max({longitudeEdge(from) - longitude, longitude - longitudeEdge(to + 1), 0.0});
-      const double runY = kMinMeridianRadius * rowGap * kRadiansPerDegree;
-      const double runX = parallelRadius * columnGap * kRadiansPerDegree;
-      const double runReach = best.distance + kSlackMetres;
-      if ((runY * runY + runX * runX) * (kBoundSafety * kBoundSafety) > runReach * runReach) return;
-      const std::uint32_t* start = grid.cellStart.data() + row * grid.columns;
-      for (std::uint32_t k = start[from]; k < start[to + 1]; ++k) {
-        const Point& point = grid.points[k];
-        // A lower bound first: most points are dismissed without the
-        // trigonometry of the exact distance.
-        const double dy = kMinMeridianRadius * (latitudeKey - point.latitude) * kRadiansPerMicrodegree;
-        const double dx = parallelRadius * (longitudeKey - point.longitude) * kRadiansPerMicrodegree;
-        const double reach = best.distance + kSlackMetres;
-        if ((dy * dy + dx * dx) * (kBoundSafety * kBoundSafety) > reach * reach) continue;
-        const double distance =
-            HubenyDistance(latitude, longitude, KeyDegrees(point.latitude), KeyDegrees(point.longitude));
-        if (distance < best.distance || (distance == best.distance && point.index < best.index)) {
-          best.distance = distance;
-          best.index = point.index;
-        }
-      }
-    };
+    const double parallelRadius =
+        MinParallelRadius(latitude, LatitudeEdge(grid, bottom), LatitudeEdge(grid, top + 1));
     for (std::int64_t row = bottom; row <= top; ++row) {
       if (row == homeRow - r || row == homeRow + r) {
-        if (left <= right) visit(row, left, right);
+        if (left <= right) VisitRun(grid, query, parallelRadius, row, left, right, best);
       } else {
-        if (homeColumn - r == left) visit(row, left, left);
-        if (r > 0 && homeColumn + r == right) visit(row, right, right);
+        if (homeColumn - r == left) VisitRun(grid, query, parallelRadius, row, left, left, best);
+        if (r > 0 && homeColumn + r == right) VisitRun(grid, query, parallelRadius, row, right, right, best);
       }
     }
 
     // Every unvisited point lies beyond one side of the square of rings
     // 0..r; the nearest side bounds its distance from below.
-    const double south = homeRow - r > 0 ? latitude - latitudeEdge(homeRow - r) : kInfinity;
-    const double north = homeRow + r < grid.rows - 1 ? latitudeEdge(homeRow + r + 1) - latitude : kInfinity;
-    const double west = homeColumn - r > 0 ? longitude - longitudeEdge(homeColumn - r) : kInfinity;
+    const double south = homeRow - r > 0 ? latitude - LatitudeEdge(grid, homeRow - r) : kInfinity;
+    const double north = homeRow + r < grid.rows - 1 ? LatitudeEdge(grid, homeRow + r + 1) - latitude : kInfinity;
+    const double west = homeColumn - r > 0 ? longitude - LongitudeEdge(grid, homeColumn - r) : kInfinity;
     const double east =
-        homeColumn + r < grid.columns - 1 ? longitudeEdge(homeColumn + r + 1) - longitude : kInfinity;
+        homeColumn + r < grid.columns - 1 ? LongitudeEdge(grid, homeColumn + r + 1) - longitude : kInfinity;
     const double bound = std::min(kMinMeridianRadius * std::min(south, north) * kRadiansPerDegree,
                                   wholeParallelRadius * std::min(west, east) * kRadiansPerDegree);
     if (bound == kInfinity || bound * kBoundSafety > best.distance + kSlackMetres) return true;

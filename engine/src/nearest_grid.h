@@ -56,9 +56,18 @@ private:
     std::vector<Point> points;
   };
   struct Best;
+  struct Query;
 
   static Grid Build(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count,
                     std::uint32_t cellHeight, std::uint32_t cellWidth);
+  // Degrees of the southern edge of `row`, the western edge of `column`.
+  static double LatitudeEdge(const Grid& grid, std::int64_t row);
+  static double LongitudeEdge(const Grid& grid, std::int64_t column);
+  // Visits the points of cells [from, to] of `row`, unless the whole run
+  // lies too far away to beat `best`; `parallelRadius` bounds the run's
+  // east-west distances from below.
+  void VisitRun(const Grid& grid, const Query& query, double parallelRadius, std::int64_t row, std::int64_t from,
+                std::int64_t to, Best& best) const;
   // Searches `grid` ring by ring, at most `rings` rings; true when the rings
   // searched prove that no point elsewhere can beat `best`.
   bool Search(const Grid& grid, double latitude, double longitude, std::int64_t rings, Best& best) const;

@@ -16,12 +16,12 @@ std::uint32_t CoordinateKey(double degrees) {
 SearchParameters StepParameters(std::int32_t step, std::int32_t width) {
   // The band range comes from the arguments as passed, their product wrapping
   // at 32 bits, then divided with truncation toward zero.
-  return {step > 0 ? step : 100, width > 0 ? width : 300, WrappingMultiply(step, width) / 30000};
+  return {step > 0 ? step : kStartStep, width > 0 ? width : kStartWidth, WrappingMultiply(step, width) / 30000};
 }
 
 SearchParameters EffectiveParameters(const SearchParameters& set) {
   if (set.bandRange > 0) return set;
-  return {100, 300, 1};
+  return {kStartStep, kStartWidth, 1};
 }
 
 std::int32_t FindStartIndex(std::int32_t n, const std::uint32_t* latitudes, std::uint32_t key) {

@@ -29,10 +29,15 @@ struct SearchParameters {
   std::int32_t bandRange = 0;  // latitude bands loaded on each side of the query's band
 };
 
+// The step and width the library searches with until SetStep sets a band
+// range (and in place of a step or width of 0 or less given to it).
+inline constexpr std::int32_t kStartStep = 100;
+inline constexpr std::int32_t kStartWidth = 300;
+
 // The parameters that SetStep(step, width) sets.
 SearchParameters StepParameters(std::int32_t step, std::int32_t width);
 
-// The parameters a search runs with: `set` as it is, or step 100, width 300
+// The parameters a search runs with: `set` as it is, or kStartStep, kStartWidth
 // and band range 1 when its band range is below 1 (SetStep never called, or
 // a step times width below 30000), since one band alone would miss points
 // just across its edge.

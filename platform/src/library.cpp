@@ -52,4 +52,15 @@ void* SharedLibrary::Symbol(const char* name) const {
 
 std::string SharedLibraryFileName(std::string_view name) { return "lib" + std::string(name) + ".so"; }
 
+std::optional<std::string> OwnBinaryFolder() {
+  Dl_info info{};
+  if (::dladdr(reinterpret_cast<void*>(&OwnBinaryFolder), &info) == 0 || info.dli_fname == nullptr) {
+    return std::nullopt;
+  }
+  const std::string path = info.dli_fname;
+  const std::size_t separator = path.rfind(kPathSeparator);
+  if (separator == std::string::npos) return std::nullopt;
+  return path.substr(0, separator);
+}
+
 }  // namespace kavrel::platform

@@ -76,11 +76,13 @@ def _query(mode: str, step: int, width: int, max_distance: Optional[float]) -> _
 
 
 class Geocoder:
-    """An open data package, read whole and indexed once.
+    """An open data package, read whole once; its parts are inflated and
+    indexed as lookups first need them (or all at once for lookup_many of
+    many rows).
 
-    path: the package file; None opens the default package that the build or
-    the install put beside the programs (or, failing that, "kavreldata.bin"
-    by the library's search order: current folder, program folder).
+    path: the package file; None opens the library's default package (see
+    kavrel.h's kavrel_default_package: the current folder, the program's
+    folder, then beside the library, where a build or an install puts it).
     Raises KavrelError when the package cannot be opened.
     """
 
@@ -123,7 +125,7 @@ class Geocoder:
         _library.native.kavrel_facts_of(self._open_handle(), ctypes.byref(facts))
         return Facts(facts.points, facts.entries, facts.prefectures, facts.cities, facts.areas)
 
-    def lookup(self, lat: float, lon: float, mode: str = "designed", step: int = 50, width: int = 3000,
+    def lookup(self, lat: float, lon: float, mode: str = "designed", step: int = 0, width: int = 0,
                max_distance: Optional[float] = None) -> Optional[Answer]:
         """The address at a coordinate (decimal degrees), or None when there is
         no answer: nothing found near it, or the point found lies beyond the
@@ -134,7 +136,8 @@ class Geocoder:
         25 km) in nearest mode, no limit beyond its window in designed mode.
 
         mode: "designed" (the ring search, with step in microdegrees and width
-        in rings, as the library's SetStep takes them; 0 means 50 and 3000) or
+        in rings, as the library's SetStep takes them; 0, the default, means
+        the library's defaults, KAVREL_DEFAULT_STEP and KAVREL_DEFAULT_WIDTH) or
         "nearest" (the nearest point over the whole package; needs
         -90 <= lat <= 90 and -180 <= lon <= 180, else ValueError).
         """
@@ -153,7 +156,7 @@ class Geocoder:
                       (answer.prefecture_key, answer.city_key, answer.area_key),
                       answer.latitude, answer.longitude, answer.distance)
 
-    def lookup_many(self, lats, lons, mode: str = "designed", step: int = 50, width: int = 3000,
+    def lookup_many(self, lats, lons, mode: str = "designed", step: int = 0, width: int = 0,
                     max_distance: Optional[float] = None, threads: int = 1) -> dict:
         """Looks up many coordinates at once; lats and lons are sequences or
         numpy arrays of equal length.

@@ -6,11 +6,10 @@ from pathlib import Path
 
 from ._build import LIBRARY_NAME
 
-PACKAGE_NAME = "kavreldata.bin"
-
 # Result codes and modes of kavrel.h.
 SUCCESS = 0
 INVALID_ARGUMENT = -1001
+PACKAGE_NOT_FOUND = -1003
 NO_ANSWER = -1005
 OUT_OF_MEMORY = -1008
 MODE_DESIGNED = 0
@@ -107,6 +106,8 @@ def _bind(library):
         "kavrel_version": (ctypes.c_char_p, []),
         "kavrel_result_text": (ctypes.c_char_p, [ctypes.c_int32]),
         "kavrel_open": (ctypes.c_int32, [ctypes.c_char_p, ctypes.POINTER(handle)]),
+        "kavrel_default_package": (ctypes.c_int32, [ctypes.c_char_p, ctypes.c_size_t,
+                                                    ctypes.POINTER(ctypes.c_size_t)]),
         "kavrel_close": (None, [handle]),
         "kavrel_facts_of": (ctypes.c_int32, [handle, ctypes.POINTER(CFacts)]),
         "kavrel_lookup": (ctypes.c_int32, [handle, ctypes.c_double, ctypes.c_double,
@@ -135,15 +136,16 @@ native = _load(LIBRARY_PATH)
 
 
 def default_package():
-    """The package that the build or the install put beside the programs: in
-    the library's folder (build tree) or in ../bin from it (install tree);
-    None when neither exists, leaving the search to the library."""
-    folder = Path(LIBRARY_PATH).resolve().parent if os.sep in LIBRARY_PATH else None
-    if folder is not None:
-        for candidate in (folder / PACKAGE_NAME, folder.parent / "bin" / PACKAGE_NAME):
-            if candidate.is_file():
-                return str(candidate)
-    return None
+    """The package that the library opens when given none (kavrel.h's
+    kavrel_default_package: the current folder, the program's folder, then
+    beside the library and in ../bin from it); None when there is none."""
+    length = ctypes.c_size_t(0)
+    if native.kavrel_default_package(None, 0, ctypes.byref(length)) == PACKAGE_NOT_FOUND:
+        return None
+    buffer = ctypes.create_string_buffer(length.value + 1)
+    if native.kavrel_default_package(buffer, len(buffer), ctypes.byref(length)) != SUCCESS:
+        return None
+    return os.fsdecode(buffer.value)
 
 
 def result_text(code):

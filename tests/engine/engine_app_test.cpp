@@ -8,10 +8,14 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
+#include <algorithm>
 
 #include "engine_app.h"
 #include "kavrel/format/blocks.h"
+#include "kavrel.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/library.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "package_writer.h"
@@ -168,6 +172,42 @@ TEST(EngineInitialize, FindsThePackageInSearchOrder) {
       EXPECT_EQ(engine.Package().FindFile(c.found == kAsGiven ? u"current" : u"beside"), 0) << c.what;
     }
   }
+}
+
+// The kavrel_ interface looks where Initialize looks, then beside the
+// library and in the bin folder next to it; a name with a folder stays where
+// it says.
+TEST(PackagePlaces, TheHandlesOrderIsInitializesFollowedByTheLibrarysPlaces) {
+  const std::vector<std::u16string> designed = PackagePlaces(u"p.bin", false);
+  const std::vector<std::u16string> handle = PackagePlaces(u"p.bin", true);
+  const std::u16string library = Wide(*platform::OwnBinaryFolder());
+  ASSERT_EQ(designed.size(), 3u);
+  ASSERT_EQ(handle.size(), 5u);
+  EXPECT_TRUE(std::equal(designed.begin(), designed.end(), handle.begin()));
+  EXPECT_EQ(designed[0], u"p.bin");
+  EXPECT_EQ(handle[3], library + u"/p.bin");
+  EXPECT_EQ(handle[4], library + u"/../bin/p.bin");
+  EXPECT_EQ(PackagePlaces(u"sub/p.bin", true), std::vector<std::u16string>{u"sub/p.bin"});
+}
+
+TEST(KavrelDefaultPackage, NamesThePackageThatOpeningNoneOpens) {
+  test::TempDir dir;
+  test::WriteBytes(dir / KAVREL_DEFAULT_PACKAGE, SmallPackage("current"));
+  CurrentFolder here(dir.Path());
+  std::size_t length = 99;
+  char small[4];
+  EXPECT_EQ(kavrel_default_package(small, sizeof small, &length), KAVREL_INVALID_ARGUMENT);
+  EXPECT_EQ(length, std::string(KAVREL_DEFAULT_PACKAGE).size());
+  char path[64];
+  ASSERT_EQ(kavrel_default_package(path, sizeof path, &length), KAVREL_SUCCESS);
+  EXPECT_STREQ(path, KAVREL_DEFAULT_PACKAGE);
+  EXPECT_EQ(kavrel_default_package(path, sizeof path, nullptr), KAVREL_INVALID_ARGUMENT);
+  kavrel_geocoder* handle = nullptr;
+  ASSERT_EQ(kavrel_open(nullptr, &handle), KAVREL_SUCCESS);
+  kavrel_facts facts;
+  EXPECT_EQ(kavrel_facts_of(handle, &facts), KAVREL_SUCCESS);
+  EXPECT_EQ(facts.entries, 1u);  // the one in the current folder
+  kavrel_close(handle);
 }
 
 TEST(EngineInitialize, AFailedSecondInitializeKeepsTheOpenPackage) {

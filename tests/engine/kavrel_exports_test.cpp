@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kavrel.h"
+#include "kavrel_results.h"
 #include "kavrelcore.h"
 #include "test_packages.h"
 
@@ -270,6 +271,36 @@ TEST(KavrelLookupMany, RowsMatchSingleLookupsWhateverTheThreads) {
   }
 }
 
+// A handle makes its bands and names as lookups first need them; preloading
+// makes them ahead and changes no answer, nor does many rows' preload.
+TEST(KavrelPreload, APreloadedHandleAnswersAsOneThatMakesItsPartsAsItGoes) {
+  const Handle cold(RingVersusNearestPackage());
+  const Handle preloaded(RingVersusNearestPackage());
+  EXPECT_EQ(kavrel_preload(preloaded.get(), KAVREL_MODE_NEAREST), KAVREL_SUCCESS);
+  EXPECT_EQ(kavrel_preload(preloaded.get(), KAVREL_MODE_DESIGNED), KAVREL_SUCCESS);
+  for (int32_t mode : {KAVREL_MODE_DESIGNED, KAVREL_MODE_NEAREST}) {
+    const kavrel_query query = Query(mode, 100, 300);
+    for (const double latitude : {34.99, 35.0, 35.004, 35.01, 20.0}) {
+      kavrel_answer a, b;
+      EXPECT_EQ(kavrel_lookup(cold.get(), latitude, 139.0001, &query, &a),
+                kavrel_lookup(preloaded.get(), latitude, 139.0001, &query, &b));
+      EXPECT_EQ(a.area_key, b.area_key) << latitude;
+      if (a.area != nullptr) {
+        EXPECT_EQ(Joined(a), Joined(b)) << latitude;
+      }
+    }
+  }
+  const std::vector<double> latitudes(KAVREL_PRELOAD_ROWS, 35.0001), longitudes(KAVREL_PRELOAD_ROWS, 139.0001);
+  std::vector<kavrel_answer> answers(latitudes.size());
+  const Handle many(RingVersusNearestPackage());
+  ASSERT_EQ(kavrel_lookup_many(many.get(), latitudes.size(), latitudes.data(), longitudes.data(), nullptr, 2,
+                               answers.data(), nullptr),
+            KAVREL_SUCCESS);
+  EXPECT_EQ(answers.back().area_key, 1u);
+  EXPECT_EQ(kavrel_preload(nullptr, KAVREL_MODE_DESIGNED), KAVREL_INVALID_ARGUMENT);
+  EXPECT_EQ(kavrel_preload(cold.get(), 7), KAVREL_INVALID_ARGUMENT);
+}
+
 TEST(KavrelNames, FactsAndNamesInKeyOrder) {
   pack::PackageWriter writer = PointPackage({{35000000, 139000000, 2, 9, 1500}, {35000100, 139000000, 1, 9, 7}});
   writer.Add("/P/000000.gzbin", NameBlock({{2, u"二"}, {1, u"一"}, {2, u"later record, never read"}}));
@@ -343,6 +374,18 @@ TEST(KavrelTexts, VersionAndEveryResultCodeHaveTheirOwnText) {
   }
   EXPECT_EQ(texts.size(), 7u);
   EXPECT_STREQ(kavrel_result_text(-7), kavrel_result_text(12345));
+  // One table for both interfaces: every code of either has its own text,
+  // the same that kavrel_result_text gives.
+  std::set<std::string> meanings;
+  for (int32_t code : std::initializer_list<int32_t>{KAVREL_OK, KAVREL_E_ALREADY_OPEN, KAVREL_E_ARGUMENT, KAVREL_E_NOT_READY, KAVREL_E_NO_FILE,
+                       KAVREL_E_FORMAT, KAVREL_E_NOT_FOUND, KAVREL_E_DECOMPRESSOR, KAVREL_E_INFLATE,
+                       KAVREL_OUT_OF_MEMORY}) {
+    ASSERT_NE(kavrel_result_meaning(code), nullptr) << code;
+    EXPECT_STREQ(kavrel_result_text(code), kavrel_result_meaning(code));
+    meanings.insert(kavrel_result_meaning(code));
+  }
+  EXPECT_EQ(meanings.size(), 10u);
+  EXPECT_EQ(kavrel_result_meaning(12345), nullptr);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // Run-time loading of a shared library and lookup of its functions.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,6 +51,11 @@ private:
   void* m_handle = nullptr;
   std::string m_loadError;
 };
+
+// The folder, without a trailing separator, of the binary that holds this
+// code: the shared library it is linked into, or the program. Nothing when
+// the system cannot say.
+std::optional<std::string> OwnBinaryFolder();
 
 // The file name of the shared library called `name`: "kavrelcore" gives
 // "libkavrelcore.so".
