@@ -1,5 +1,5 @@
-// Times the kavrel_ interface on a real package: single lookups in both
-// modes, and kavrel_lookup_many over 1,000,000 coordinates on 1 and 2
+// Times the kavrel_ interface on a real package: opening a handle for one
+// lookup, single lookups in both modes, and kavrel_lookup_many over 1,000,000 coordinates on 1 and 2
 // threads. The coordinates lie near real address points.
 //
 // Usage: kavrel_interface_bench [benchmark flags] [package]
@@ -68,6 +68,28 @@ void TimeLookupMany(benchmark::State& state, const kavrel_geocoder* handle, cons
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
 }
 
+// kavrel_open, one lookup near Tokyo Station and kavrel_close per
+// iteration: what a host that looks up one point pays, with the memory the
+// handle holds after that lookup.
+void TimeOpenAndFirstLookup(benchmark::State& state, const std::string& path) {
+  const kavrel_query query = {static_cast<int32_t>(state.range(0)), 0, 0, 0};
+  double heldMiB = 0;
+  for (auto _ : state) {
+    const double before = kavrel::bench::MemoryMiB("VmRSS");
+    kavrel_geocoder* handle = nullptr;
+    kavrel_answer answer;
+    if (kavrel_open(path.c_str(), &handle) != KAVREL_SUCCESS ||
+        kavrel_lookup(handle, 35.681236, 139.767125, &query, &answer) != KAVREL_SUCCESS) {
+      state.SkipWithError("the lookup failed");
+      kavrel_close(handle);
+      return;
+    }
+    heldMiB += kavrel::bench::MemoryMiB("VmRSS") - before;
+    kavrel_close(handle);
+  }
+  state.counters["held_MiB"] = benchmark::Counter(heldMiB, benchmark::Counter::kAvgIterations);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -81,6 +103,13 @@ int main(int argc, char** argv) {
   const std::vector<kavrel::bench::Coordinate> points = kavrel::bench::PackagePoints(path);
   const Coordinates single = SplitSample(points, kSingleCount);
   const Coordinates many = SplitSample(points, kManyCount);
+  benchmark::RegisterBenchmark("kavrel_open_and_first_lookup",
+                               [&](benchmark::State& state) { TimeOpenAndFirstLookup(state, path); })
+      ->ArgNames({"mode"})
+      ->Arg(KAVREL_MODE_DESIGNED)
+      ->Arg(KAVREL_MODE_NEAREST)
+      ->Iterations(5)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("kavrel_lookup", [&](benchmark::State& state) { TimeLookup(state, handle, single); })
       ->ArgNames({"mode"})
       ->Arg(KAVREL_MODE_DESIGNED)

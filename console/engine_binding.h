@@ -37,7 +37,9 @@ struct ThreadSafeEntries {
   kavrel_close_fn close = nullptr;
   kavrel_facts_of_fn factsOf = nullptr;
   kavrel_lookup_many_fn lookupMany = nullptr;
-  // True when every entry is bound.
+  // Optional: libraries that index everything when they open have none.
+  kavrel_preload_fn preload = nullptr;
+  // True when every entry but the optional ones is bound.
   bool IsComplete() const { return version && resultText && open && close && factsOf && lookupMany; }
 };
 

@@ -56,8 +56,12 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
   return true;
 }
 
-std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool, std::string&) {
+std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool wholePackage, std::string&) {
   m_query = QueryOf(settings);
+  // A conversion looks up all over the package: make it all now, as the
+  // designed run preloads, rather than as blocks of lines first touch it.
+  // Should that fail, the lookups report their own lack of memory.
+  if (wholePackage && m_entries->preload != nullptr) m_entries->preload(m_handle, m_query.mode);
   return kBatchCompleted;
 }
 
