@@ -23,7 +23,7 @@ using kavrel::serve::ServeOptions;
 // service does not depend on the folder it was started from.
 std::string DefaultPackage() {
   const std::optional<std::string> folder = kavrel::platform::ProgramFolder();
-  return (folder ? *folder + "/" : std::string()) + "kavreldata.bin";
+  return (folder ? *folder + "/" : std::string()) + KAVREL_DEFAULT_PACKAGE;
 }
 
 std::string ListenAddress(const std::string& host, int port) {
