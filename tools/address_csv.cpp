@@ -167,6 +167,12 @@ public:
       // A CR at the end of what is read may be the first half of CR LF.
       const bool complete =
           end != std::string::npos && (m_buffer[end] == '\n' || end + 1 < m_buffer.size() || m_ended);
+      // The line runs from its start to its end, or to the end of what is
+      // read of it so far.
+      if ((end != std::string::npos ? end : m_buffer.size()) - m_pos > kMaxCsvLineBytes) {
+        error = "the line is longer than " + std::to_string(kMaxCsvLineBytes) + " bytes, which no row is";
+        return false;
+      }
       if (complete) {
         const bool crlf = m_buffer[end] == '\r' && end + 1 < m_buffer.size() && m_buffer[end + 1] == '\n';
         line = std::string_view(m_buffer.data() + m_pos, end - m_pos);

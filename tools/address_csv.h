@@ -26,13 +26,20 @@ struct AddressRow {
 // quote, on this line (quoted line breaks are not supported).
 bool SplitCsvLine(std::string_view line, std::vector<std::string>& fields);
 
+// The longest line the reader takes, in bytes without its line end: 1 MiB,
+// far beyond any real row, so that reading holds at most this much and one
+// read's worth of a line.
+inline constexpr std::size_t kMaxCsvLineBytes = 1024 * 1024;
+
 // Reads rows from a CSV file whose header line names the columns
 // "latitude", "longitude", "prefecture", "city" and "area" once each, in any
 // order (other columns are ignored). Whether the file is gzip-compressed is
 // told by its content, not its name; several gzip members in a row are read
 // as one, bytes after the last are an error. Lines may end in LF, CR LF or a
 // lone CR; blank lines are skipped; a UTF-8 byte order mark before the header
-// is dropped. Time is linear in the file's length, however long its lines.
+// is dropped. Time is linear in the file's length. A line longer than
+// kMaxCsvLineBytes is an error, found before more than that and one read
+// are held.
 // Every failure throws PackError naming the file and, where there is one,
 // the line.
 class AddressCsvReader {
@@ -46,7 +53,8 @@ public:
   AddressCsvReader& operator=(const AddressCsvReader&) = delete;
 
   // Reads the next data row into `row`; false at the end of the file. Throws
-  // PackError for a damaged compressed stream, a line that cannot be split,
+  // PackError for a damaged compressed stream, a line that is too long or
+  // cannot be split,
   // or a row with fewer fields than the columns it needs.
   bool Next(AddressRow& row);
 

@@ -173,5 +173,37 @@ TEST(AddressCsvReader, LineEndsAnywhereInLongLinesAndAcrossReads) {
   }
 }
 
+TEST(AddressCsvReader, ALineLongerThanTheLimitIsRefusedNamingItsLine) {
+  const std::string header = "latitude,longitude,prefecture,city,area\n";
+  const std::string start = "35.0,139.0,東京都,千代田区,";
+  const auto row = [&](std::size_t length) { return start + std::string(length - start.size(), 'x') + "\n"; };
+  const struct Case {
+    const char* what;
+    std::string csv;
+    const char* error;  // null: read whole
+  } cases[] = {
+      {"a row of the longest length", header + row(kMaxCsvLineBytes) + row(40), nullptr},
+      {"one byte longer", header + row(40) + row(kMaxCsvLineBytes + 1), ":3: "},
+      {"commas without a line end", header + std::string(3 * kMaxCsvLineBytes, ','), ":2: "},
+      {"a header that never ends", std::string(5 * kMaxCsvLineBytes, 'h'), ":1: "},
+  };
+  for (const Case& c : cases) {
+    for (const bool compressed : {false, true}) {
+      TempDir dir;
+      WriteBytes(dir / "in.csv", compressed ? Gzip(c.csv) : c.csv);
+      try {
+        const std::vector<AddressRow> rows = ReadAll(dir / "in.csv");
+        EXPECT_EQ(c.error, nullptr) << c.what << " read whole";
+        EXPECT_EQ(rows.size(), 2u) << c.what;
+      } catch (const PackError& error) {
+        ASSERT_NE(c.error, nullptr) << c.what << ": " << error.what();
+        const std::string text = error.what();
+        EXPECT_EQ(text.rfind(dir / "in.csv" + c.error, 0), 0u) << c.what << ": " << text;
+        EXPECT_NE(text.find("longer than 1048576 bytes"), std::string::npos) << c.what << ": " << text;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace kavrel::pack
