@@ -23,13 +23,17 @@ public:
   std::size_t Read(char* buffer, std::size_t count);
 
 private:
-  [[noreturn]] void Fail(int error) const;
-
   std::string m_path;
   platform::FileStream m_file;
 };
 
 // The whole content of `path`. Throws PackError as InputFile does.
 std::string ReadWholeFile(const std::string& path);
+
+// The whole content of the package at `path`, opened as the package reader
+// opens it: anything but a regular file is refused at once, a FIFO never
+// waited on. Throws PackError as InputFile does, and "PATH: is not a regular
+// file ..." for a FIFO, socket or device.
+std::string ReadPackageFile(const std::string& path);
 
 }  // namespace kavrel::pack

@@ -8,7 +8,7 @@
 namespace kavrel::pack {
 
 int ListPackage(const std::string& path, std::ostream& out, std::ostream& errors) {
-  const PackageIndex index = ReadPackageIndex(ReadWholeFile(path));
+  const PackageIndex index = ReadPackageIndex(ReadPackageFile(path));
   std::uint64_t stored = 0;
   for (const IndexEntry& entry : index.entries) {
     char numbers[64];

@@ -52,7 +52,7 @@ public:
   explicit Verifier(std::string path) : m_path(std::move(path)) {}
 
   VerifyReport Run() {
-    const PackageIndex index = ReadPackageIndex(ReadWholeFile(m_path));
+    const PackageIndex index = ReadPackageIndex(ReadPackageFile(m_path));
     for (const std::string& problem : index.problems) Problem(problem);
     m_report.entries = static_cast<std::uint32_t>(index.entries.size());
     if (!index.headerRead) return std::move(m_report);

@@ -100,11 +100,16 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
 
 bool ReadOnlyFile::Open(const std::string& path) {
   Close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK, opening a FIFO waits for a writer; on a regular file
+  // the flag changes nothing.
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;
   struct stat info {};
-  if (::fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  const bool known = ::fstat(fd, &info) == 0;
+  if (!known || !S_ISREG(info.st_mode)) {
+    const int error = !known ? errno : S_ISDIR(info.st_mode) ? EISDIR : ESPIPE;
     ::close(fd);
+    errno = error;
     return false;
   }
   m_fd = fd;

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "engine_app.h"
+#include "fifo.h"
 #include "kavrel.h"
 #include "kavrelcore.h"
 #include "test_packages.h"
@@ -184,6 +185,20 @@ TEST(KavrelLookup, AnAllocationThatFailsIsReportedNotThrown) {
   EXPECT_EQ(row, KAVREL_OUT_OF_MEMORY);
   EXPECT_EQ(rowAnswer.area, nullptr);
   kavrel_close(handle);
+}
+
+// Anything but a regular file as the package is refused at once: a FIFO
+// would otherwise hold the open until some writer came.
+TEST(PackageNotAFile, AFifoIsRefusedWithoutWaitingForAWriter) {
+  test::TempDir dir;
+  const std::string path = dir / "fifo.bin";
+  test::FifoWithoutWriter fifo(path);
+  CkavrelcoreApp engine;
+  EXPECT_EQ(engine.Initialize(test::Wide(path).c_str()), KAVREL_E_NO_FILE);
+  kavrel_geocoder* handle = nullptr;
+  EXPECT_EQ(kavrel_open(path.c_str(), &handle), KAVREL_PACKAGE_NOT_FOUND);
+  EXPECT_EQ(handle, nullptr);
+  EXPECT_FALSE(fifo.ReleasedAWaitingReader());
 }
 
 }  // namespace

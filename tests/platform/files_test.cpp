@@ -2,6 +2,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <optional>
 #include <string>
 
@@ -76,11 +77,15 @@ TEST(ReadOnlyFile, PositionedReadsStopAtTheEnd) {
   EXPECT_TRUE(second.Open(dir / "f"));
 }
 
-TEST(ReadOnlyFile, RefusesMissingFilesAndDirectories) {
+TEST(ReadOnlyFile, RefusesMissingFilesDirectoriesAndDevices) {
   test::TempDir dir;
   ReadOnlyFile file;
   EXPECT_FALSE(file.Open(dir / "missing"));
   EXPECT_FALSE(file.Open(dir.Path()));
+  EXPECT_EQ(errno, EISDIR);
+  // A device is no package file, though it opens and reads.
+  EXPECT_FALSE(file.Open("/dev/null"));
+  EXPECT_EQ(errno, ESPIPE);
   EXPECT_FALSE(file.IsOpen());
   char byte = 0;
   EXPECT_FALSE(file.ReadAt(0, &byte, 1).has_value());

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "fifo.h"
 #include "kavrel/platform/text.h"
 #include "pack_error.h"
 #include "kavrel/format/entry_cap.h"
@@ -184,12 +185,17 @@ TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot
   }
 }
 
-TEST(VerifyAndList, AMissingFileOrAFolderIsNamedAsSuchNotCalledDamaged) {
+TEST(VerifyAndList, AMissingFileAFolderOrNoFileAtAllIsNamedAsSuchNotCalledDamaged) {
   TempDir dir;
   std::filesystem::create_directory(dir / "folder");
+  // Refused at once, not waited on for a writer.
+  kavrel::test::FifoWithoutWriter fifo(dir / "fifo.bin");
+  const std::string notAFile = ": is not a regular file (a FIFO, socket or device); a package is read from a file";
   const struct { std::string path, says; } cases[] = {
       {dir / "absent.bin", dir / "absent.bin: no such file"},
       {dir / "folder", dir / "folder: is a folder, not a file"},
+      {dir / "fifo.bin", dir / "fifo.bin" + notAFile},
+      {"/dev/null", "/dev/null" + notAFile},
   };
   for (const auto& c : cases) {
     try {
@@ -206,6 +212,7 @@ TEST(VerifyAndList, AMissingFileOrAFolderIsNamedAsSuchNotCalledDamaged) {
       EXPECT_EQ(error.what(), c.says);
     }
   }
+  EXPECT_FALSE(fifo.ReleasedAWaitingReader());
 }
 
 TEST(ListPackage, OneLinePerEntryAndATotal) {

@@ -84,8 +84,11 @@ public:
   ReadOnlyFile(const ReadOnlyFile&) = delete;
   ReadOnlyFile& operator=(const ReadOnlyFile&) = delete;
 
-  // Opens an existing file for reading. False (and closed) when it cannot be
-  // opened or is a directory. Closes any file held before.
+  // Opens an existing regular file for reading. False (and closed) when it
+  // cannot be opened, errno telling why, or is not a regular file: errno is
+  // then EISDIR for a folder and ESPIPE for anything else (a FIFO, socket or
+  // device), which positioned reads do not suit. Never waits: a FIFO
+  // without a writer is refused at once. Closes any file held before.
   bool Open(const std::string& path);
   void Close();
   bool IsOpen() const { return m_fd >= 0; }
