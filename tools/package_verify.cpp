@@ -99,6 +99,10 @@ private:
       }
       // Its data lies past the end of the file: already told, nothing to read.
       if (!index.entries[static_cast<std::size_t>(i)].dataInFile) continue;
+      if (entry.SharesBytes()) {
+        Problem(name + ": its stored bytes overlap those of another entry, so the engine loads neither");
+        continue;
+      }
       const Classified what = Classify(entry.Name());
       if (what.kind == EntryKind::kPointBlock) {
         m_pointBlocks.push_back(i);
@@ -149,7 +153,8 @@ private:
     if (status != PackageStatus::kOk) {
       Problem(Narrow(entry.Name()) + ": the engine cannot load it (" + PackageStatusText(status) +
               (status == PackageStatus::kDamaged
-                   ? ": a damaged stream, or more than " + std::to_string(kMaxEntryBytes) + " bytes"
+                   ? ": a damaged stream, or more than " + std::to_string(kMaxInflationRatio) +
+                         " times its stored size or " + std::to_string(kMaxEntryBytes) + " bytes inflated"
                    : std::string()) +
               ")");
       return std::nullopt;

@@ -32,8 +32,10 @@ struct VerifyReport {
 // - name blocks: records that end inside the block, S keys in the block the
 //   engine looks in, texts that are valid code page 932;
 // - that there is at least one point block.
-// - that every entry loads, none larger than kMaxEntryBytes (entry_cap.h) stored
-//   or inflated (the engine loads none such).
+// - that every entry loads: no two share stored bytes, none is larger than
+//   kMaxEntryBytes stored or inflated, none inflates to more than
+//   kMaxInflationRatio times its stored size (entry_cap.h; the engine loads
+//   none such).
 // Never throws for a damaged file; every fault is a problem in the report.
 // Throws PackError when the file is missing, a folder or cannot be read:
 // that is no verdict on a package.

@@ -2,6 +2,7 @@
 // Reading entry data is in entry_loader.cpp.
 #include "kavrel/format/data_package.h"
 
+#include <algorithm>
 #include <exception>
 #include <optional>
 #include <utility>
@@ -88,6 +89,7 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
     std::vector<IndexRecord> records;
     if (!ReadIndex(index, records)) return PackageStatus::kBadFormat;
     files = Entries(records, names);
+    MarkSharedBytes(files, m_nDataStart, *fileSize);
     for (std::size_t i = 0; i < files.size(); ++i) {
       // emplace keeps the first index of a name: the first entry always wins.
       lookup.emplace(files[i].m_strName, static_cast<std::int32_t>(i));
@@ -102,6 +104,34 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   m_index = std::move(lookup);
   m_nFileSize = *fileSize;
   return PackageStatus::kOk;
+}
+
+void CDataPackage::MarkSharedBytes(std::vector<CDataPackageFile>& files, std::uint64_t dataStart,
+                                   std::uint64_t fileSize) {
+  std::vector<std::uint32_t> byStart;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    const CDataPackageFile& entry = files[i];
+    if (entry.m_nStoredSize != 0 && EntryInFile(dataStart, entry.m_nOffset, entry.m_nStoredSize, fileSize)) {
+      byStart.push_back(static_cast<std::uint32_t>(i));
+    }
+  }
+  const auto start = [&](std::uint32_t i) { return dataStart + files[i].m_nOffset; };
+  std::sort(byStart.begin(), byStart.end(), [&](std::uint32_t a, std::uint32_t b) { return start(a) < start(b); });
+  // Walking up by start, an entry that begins before the furthest end so far
+  // overlaps the entry that reaches there; every overlapping pair is met so.
+  std::uint64_t furthestEnd = 0;
+  std::uint32_t reaching = 0;
+  for (const std::uint32_t i : byStart) {
+    if (start(i) < furthestEnd) {
+      files[i].m_bSharesBytes = true;
+      files[reaching].m_bSharesBytes = true;
+    }
+    const std::uint64_t end = start(i) + files[i].m_nStoredSize;
+    if (end > furthestEnd) {
+      furthestEnd = end;
+      reaching = i;
+    }
+  }
 }
 
 void CDataPackage::Close() {

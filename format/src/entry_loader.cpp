@@ -21,9 +21,8 @@ namespace {
 // Inflated output is counted through a window of this size.
 constexpr std::size_t kInflateWindow = 65536;
 // Checked before anything is allocated for the data; also keeps every size
-// countable by m_nSize. The window size divides it.
+// countable by m_nSize.
 constexpr std::uint64_t kMaxEntrySize = kMaxEntryBytes;
-static_assert(kMaxEntrySize % kInflateWindow == 0);
 
 using Bytes = std::unique_ptr<std::uint8_t[]>;
 
@@ -41,9 +40,10 @@ enum class InflateResult { kDone, kNoStart, kBroken, kTooLarge };
 // Inflates the whole raw deflate stream in `stored`, all input at once.
 // With `keep` null, the output goes through `window` over and over and is
 // only counted into `length`; otherwise `keep` must have room for exactly
-// `length` bytes. kTooLarge when it would pass kMaxEntrySize.
-InflateResult InflatePass(const std::uint8_t* stored, std::uint32_t storedSize, std::uint8_t* window,
-                          std::uint8_t* keep, std::uint64_t& length) {
+// `length` bytes. kTooLarge when it would pass `limit` bytes, found before
+// much more than that is inflated.
+InflateResult InflatePass(const std::uint8_t* stored, std::uint32_t storedSize, std::uint64_t limit,
+                          std::uint8_t* window, std::uint8_t* keep, std::uint64_t& length) {
   InflateStream stream;
   // Window bits -15: raw deflate, no zlib or gzip wrapper, no checksum.
   if (inflateInit2(&stream.z, -15) < 0) return InflateResult::kNoStart;
@@ -64,24 +64,24 @@ InflateResult InflatePass(const std::uint8_t* stored, std::uint32_t storedSize, 
     // With room left, the input ended before the stream did.
     if (result != Z_BUF_ERROR || stream.z.avail_out != 0 || keep != nullptr) return InflateResult::kBroken;
     counted += roomSize;
-    if (counted >= kMaxEntrySize) return InflateResult::kTooLarge;
+    if (counted >= limit) return InflateResult::kTooLarge;
     stream.z.next_out = room;
     stream.z.avail_out = roomSize;
   }
   length = counted + roomSize - stream.z.avail_out;
-  return InflateResult::kDone;
+  return length > limit ? InflateResult::kTooLarge : InflateResult::kDone;
 }
 
 // Inflates `stored` into `out`, a buffer of exactly the inflated length
-// (`outSize` bytes). A first pass only measures, so an entry past the cap is
-// refused holding nothing but the window; one that fits in the window is
-// copied from it, a longer one inflated again into its own buffer. Throws
-// std::bad_alloc.
-InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, Bytes& out,
+// (`outSize` bytes), at most `limit`. A first pass only measures, so an entry
+// past the limit is refused holding nothing but the window; one that fits in
+// the window is copied from it, a longer one inflated again into its own
+// buffer. Throws std::bad_alloc.
+InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, std::uint64_t limit, Bytes& out,
                          std::size_t& outSize) {
   std::vector<std::uint8_t> window(kInflateWindow);
   std::uint64_t length = 0;
-  const InflateResult measured = InflatePass(stored, storedSize, window.data(), nullptr, length);
+  const InflateResult measured = InflatePass(stored, storedSize, limit, window.data(), nullptr, length);
   if (measured != InflateResult::kDone) return measured;
   outSize = static_cast<std::size_t>(length);
   out = std::make_unique<std::uint8_t[]>(outSize);
@@ -90,7 +90,7 @@ InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, B
     return InflateResult::kDone;
   }
   window = {};
-  return InflatePass(stored, storedSize, nullptr, out.get(), length);
+  return InflatePass(stored, storedSize, limit, nullptr, out.get(), length);
 }
 
 // The text with every control character shown as '?', so that a damaged
@@ -120,6 +120,9 @@ std::string CDataPackage::Damage(const CDataPackageFile& entry) const {
     return std::to_string(entry.m_nStoredSize) + " bytes at offset " + std::to_string(entry.m_nOffset) +
            " reach past the end of the file (" + std::to_string(m_nFileSize) + " bytes)";
   }
+  // The writer gives every entry bytes of its own; entries that share them
+  // would multiply what one stream costs.
+  if (entry.m_bSharesBytes) return "its stored bytes overlap those of another entry";
   // Whatever the method: empty blocks pad a deflate stream to any length,
   // and reading it would allocate all of it.
   if (entry.m_nStoredSize > kMaxEntrySize) {
@@ -132,8 +135,8 @@ namespace {
 
 // The data of an entry whose stored bytes are `stored` (an owned copy, which
 // becomes the data of a stored entry): kOk with `data` and `size`, or
-// LoadFile's status; `damage` says why an entry that inflates past the cap is
-// damaged. Throws std::bad_alloc.
+// LoadFile's status; `damage` says why an entry that inflates past
+// MaxEntryContent of its stored size is damaged. Throws std::bad_alloc.
 PackageStatus DecodeStored(std::uint8_t method, std::uint32_t storedSize, Bytes stored, Bytes& data,
                            std::int32_t& size, std::string& damage) {
   size = 0;
@@ -142,13 +145,15 @@ PackageStatus DecodeStored(std::uint8_t method, std::uint32_t storedSize, Bytes 
   } else if (method == kMethodDeflate) {
     Bytes inflated;
     std::size_t inflatedSize = 0;
-    switch (InflateRaw(stored.get(), storedSize, inflated, inflatedSize)) {
+    const std::uint64_t limit = MaxEntryContent(storedSize);
+    switch (InflateRaw(stored.get(), storedSize, limit, inflated, inflatedSize)) {
       case InflateResult::kNoStart:
         return PackageStatus::kNoDecompressor;
       case InflateResult::kBroken:
         return PackageStatus::kDamaged;
       case InflateResult::kTooLarge:
-        damage = "it inflates to more than " + std::to_string(kMaxEntrySize) + " bytes";
+        damage = "it inflates to more than " + std::to_string(limit) + " bytes, the most that " +
+                 std::to_string(storedSize) + " stored bytes may hold";
         return PackageStatus::kDamaged;
       case InflateResult::kDone:
         break;

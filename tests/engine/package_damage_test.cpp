@@ -15,6 +15,8 @@
 #include <vector>
 
 #include "engine_app.h"
+#include "kavrel/format/blocks.h"
+#include "kavrel/platform/text.h"
 #include "fifo.h"
 #include "kavrel.h"
 #include "kavrelcore.h"
@@ -156,6 +158,45 @@ TEST(PackageDamage, NoSingleByteChangeCrashesOrAllocatesBeyondTheCap) {
     testing::internal::GetCapturedStderr();
   }
   EXPECT_GE(variants, original.size() * 10);
+}
+
+// A package of some kilobytes whose index records all name one deflate
+// stream, and one whose single entry inflates far beyond its stored size,
+// cost in proportion to their size, not what every record claims: the
+// engine refuses both kinds of entry as damaged.
+TEST(PackageDamage, SharedOrFarInflatingStreamsCostInProportionToThePackage) {
+  // 400,000 records of one point at Tokyo Station: 6 MB from some 25 KB.
+  std::string records;
+  for (int r = 0; r < 400000; ++r) records += test::PointRecord({35681236, 139767125, 1, 1, 1});
+  const std::string stream = pack::RawDeflate(records);
+  const auto name = [](std::uint32_t band) { return platform::Utf16ToUtf8(BuildPointBlockName(band)); };
+  std::string shared;
+  for (std::uint32_t band = 35600000; band < 35800000; band += 10000) {
+    shared += test::IndexRecord(name(band), kMethodDeflate, 0, 0, static_cast<std::uint32_t>(stream.size()));
+  }
+  const std::string alone =
+      test::IndexRecord(name(35680000), kMethodDeflate, 0, 0, static_cast<std::uint32_t>(stream.size()));
+  const struct Case {
+    const char* what;
+    std::string bytes;
+  } cases[] = {{"20 records, one stream", test::PackageBytes(shared, stream)},
+               {"one record", test::PackageBytes(alone, stream)}};
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    test::WriteBytes(dir / "p.bin", c.bytes);
+    const std::size_t allowed = 64 * c.bytes.size() + (4u << 20);
+    testing::internal::CaptureStderr();
+    g_peak = g_inUse;
+    const std::size_t baseline = g_inUse;
+    Exercise(test::Wide(dir / "p.bin"), true);
+    kavrel_geocoder* handle = nullptr;
+    EXPECT_EQ(kavrel_open((dir / "p.bin").c_str(), &handle), KAVREL_SUCCESS) << c.what;
+    kavrel_answer answer;
+    EXPECT_EQ(kavrel_lookup(handle, 35.681236, 139.767125, nullptr, &answer), KAVREL_NO_ANSWER) << c.what;
+    kavrel_close(handle);
+    testing::internal::GetCapturedStderr();
+    EXPECT_LE(g_peak - baseline, allowed) << c.what << ": " << c.bytes.size() << " bytes in the file";
+  }
 }
 
 // A designed search that the index leaves to the ring search allocates its

@@ -2,6 +2,8 @@
 // unloading and loading everything.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
 #include "kavrel/format/data_package.h"
@@ -28,6 +30,15 @@ std::string Noise(std::size_t length, std::uint32_t seed) {
   return out;
 }
 
+// Bytes that deflate to about a sixth, well within what the reader takes per
+// stored byte: one byte of noise in every 16, zeros between.
+std::string Sparse(std::size_t length, std::uint32_t seed) {
+  std::string out(length, '\0');
+  const std::string noise = Noise((length + 15) / 16, seed);
+  for (std::size_t i = 0; i < length; i += 16) out[i] = noise[i / 16];
+  return out;
+}
+
 class EntryLoader : public ::testing::Test {
 protected:
   // Writes the package and opens it.
@@ -40,6 +51,13 @@ protected:
     EXPECT_GE(index, 0);
     return m_package.File(index < 0 ? 0 : index);
   }
+  // What DecodeEntry gives the entry from the file read whole, as the
+  // library's handle decodes it; `size` is the decoded length.
+  PackageStatus Decoded(const std::u16string& name, std::int32_t& size) {
+    std::unique_ptr<std::uint8_t[]> data;
+    size = -1;
+    return m_package.DecodeEntry(m_package.FindFile(name), data, size);
+  }
 
   test::TempDir m_dir;
   CDataPackage m_package;
@@ -50,7 +68,7 @@ TEST_F(EntryLoader, InflatesToTheExactLength) {
   const std::size_t lengths[] = {0, 1, 65535, 65536, 65537, 2 * 65536, 3 * 65536 + 17};
   pack::PackageWriter writer;
   for (std::size_t length : lengths) writer.Add(std::to_string(length), Noise(length, 7u + length));
-  for (std::size_t length : lengths) writer.Add("z" + std::to_string(length), std::string(length, 'z'));
+  for (std::size_t length : lengths) writer.Add("z" + std::to_string(length), Sparse(length, 5u + length));
   OpenPackage(writer.Serialize());
 
   for (const std::string prefix : {"", "z"}) {
@@ -61,7 +79,7 @@ TEST_F(EntryLoader, InflatesToTheExactLength) {
       const CDataPackageFile& entry = Entry(wide);
       EXPECT_EQ(entry.State(), CDataPackageFile::kLoaded) << name;
       EXPECT_EQ(entry.Size(), static_cast<std::int32_t>(length)) << name;
-      EXPECT_EQ(DataOf(entry), prefix.empty() ? Noise(length, 7u + length) : std::string(length, 'z'))
+      EXPECT_EQ(DataOf(entry), prefix.empty() ? Noise(length, 7u + length) : Sparse(length, 5u + length))
           << name;
     }
   }
@@ -137,7 +155,7 @@ TEST_F(EntryLoader, EntriesPastTheEndOfTheFileAreDamaged) {
     std::uint32_t offset, storedSize;
     bool damaged;
   } cases[] = {
-      {"whole file", 0, 0, 12, false},
+      {"all but the last byte", 0, 0, 11, false},
       {"last byte", 0, 11, 1, false},
       {"one byte over", 0, 10, 3, true},           // used to load "LO" and a zero
       {"a bit flipped in the size", 1, 0, 0x40000000u | 12u, true},  // used to allocate 1 GiB
@@ -199,10 +217,12 @@ TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
   constexpr std::size_t cap = kMaxEntryBytes;
   static_assert(cap == 64u * 1024 * 1024);
   const std::string zeros(cap + 1, '\0');
-  const std::string_view atCap(zeros.data(), cap);
+  // Data that the cap limits rather than the inflation ratio.
+  const std::string sparse = Sparse(cap + 1, 11);
+  const std::string_view atCap(sparse.data(), cap);
   pack::PackageWriter writer;
   writer.AddStored("inflates to the cap", pack::RawDeflate(atCap, 1), kMethodDeflate);
-  writer.AddStored("inflates past it", pack::RawDeflate(zeros, 1), kMethodDeflate);
+  writer.AddStored("inflates past it", pack::RawDeflate(sparse, 1), kMethodDeflate);
   writer.AddStored("stored past it", zeros, kMethodStored);
   writer.AddStored("unknown method past it", zeros, 7);
   OpenPackage(writer.Serialize());
@@ -220,6 +240,83 @@ TEST_F(EntryLoader, NoEntryIsHeldLargerThanTheCap) {
   ASSERT_EQ(m_package.LoadFile(u"inflates to the cap"), PackageStatus::kOk);
   EXPECT_EQ(Entry(u"inflates to the cap").Size(), static_cast<std::int32_t>(cap));
   EXPECT_EQ(DataOf(Entry(u"inflates to the cap")), atCap);
+}
+
+// An entry may inflate to 64 times its stored size and no more, so that a
+// package never holds more than that many times its size.
+TEST_F(EntryLoader, AnEntryInflatingBeyondTheRatioIsDamaged) {
+  // Empty stored blocks (five bytes each, inflating to nothing) before a run
+  // of zeros, as many as make the whole exactly 1/64 of the run.
+  constexpr std::string_view kEmptyBlock("\x00\x00\x00\xFF\xFF", 5);
+  std::string atRatio;
+  for (std::size_t stored = 2000; atRatio.empty() && stored < 2100; ++stored) {
+    const std::string run = pack::RawDeflate(std::string(64 * stored, '\0'));
+    if (run.size() > stored || (stored - run.size()) % kEmptyBlock.size() != 0) continue;
+    for (std::size_t b = 0; b < (stored - run.size()) / kEmptyBlock.size(); ++b) atRatio += kEmptyBlock;
+    atRatio += run;
+  }
+  ASSERT_FALSE(atRatio.empty());
+  pack::PackageWriter writer;
+  writer.AddStored("at the ratio", atRatio, kMethodDeflate);
+  writer.AddStored("past it", atRatio.substr(kEmptyBlock.size()), kMethodDeflate);
+  writer.AddStored("a long run", pack::RawDeflate(std::string(1000000, 'z')), kMethodDeflate);
+  OpenPackage(writer.Serialize());
+  ASSERT_EQ(m_package.ReadImage(), PackageStatus::kOk);
+
+  std::int32_t size = 0;
+  EXPECT_EQ(Decoded(u"at the ratio", size), PackageStatus::kOk);
+  EXPECT_EQ(size, static_cast<std::int32_t>(64 * atRatio.size()));
+  ASSERT_EQ(m_package.LoadFile(u"at the ratio"), PackageStatus::kOk);
+  EXPECT_EQ(Entry(u"at the ratio").Size(), static_cast<std::int32_t>(64 * atRatio.size()));
+  testing::internal::CaptureStderr();
+  for (const std::u16string name : {u"past it", u"a long run"}) {
+    const std::string narrow(name.begin(), name.end());
+    EXPECT_EQ(Decoded(name, size), PackageStatus::kDamaged) << narrow;
+    EXPECT_EQ(m_package.LoadFile(name), PackageStatus::kDamaged) << narrow;
+    EXPECT_EQ(Entry(name).Data(), nullptr) << narrow;
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                "damaged entry past it: it inflates to more than " + std::to_string(64 * (atRatio.size() - 5)) +
+                " bytes, the most that " + std::to_string(atRatio.size() - 5) + " stored bytes may hold"),
+            std::string::npos);
+}
+
+// The writer gives every entry bytes of its own: entries whose bytes overlap
+// would let one stream be inflated again and again.
+TEST_F(EntryLoader, EntriesSharingStoredBytesAreDamagedAndNeighboursAreNot) {
+  const struct Case {
+    const char* name;
+    std::uint32_t offset;
+    std::uint32_t size;
+    bool damaged;
+  } cases[] = {
+      {"alone", 0, 4, false},
+      {"one stream", 4, 4, true},
+      {"the same stream again", 4, 4, true},
+      {"around another", 10, 10, true},
+      {"inside it", 12, 2, true},
+      {"left neighbour", 20, 5, false},
+      {"right neighbour", 25, 5, false},
+      {"nothing stored, amid others", 5, 0, false},
+      {"last", 30, 2, false},
+  };
+  std::string index;
+  for (const Case& c : cases) index += test::IndexRecord(c.name, kMethodStored, 0, c.offset, c.size);
+  OpenPackage(test::PackageBytes(index, std::string(32, 'x')));
+  ASSERT_EQ(m_package.ReadImage(), PackageStatus::kOk);
+  testing::internal::CaptureStderr();
+  for (const Case& c : cases) {
+    const std::u16string name(c.name, c.name + std::char_traits<char>::length(c.name));
+    EXPECT_EQ(Entry(name).SharesBytes(), c.damaged) << c.name;
+    std::int32_t size = 0;
+    EXPECT_EQ(Decoded(name, size), c.damaged ? PackageStatus::kDamaged : PackageStatus::kOk) << c.name;
+    if (!c.damaged) {
+      EXPECT_EQ(size, static_cast<std::int32_t>(c.size)) << c.name;
+    }
+    EXPECT_EQ(m_package.LoadFile(name), c.damaged ? PackageStatus::kDamaged : PackageStatus::kOk) << c.name;
+  }
+  EXPECT_NE(testing::internal::GetCapturedStderr().find("its stored bytes overlap those of another entry"),
+            std::string::npos);
 }
 
 TEST_F(EntryLoader, ADeflatedEntryStoredLargerThanTheCapIsDamagedHoweverLittleItInflatesTo) {

@@ -55,6 +55,14 @@ struct Sample {
   }
 };
 
+// Sets the 32-bit offset (field 0) or stored size (field 1) of the index
+// record named `name` in the package `bytes`; they follow the name, the
+// method and the flag.
+void SetRecordField(std::string& bytes, const std::string& name, int field, std::uint32_t value) {
+  const std::size_t at = bytes.find(name) + name.size() + 2 + 4 * static_cast<std::size_t>(field);
+  for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
 std::string Joined(const std::vector<std::string>& problems) {
   std::string text;
   for (const std::string& problem : problems) text += problem + "\n";
@@ -154,9 +162,7 @@ TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot
     Sample sample;
     sample.more = [=](PackageWriter& w) { w.AddStored(name, stored, kMethodDeflate); };
     std::string bytes = sample.Bytes();
-    // The offset field follows the name, the method and the flag.
-    const std::size_t field = bytes.find(name) + name.size() + 2;
-    for (int i = 0; i < 4; ++i) bytes[field + i] = static_cast<char>(offset >> (8 * i));
+    SetRecordField(bytes, name, 0, offset);
     return bytes;
   };
   std::string sound = Sample().Bytes();
@@ -167,7 +173,7 @@ TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot
     const char* found;  // null: sound
   } cases[] = {
       {"inflates past the cap", withEntry("/readme", RawDeflate(zeros, 1), end),
-       "/readme: the engine cannot load it (damaged: a damaged stream, or more than 67108864 bytes)"},
+       "/readme: the engine cannot load it (damaged: a damaged stream, or more than 64 times its stored size or 67108864 bytes inflated)"},
       {"size 0 far away", withEntry("/readme", "", 0xFFFFFF00u), nullptr},
       {"reaches past the end", withEntry("/L3/5/LLP35690000.gzbin", "x", end + 1), "its data (1 bytes"},
   };
@@ -183,6 +189,36 @@ TEST(VerifyPackage, EntriesTheEngineRefusesAreReportedAndEmptyOnesAnywhereAreNot
       EXPECT_NE(Joined(report.problems).find(c.found), std::string::npos) << c.what << ":\n" << Joined(report.problems);
     }
   }
+}
+
+TEST(VerifyPackage, EntriesSharingStoredBytesOrInflatingFarBeyondThemAreDamaged) {
+  Sample sample;
+  sample.more = [](PackageWriter& w) {
+    w.Add("/first", "a stream of its own");
+    w.Add("/second", "another stream");
+    w.Add("/third", "a third stream");
+    // About 300 to 1 where real blocks reach 5.
+    w.Add("/repeated", std::string(100000, 'a'));
+  };
+  std::string bytes = sample.Bytes();
+  const PackageIndex index = ReadPackageIndex(bytes);
+  ASSERT_EQ(index.entries.size(), 9u);
+  // The second entry takes the first one's bytes, the third the end of them.
+  SetRecordField(bytes, "/second", 0, index.entries[5].offset);
+  SetRecordField(bytes, "/second", 1, index.entries[5].storedSize);
+  SetRecordField(bytes, "/third", 0, index.entries[5].offset + 1);
+  TempDir dir;
+  WriteBytes(dir / "p.bin", bytes);
+  testing::internal::CaptureStderr();
+  const VerifyReport report = VerifyPackage(dir / "p.bin");
+  testing::internal::GetCapturedStderr();
+  const std::string problems = Joined(report.problems);
+  for (const char* name : {"/first", "/second", "/third"}) {
+    EXPECT_NE(problems.find(std::string(name) + ": its stored bytes overlap those of another entry"), std::string::npos)
+        << name << ":\n" << problems;
+  }
+  EXPECT_NE(problems.find("/repeated: the engine cannot load it (damaged"), std::string::npos) << problems;
+  EXPECT_EQ(report.problems.size(), 4u) << problems;
 }
 
 TEST(VerifyAndList, AMissingFileAFolderOrNoFileAtAllIsNamedAsSuchNotCalledDamaged) {

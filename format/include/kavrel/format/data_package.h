@@ -47,6 +47,10 @@ public:
   std::uint32_t Offset() const { return m_nOffset; }
   std::uint8_t Method() const { return m_nMethod; }
   std::uint8_t Flag() const { return m_nFlag; }
+  // Whether some of its stored bytes are also another entry's (an entry of
+  // stored size 0 has none; one reaching past the end of the file is not
+  // counted). Such an entry is damaged: LoadFile refuses it.
+  bool SharesBytes() const { return m_bSharesBytes; }
   // The data in memory, owned by the entry and valid until it is released
   // or replaced: null when there is none. Size() is its length in bytes, 0
   // while not loaded; an entry of an unknown method is loaded with its
@@ -69,6 +73,7 @@ private:
   std::uint32_t m_nOffset = 0;       // relative to the data start
   std::uint8_t m_nMethod = 0;        // 0 stored, 1 raw deflate
   std::uint8_t m_nFlag = 0;
+  bool m_bSharesBytes = false;
   std::int32_t m_nSize = 0;          // bytes in m_pData; 0 while not loaded
   std::unique_ptr<std::uint8_t[]> m_pData;
 };
@@ -110,7 +115,8 @@ public:
   // read error or memory exhaustion). A damaged entry also fails with
   // kDamaged, allocating nothing for its data: one whose stored bytes reach
   // past the end of the file as it was at Open (an entry of stored size 0
-  // never is), or one whose data would be larger than kMaxEntryBytes
+  // never is), one that shares stored bytes with another entry, or one
+  // whose data would be larger than MaxEntryContent of its stored size
   // (entry_cap.h), stored or inflated. The first damaged entry after each
   // Open is named in one line on standard error. On failure the entry stays
   // listed. A loaded entry is returned from memory without touching the
@@ -159,8 +165,16 @@ private:
   // was told since Open, and returns PackageStatus::kDamaged.
   PackageStatus RefuseDamaged(const CDataPackageFile& entry, const std::string& why);
   // Why the stored bytes of `entry` cannot be read: they reach past the end
-  // of the file or exceed the entry cap. Empty when they can.
+  // of the file, overlap another entry's or exceed the entry cap. Empty when
+  // they can.
   std::string Damage(const CDataPackageFile& entry) const;
+
+  // Marks every entry of `files` whose stored bytes, in a data area at file
+  // offset `dataStart`, overlap another entry's. Only entries that lie
+  // inside the file (of `fileSize` bytes) count: one that reaches past its
+  // end is damaged anyway. Throws std::bad_alloc.
+  static void MarkSharedBytes(std::vector<CDataPackageFile>& files, std::uint64_t dataStart,
+                              std::uint64_t fileSize);
 
   std::vector<CDataPackageFile> m_files;
   std::u16string m_strPath;
