@@ -11,6 +11,7 @@
 #include "block_codec.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/format/coverage.h"
+#include "kavrel/format/entry_cap.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/text.h"
 #include "pack_error.h"
@@ -98,6 +99,11 @@ private:
       Fail(std::string(column) + " " + Quoted(field) + " is outside -" + std::to_string(static_cast<int>(limit)) +
            ".." + std::to_string(static_cast<int>(limit)));
     }
+    // Keys count microdegrees north and east of 0 in 32 bits: a negative one
+    // would wrap to a place thousands of degrees away.
+    if (std::llround(value * 1e6) < 0) {
+      Fail(std::string(column) + " " + Quoted(field) + " is south or west of 0, which a package's keys cannot hold");
+    }
     return value;
   }
 
@@ -130,22 +136,48 @@ private:
 
 std::string EntryName(const std::u16string& name) { return platform::Utf16ToUtf8(name); }
 
+// Adds `content` raw-deflated as the entry `name`, refusing what the package
+// reader would refuse as damaged: more than kMaxEntryBytes, or more than
+// MaxEntryContent of what it deflates to. `what` says what the content is,
+// for the message, which names the input file `input`.
+void AddBlock(PackageWriter& writer, const std::string& input, const std::u16string& name, std::string_view content,
+              const std::string& what) {
+  const std::string refused = input + ": " + what + " (entry " + EntryName(name) + ") ";
+  if (content.size() > kMaxEntryBytes) {
+    throw PackError(refused + "takes " + std::to_string(content.size()) + " bytes, more than the " +
+                    std::to_string(kMaxEntryBytes) + " a package entry may hold");
+  }
+  writer.Add(EntryName(name), content);
+  const std::size_t stored = writer.Entries().back().stored.size();
+  if (content.size() > MaxEntryContent(static_cast<std::uint32_t>(stored))) {
+    throw PackError(refused + "deflates from " + std::to_string(content.size()) + " to " + std::to_string(stored) +
+                    " bytes, more than " + std::to_string(kMaxInflationRatio) +
+                    " to 1, which the package reader refuses as damaged (rows repeated many times?)");
+  }
+}
+
 // One point block per band with points; `points` must be in PointOrder.
-void AddPointBlocks(PackageWriter& writer, const std::vector<PointRecord>& points) {
+void AddPointBlocks(PackageWriter& writer, const std::string& input, const std::vector<PointRecord>& points) {
   std::string block;
+  std::size_t first = 0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     AppendPointRecord(block, points[i]);
-    const bool bandEnds = i + 1 == points.size() || BandOf(points[i + 1].latitude) != BandOf(points[i].latitude);
+    const std::uint32_t band = BandOf(points[i].latitude);
+    const bool bandEnds = i + 1 == points.size() || BandOf(points[i + 1].latitude) != band;
     if (bandEnds) {
-      writer.Add(EntryName(BuildPointBlockName(points[i].latitude)), block);
+      char latitude[32];
+      std::snprintf(latitude, sizeof latitude, "%.2f", band / 1e6);
+      AddBlock(writer, input, BuildPointBlockName(band), block,
+               "the band at latitude " + std::string(latitude) + " with " + std::to_string(i + 1 - first) + " points");
       block.clear();
+      first = i + 1;
     }
   }
 }
 
 // The name blocks of one level: one block for P and C, blocks of
 // kAreaKeysPerBlock keys for S.
-void AddNameBlocks(PackageWriter& writer, NameLevel level, const KeyTable& table) {
+void AddNameBlocks(PackageWriter& writer, const std::string& input, NameLevel level, const KeyTable& table) {
   const std::vector<std::string>& texts = table.Texts();
   std::string block;
   for (std::uint32_t key = 1; key <= texts.size(); ++key) {
@@ -153,7 +185,7 @@ void AddNameBlocks(PackageWriter& writer, NameLevel level, const KeyTable& table
     const bool blockEnds = key == texts.size() ||
                            (level == kLevelArea && (key + 1) % kAreaKeysPerBlock == 0);
     if (blockEnds) {
-      writer.Add(EntryName(BuildNameBlockName(level, key)), block);
+      AddBlock(writer, input, BuildNameBlockName(level, key), block, "the names of a block");
       block.clear();
     }
   }
@@ -174,10 +206,10 @@ BuildSummary BuildPackage(const std::string& input, const std::string& output,
   std::sort(points.begin(), points.end(), PointOrder);
 
   PackageWriter writer(kNamesUtf8);
-  AddPointBlocks(writer, points);
-  AddNameBlocks(writer, kLevelPref, collector.Prefectures());
-  AddNameBlocks(writer, kLevelCity, collector.Cities());
-  AddNameBlocks(writer, kLevelArea, collector.Areas());
+  AddPointBlocks(writer, input, points);
+  AddNameBlocks(writer, input, kLevelPref, collector.Prefectures());
+  AddNameBlocks(writer, input, kLevelCity, collector.Cities());
+  AddNameBlocks(writer, input, kLevelArea, collector.Areas());
   if (!attribution.empty()) writer.Add(kAttributionEntry, attribution, kMethodStored);
   const std::string bytes = writer.Serialize();
 

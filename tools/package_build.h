@@ -37,9 +37,13 @@ struct BuildSummary {
 // The package is written under a temporary name beside `output` and renamed
 // into place only when complete. Throws PackError, naming the file and line,
 // for any bad input (a missing column, a field that is not a number, a
-// coordinate outside -90..90 or -180..180, a longitude that rounds to 0, an
+// coordinate outside -90..90 or -180..180 or below 0, which the keys cannot
+// hold, a longitude that rounds to 0, an
 // empty name, a name code page 932 cannot hold or longer than 255 bytes there,
-// more names than a level can key, no points at all), for an attribution
+// more names than a level can key, no points at all), for a block the
+// package reader would refuse (more than kMaxEntryBytes, or inflating to
+// more than MaxEntryContent of its deflated size: a band of very many
+// repeated rows), naming the input and the band, for an attribution
 // that is not valid UTF-8, and when the package cannot be written; `output`
 // is then left as it was.
 BuildSummary BuildPackage(const std::string& input, const std::string& output,

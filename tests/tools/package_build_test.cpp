@@ -191,6 +191,13 @@ TEST(PackageBuild, BadInputIsRefusedWithItsLineAndLeavesNothing) {
       {kCsvHeader + good + "90.5,139.0,東京都,千代田区,丸の内\n", 3, "outside -90..90"},
       {kCsvHeader + good + "35.0,-180.1,東京都,千代田区,丸の内\n", 3, "outside -180..180"},
       {kCsvHeader + good + "35.0,0.0000004,東京都,千代田区,丸の内\n", 3, "rounds to 0"},
+      // Keys count microdegrees north and east of 0.
+      {kCsvHeader + good + "-34.603722,-58.381592,東京都,千代田区,丸の内\n", 3,
+       "latitude \"-34.603722\" is south or west of 0, which a package's keys cannot hold"},
+      {kCsvHeader + good + "35.0,-0.5,東京都,千代田区,丸の内\n", 3, "longitude \"-0.5\" is south or west of 0"},
+      // One row repeated: a band the package reader would refuse as damaged.
+      {kCsvHeader + Repeat(good, 5000), 0,
+       "the band at latitude 35.00 with 5000 points (entry /L3/5/LLP35000000.gzbin) deflates from 75000 to "},
       {kCsvHeader + good + "35.0,139.0,,千代田区,丸の内\n", 3, "prefecture \"\" is empty"},
       {kCsvHeader + good + "35.0,139.0,東京都,,丸の内\n", 3, "city \"\" is empty"},
       {kCsvHeader + good + "35.0,139.0,東京都,千代田区,\n", 3, "area \"\" is empty"},
