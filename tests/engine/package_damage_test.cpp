@@ -242,5 +242,32 @@ TEST(PackageNotAFile, AFifoIsRefusedWithoutWaitingForAWriter) {
   EXPECT_FALSE(fifo.ReleasedAWaitingReader());
 }
 
+// A band whose records are out of order is left to the ring search, which
+// may find its points; their names are the package's, never empty ones.
+TEST(KavrelLookup, APointOfAnIrregularBandAnswersWithItsNames) {
+  pack::PackageWriter writer;
+  // Descending latitudes: the index cannot use this band.
+  writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(35680000)),
+             test::PointBlock({{35681236, 139767125, 13, 101, 1234}, {35680500, 139767000, 13, 101, 1234}}));
+  writer.Add(platform::Utf16ToUtf8(BuildPointBlockName(34700000)),
+             test::PointBlock({{34702485, 135495951, 27, 201, 2345}}));
+  writer.Add("/P/000000.gzbin", test::NameBlock({{13, u"東京都"}, {27, u"大阪府"}}));
+  writer.Add("/C/000000.gzbin", test::NameBlock({{101, u"千代田区"}, {201, u"大阪市北区"}}));
+  writer.Add("/S/001000.gzbin", test::NameBlock({{1234, u"丸の内一丁目"}}));
+  writer.Add("/S/002000.gzbin", test::NameBlock({{2345, u"梅田三丁目"}}));
+  test::TempDir dir;
+  test::WriteBytes(dir / "p.bin", writer.Serialize());
+  kavrel_geocoder* handle = nullptr;
+  ASSERT_EQ(kavrel_open((dir / "p.bin").c_str(), &handle), KAVREL_SUCCESS);
+  kavrel_answer answer;
+  ASSERT_EQ(kavrel_lookup(handle, 35.681236, 139.767125, nullptr, &answer), KAVREL_SUCCESS);
+  EXPECT_STREQ(answer.prefecture, "東京都");
+  EXPECT_STREQ(answer.city, "千代田区");
+  EXPECT_STREQ(answer.area, "丸の内一丁目");
+  ASSERT_EQ(kavrel_lookup(handle, 34.702485, 135.495951, nullptr, &answer), KAVREL_SUCCESS);
+  EXPECT_STREQ(answer.area, "梅田三丁目");
+  kavrel_close(handle);
+}
+
 }  // namespace
 }  // namespace kavrel
