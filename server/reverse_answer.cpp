@@ -25,13 +25,6 @@ constexpr std::array<std::string_view, 47> kPrefectures = {
     "鳥取県", "島根県", "岡山県", "広島県", "山口県", "徳島県", "香川県", "愛媛県", "高知県", "福岡県",
     "佐賀県", "長崎県", "熊本県", "大分県", "宮崎県", "鹿児島県", "沖縄県"};
 
-constexpr std::array<std::string_view, 47> kPrefectureCodes = {
-    "JP-01", "JP-02", "JP-03", "JP-04", "JP-05", "JP-06", "JP-07", "JP-08", "JP-09", "JP-10",
-    "JP-11", "JP-12", "JP-13", "JP-14", "JP-15", "JP-16", "JP-17", "JP-18", "JP-19", "JP-20",
-    "JP-21", "JP-22", "JP-23", "JP-24", "JP-25", "JP-26", "JP-27", "JP-28", "JP-29", "JP-30",
-    "JP-31", "JP-32", "JP-33", "JP-34", "JP-35", "JP-36", "JP-37", "JP-38", "JP-39", "JP-40",
-    "JP-41", "JP-42", "JP-43", "JP-44", "JP-45", "JP-46", "JP-47"};
-
 // The parts of an answer at a level of detail: names empty where the detail
 // leaves them out (or the package has none).
 struct Place {
@@ -187,9 +180,11 @@ std::string LicenceLine(std::string_view attribution) {
   return line;
 }
 
-std::string_view PrefectureCode(std::string_view prefecture) {
+std::string PrefectureCode(std::string_view prefecture) {
   for (std::size_t i = 0; i < kPrefectures.size(); ++i) {
-    if (kPrefectures[i] == prefecture) return kPrefectureCodes[i];
+    if (kPrefectures[i] != prefecture) continue;
+    const std::size_t code = i + 1;  // JP-01 to JP-47, in the table's order
+    return {'J', 'P', '-', static_cast<char>('0' + code / 10), static_cast<char>('0' + code % 10)};
   }
   return {};
 }

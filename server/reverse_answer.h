@@ -26,7 +26,7 @@ std::string LicenceLine(std::string_view attribution);
 
 // The ISO 3166-2 code of a prefecture by its name ("東京都" gives "JP-13"),
 // or empty for a name that is not one of the 47.
-std::string_view PrefectureCode(std::string_view prefecture);
+std::string PrefectureCode(std::string_view prefecture);
 
 // Appends the answer object of `found` (a successful lookup) in `format`
 // (json, jsonv2, geojson or geocodejson; jsonl and csv take json's object),
