@@ -4,6 +4,7 @@
 #include "batch.h"
 #include "coordinate_text.h"
 #include "failure_report.h"
+#include "failure_share.h"
 #include "kavrel/platform/console.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/standard_output.h"
@@ -93,6 +94,7 @@ int BatchFailureMessage(std::int32_t result) {
     case kBatchPreloadRefused: return kMsgEngineInitFailed;
     case kBatchInputUnreadable: return kMsgInputUnreadable;
     case kBatchOutputUnwritable: return kMsgOutputUnwritable;
+    case kBatchColumnsUnusable: return kMsgArgumentError;
     default: return 0;
   }
 }
@@ -172,6 +174,7 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, LookupBackend& back
   job.inputPath = info.m_strInFile;
   job.outputPath = info.m_strOutFile;
   job.outputHandle = out.handle;
+  job.streamProgressHandle = platform::kStandardError;
 
   out.Write(LoadMessage(kMsgConversionStarted));
   out.Write(kLineEnd);
@@ -184,11 +187,20 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, LookupBackend& back
   if (const int message = BatchFailureMessage(result); message != 0) {
     out.Write(LoadMessage(message));
     ReportOnStandardError(job.failure);
-    return kExitFailure;
+    return result == kBatchColumnsUnusable ? kExitArgumentError : kExitFailure;
   }
   out.Write(LoadMessage(kMsgConversionFinished));
   out.Write(kLineEnd);
   PrintStatistics(out, job);
+  if (const std::optional<double> limit = info.m_extended.maxFailPercent) {
+    const std::int64_t unanswered = std::int64_t{job.failed} - job.failedWithoutContent;
+    const std::string verdict =
+        FailureShareExceeded(unanswered, std::int64_t{job.succeeded} + unanswered, *limit);
+    if (!verdict.empty()) {
+      ReportOnStandardError(verdict);
+      return kExitFailure;
+    }
+  }
   return kExitSuccess;
 }
 

@@ -9,17 +9,19 @@
 #include <string_view>
 #include <vector>
 
-#include "console_output.h"
+#include "csv_fields.h"
 #include "failure_report.h"
 #include "kavrel/output/line_writers.h"
 #include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/text.h"
 #include "line_reader.h"
+#include "input_bytes.h"
 #include "line_scan.h"
-#include "message_format.h"
+#include "output_bytes.h"
+#include "pair_reader.h"
+#include "progress_report.h"
 #include "record_writer.h"
-#include "resources/messages.h"
 
 namespace kavrel::console {
 
@@ -29,9 +31,9 @@ namespace {
 
 // Closes the output and tells whether everything buffered reached the file;
 // when not, `error` receives the error number.
-bool CloseChecked(platform::FileStream& file, RecordWriter& writer, int& error) {
+bool CloseChecked(platform::FileStream& file, RecordWriter& writer, ByteSink& sink, int& error) {
   errno = 0;
-  bool written = writer.Flush() && std::fflush(file.get()) == 0 && !std::ferror(file.get());
+  bool written = writer.Flush() && sink.Finish() && std::fflush(file.get()) == 0 && !std::ferror(file.get());
   if (!written) error = errno;
   if (std::fclose(file.release()) != 0 && written) {
     written = false;
@@ -61,30 +63,6 @@ bool LoneCrCutsLine(const std::string& line) {
   return false;
 }
 
-// Progress lines at each further tenth of the input, as a percentage of the
-// size the input had at the start.
-class ProgressReport {
-public:
-  ProgressReport(int handle, std::uint64_t size) : m_handle(handle), m_size(size) {}
-
-  // At most one line per call: a jump over several tenths is caught up by
-  // later calls one tenth at a time.
-  void Update(std::uint64_t position, std::int32_t succeeded, std::int32_t failed) {
-    if (m_size == 0) return;
-    const double percent = static_cast<double>(position) / static_cast<double>(m_size) * 100.0;
-    if (!(percent > m_threshold)) return;
-    WriteAnsiText(m_handle, FormatMessageText(LoadMessage(kMsgProgress),
-                                              {static_cast<int>(m_threshold), succeeded, failed}));
-    WriteAnsiText(m_handle, u"\r\n");
-    m_threshold += 10.0;
-  }
-
-private:
-  int m_handle;
-  std::uint64_t m_size;
-  double m_threshold = 0.0;
-};
-
 // Why the conversion must not write to `outputPath`, or empty when it may:
 // the output would replace the input or the package the engine reads.
 std::string OutputRefusal(const std::string& outputPath, const std::string& inputPath,
@@ -107,7 +85,24 @@ struct BatchLine {
   std::string text;               // as read, its line end included
   CoordinatePair pair;            // what the scan found in it
   std::uint64_t endPosition = 0;  // the read position after it, for the progress
+  bool header = false;            // the first line, taken for column names
 };
+
+// True for a line of nothing but line ends.
+bool IsBlank(const std::string& text) {
+  return !text.empty() && text.find_first_not_of("\r\n") == std::string::npos;
+}
+
+// What a line needs besides its bytes before it can be answered: its pair,
+// and for the first line whether it is the header. Depends on the line alone
+// (and on `reader`, which nothing changes), so blocks of lines can be
+// scanned anywhere.
+void ScanLine(const PairReader& reader, bool first, BatchLine& line) {
+  line.pair = reader.Read(line.text);
+  line.header = first && (reader.UsesColumns()
+                              ? reader.IsHeader(line.text)
+                              : !line.pair.IsComplete() && output::LooksLikeHeader(LineBody(line.text)));
+}
 
 // Answers blocks of lines through the backend and writes them: as designed
 // records of the engine's address, or through a LineFormatter.
@@ -143,8 +138,7 @@ public:
     found = answer != nullptr && answer->Found();
     if (m_formatter != nullptr) {
       m_text.clear();
-      m_formatter->Append(m_text, line.text, line.pair, found ? answer->names : LineAnswer{}, m_first);
-      m_first = false;
+      m_formatter->Append(m_text, line.text, line.pair, found ? answer->names : LineAnswer{}, line.header);
       return writer.WriteBytes(m_text);
     }
     if (answer != nullptr) return writer.WriteRecord(line.pair.latitude, line.pair.longitude, answer->address);
@@ -158,7 +152,6 @@ private:
 
   LookupBackend& m_backend;
   const LineFormatter* m_formatter;
-  bool m_first = true;
   std::vector<double> m_latitudes;
   std::vector<double> m_longitudes;
   std::vector<std::size_t> m_rowOf;  // for each line of the block, its row, or kNoRow
@@ -169,106 +162,190 @@ private:
 void StartBatchJob(BatchJob& job) {
   job.succeeded = 0;
   job.failed = 0;
+  job.failedWithoutContent = 0;
   job.linesCutAtLoneCr = 0;
   job.failure.clear();
   job.startTime = platform::CalendarSeconds();
 }
 
-// Opens the input and the output (refusing an output that is the input or
-// `packagePath`), then reads blocks of lines and has `converter` answer and
-// write them, counting and reporting progress after each line. A line
-// counts as succeeded when answered, as failed when not and it holds a pair
-// or is not empty. Returns kBatchCompleted, kBatchInputUnreadable or
-// kBatchOutputUnwritable, with job.failure set when not completed; lines of
-// a block read before a read failure are written first.
-std::int32_t ConvertLines(LineConverter& converter, const std::string& packagePath, BatchJob& job) {
-  // File names are bytes: whatever the arguments held comes back unchanged.
-  const std::string inputPath = platform::Utf16ToConsoleKeepingBytes(job.inputPath);
-  const std::string outputPath = platform::Utf16ToConsoleKeepingBytes(job.outputPath);
-  const bool inputIsStream = inputPath == kStandardStream;
-  const bool outputIsStream = outputPath == kStandardStream;
-  // Standard input has no size to measure progress against.
-  const std::uint64_t inputSize = inputIsStream ? 0 : platform::FileSize(inputPath).value_or(0);
+// One conversion from opening the files to closing them: reads blocks of
+// lines, scans them, has the converter answer and write them, counts them
+// and shows the progress.
+class Conversion {
+public:
+  Conversion(LineConverter& converter, const ExtendedOptions& options, BatchJob& job)
+      : m_converter(converter),
+        m_options(options),
+        m_job(job),
+        // File names are bytes: whatever the arguments held comes back unchanged.
+        m_inputPath(platform::Utf16ToConsoleKeepingBytes(job.inputPath)),
+        m_outputPath(platform::Utf16ToConsoleKeepingBytes(job.outputPath)),
+        m_lines(converter.BlockSize()) {}
 
-  platform::FileStream input =
-      inputIsStream ? platform::FileStream(stdin) : platform::OpenStream(inputPath, platform::StreamMode::kRead);
-  if (!input) {
-    job.failure = FileFailure("cannot open the input file", inputPath, errno);
-    return kBatchInputUnreadable;
-  }
-  // A folder opens for reading here but cannot be read; refuse it before the
-  // output file is made.
-  if (!inputIsStream && !platform::FileExists(inputPath)) {
-    job.failure = "the input " + Quoted(inputPath) + " is a folder, not a file";
-    return kBatchInputUnreadable;
-  }
-  if (!outputIsStream) job.failure = OutputRefusal(outputPath, inputPath, packagePath);
-  if (!job.failure.empty()) return kBatchOutputUnwritable;
-  platform::FileStream output =
-      outputIsStream ? platform::FileStream(stdout) : platform::OpenStream(outputPath, platform::StreamMode::kCreate);
-  if (!output) {
-    job.failure = FileFailure("cannot create the output file", outputPath, errno);
-    return kBatchOutputUnwritable;
+  // Opens the input, finds the /cols fields in its first line, opens the
+  // output (refusing one that is the input or `packagePath`) and converts.
+  // Returns a BatchResult; lines of a block read before a read failure are
+  // written first.
+  std::int32_t Run(const std::string& packagePath) {
+    std::int32_t result = OpenInput();
+    if (result == kBatchCompleted) result = ChooseColumns();
+    if (result == kBatchCompleted) result = OpenOutput(packagePath);
+    if (result == kBatchCompleted) result = ConvertAll();
+    return result;
   }
 
-  LineReader reader(input.get());
-  RecordWriter writer(output.get());
-  ProgressReport progress(job.outputHandle, inputSize);
-  std::vector<BatchLine> lines(std::max<std::size_t>(converter.BlockSize(), 1));
-  std::size_t count = 0;
-  int error = 0;
-
-  // Answers and writes the lines gathered, in order; false when a write failed.
-  const auto writeBlock = [&] {
-    converter.Answer(lines, count);
-    for (std::size_t i = 0; i < count; ++i) {
-      bool found = false;
-      const bool written = converter.Write(writer, lines, i, found);
-      if (found) {
-        ++job.succeeded;
-      } else if (lines[i].pair.IsComplete() || !lines[i].text.empty()) {
-        ++job.failed;
-      }
-      if (!written) return false;
-      progress.Update(lines[i].endPosition, job.succeeded, job.failed);
-    }
-    count = 0;
-    return true;
-  };
-  const auto failWrite = [&] {
-    error = errno;
-    job.failure = FileFailure("cannot write the output file", outputPath, error);
-    CloseChecked(output, writer, error);
-    return kBatchOutputUnwritable;
-  };
-
-  while (!reader.AtEnd()) {
-    BatchLine& line = lines[count];
-    if (!reader.ReadLine(line.text)) {
-      const int readError = errno;
-      // What was read before the failure is written, as line by line.
-      if (!writeBlock()) return failWrite();
-      job.failure = FileFailure("cannot read the input file", inputPath, readError);
-      CloseChecked(output, writer, error);
+private:
+  std::int32_t OpenInput() {
+    const bool isStream = m_inputPath == kStandardStream;
+    // Standard input has no size to measure progress against.
+    m_inputSize = isStream ? 0 : platform::FileSize(m_inputPath).value_or(0);
+    m_input = isStream ? platform::FileStream(stdin) : platform::OpenStream(m_inputPath, platform::StreamMode::kRead);
+    if (!m_input) {
+      m_job.failure = FileFailure("cannot open the input file", m_inputPath, errno);
       return kBatchInputUnreadable;
     }
-    line.pair = ScanCoordinatePair(line.text.c_str());
-    if (LoneCrCutsLine(line.text)) ++job.linesCutAtLoneCr;
-    line.endPosition = reader.Position();
-    ++count;
-    if (count < lines.size() && !reader.AtEnd()) continue;
-    if (!writeBlock()) return failWrite();
+    // A folder opens for reading here but cannot be read; refuse it before the
+    // output file is made.
+    if (!isStream && !platform::FileExists(m_inputPath)) {
+      m_job.failure = "the input " + Quoted(m_inputPath) + " is a folder, not a file";
+      return kBatchInputUnreadable;
+    }
+    m_source = OpenByteSource(m_input.get());
+    m_reader.emplace(*m_source);
+    m_percentProgress.emplace(m_job.outputHandle, m_inputSize);
+    if (m_inputSize == 0) m_streamProgress.emplace(m_job.streamProgressHandle, m_job.streamProgressMilliseconds);
+    return kBatchCompleted;
   }
 
-  input.reset();
-  if (!CloseChecked(output, writer, error)) {
-    job.failure = FileFailure("cannot write the output file", outputPath, error);
+  // With /cols, reads the first line ahead and finds the two fields in it.
+  std::int32_t ChooseColumns() {
+    if (!m_options.columns.Given()) return kBatchCompleted;
+    BatchLine& first = m_lines[0];
+    if (!m_reader->ReadLine(first.text)) return ReadFailure(m_source->Failure());
+    // An empty input has no fields to check and no line to read them from.
+    if (!first.text.empty()) {
+      const std::optional<ColumnIndexes> columns = ResolveColumns(m_options.columns, first.text, m_job.failure);
+      if (!columns) return kBatchColumnsUnusable;
+      m_pairs = PairReader(*columns);
+    }
+    Accept(first);
+    return kBatchCompleted;
+  }
+
+  std::int32_t OpenOutput(const std::string& packagePath) {
+    const bool isStream = m_outputPath == kStandardStream;
+    if (!isStream) m_job.failure = OutputRefusal(m_outputPath, m_inputPath, packagePath);
+    if (!m_job.failure.empty()) return kBatchOutputUnwritable;
+    m_output = isStream ? platform::FileStream(stdout) : platform::OpenStream(m_outputPath, platform::StreamMode::kCreate);
+    if (!m_output) {
+      m_job.failure = FileFailure("cannot create the output file", m_outputPath, errno);
+      return kBatchOutputUnwritable;
+    }
+    m_sink = MakeByteSink(m_output.get(), m_options.gzipOutput);
+    m_writer.emplace(*m_sink);
+    return kBatchCompleted;
+  }
+
+  std::int32_t ConvertAll() {
+    while (!m_reader->AtEnd()) {
+      if (!m_reader->ReadLine(m_lines[m_count].text)) {
+        const std::string why = m_source->Failure();
+        if (!WriteBlock()) return FailWrite();
+        const std::int32_t result = ReadFailure(why);
+        int error = 0;
+        CloseChecked(m_output, *m_writer, *m_sink, error);
+        return result;
+      }
+      Accept(m_lines[m_count]);
+      if (m_count < m_lines.size() && !m_reader->AtEnd()) continue;
+      if (!WriteBlock()) return FailWrite();
+    }
+    // The first line, read ahead, when the input ended with it.
+    if (m_count > 0 && !WriteBlock()) return FailWrite();
+    m_input.reset();
+    int error = 0;
+    if (!CloseChecked(m_output, *m_writer, *m_sink, error)) {
+      m_job.failure = FileFailure("cannot write the output file", m_outputPath, error);
+      return kBatchOutputUnwritable;
+    }
+    m_job.endTime = platform::CalendarSeconds();
+    return kBatchCompleted;
+  }
+
+  // Takes the line just read into the block.
+  void Accept(BatchLine& line) {
+    ScanLine(m_pairs, m_linesRead == 0, line);
+    // Fields chosen by /cols end at the line end, not at a carriage return.
+    if (!m_pairs.UsesColumns() && LoneCrCutsLine(line.text)) ++m_job.linesCutAtLoneCr;
+    line.endPosition = m_source->Compressed() ? m_source->StoredBytesRead() : m_reader->Position();
+    ++m_count;
+    ++m_linesRead;
+  }
+
+  // Answers and writes the lines gathered, in order; false when a write failed.
+  bool WriteBlock() {
+    m_converter.Answer(m_lines, m_count);
+    for (std::size_t i = 0; i < m_count; ++i) {
+      const BatchLine& line = m_lines[i];
+      bool found = false;
+      const bool written = m_converter.Write(*m_writer, m_lines, i, found);
+      Count(line, found);
+      if (!written) return false;
+      m_percentProgress->Update(line.endPosition, m_job.succeeded, m_job.failed);
+      if (m_streamProgress && !line.text.empty()) {
+        m_streamProgress->Update(++m_linesWritten, m_stopwatch.ElapsedMilliseconds());
+      }
+    }
+    m_count = 0;
+    return true;
+  }
+
+  // A line counts as succeeded when answered, as failed when not and it holds
+  // a pair or is not empty; a header found by /cols counts neither way.
+  void Count(const BatchLine& line, bool found) {
+    if (found) {
+      ++m_job.succeeded;
+    } else if (line.header && m_pairs.UsesColumns()) {
+      return;
+    } else if (line.pair.IsComplete() || !line.text.empty()) {
+      ++m_job.failed;
+      if (line.header || IsBlank(line.text)) ++m_job.failedWithoutContent;
+    }
+  }
+
+  std::int32_t ReadFailure(const std::string& why) {
+    m_job.failure = "cannot read the input file " + Quoted(m_inputPath) + ": " + why;
+    return kBatchInputUnreadable;
+  }
+
+  std::int32_t FailWrite() {
+    int error = errno;
+    m_job.failure = FileFailure("cannot write the output file", m_outputPath, error);
+    CloseChecked(m_output, *m_writer, *m_sink, error);
     return kBatchOutputUnwritable;
   }
-  job.endTime = platform::CalendarSeconds();
-  return kBatchCompleted;
-}
 
+  LineConverter& m_converter;
+  const ExtendedOptions& m_options;
+  BatchJob& m_job;
+  const std::string m_inputPath;
+  const std::string m_outputPath;
+  std::uint64_t m_inputSize = 0;
+  platform::FileStream m_input;
+  std::unique_ptr<ByteSource> m_source;
+  std::optional<LineReader> m_reader;
+  platform::FileStream m_output;
+  std::unique_ptr<ByteSink> m_sink;
+  std::optional<RecordWriter> m_writer;
+  PairReader m_pairs;  // the designed scan unless /cols chose fields
+  std::vector<BatchLine> m_lines;
+  std::size_t m_count = 0;          // lines of m_lines gathered
+  std::uint64_t m_linesRead = 0;
+  std::uint64_t m_linesWritten = 0;  // lines written that were not empty, for the stream progress
+  std::optional<PercentProgress> m_percentProgress;
+  std::optional<StreamProgress> m_streamProgress;
+  platform::Stopwatch m_stopwatch;
+};
 }  // namespace
 
 std::int32_t ConvertCsvFile(LookupBackend& backend, const SearchSettings& settings,
@@ -279,7 +356,8 @@ std::int32_t ConvertCsvFile(LookupBackend& backend, const SearchSettings& settin
   std::optional<LineFormatter> formatter;
   if (options.used) formatter.emplace(options.format, settings.separator, options.distance);
   LineConverter converter(backend, formatter ? &*formatter : nullptr);
-  return ConvertLines(converter, backend.PackagePath(), job);
+  Conversion conversion(converter, options, job);
+  return conversion.Run(backend.PackagePath());
 }
 
 }  // namespace kavrel::console

@@ -11,8 +11,8 @@ namespace kavrel::console {
 
 namespace {
 
-// A distance in metres written as a plain decimal number ("1000", "12.5").
-bool ReadMetres(std::u16string_view text, double& metres) {
+// A plain decimal number ("1000", "12.5"): metres, a percentage.
+bool ReadDecimal(std::u16string_view text, double& value) {
   if (text.empty() || text.size() > 32) return false;
   std::string narrow;
   for (const char16_t c : text) {
@@ -21,11 +21,11 @@ bool ReadMetres(std::u16string_view text, double& metres) {
   }
   std::size_t used = 0;
   try {
-    metres = std::stod(narrow, &used);
+    value = std::stod(narrow, &used);
   } catch (const std::exception&) {
     return false;
   }
-  return used == narrow.size() && std::isfinite(metres);
+  return used == narrow.size() && std::isfinite(value);
 }
 
 std::int32_t CountOrDefault(std::u16string_view text, std::int32_t fallback) {
@@ -86,7 +86,7 @@ bool SetMaxDistance(CkavrelCommandLineInfo& info, std::u16string_view text) {
     info.m_settings.maxDistance = std::numeric_limits<double>::infinity();
     return true;
   }
-  return ReadMetres(text, info.m_settings.maxDistance) && info.m_settings.maxDistance > 0.0;
+  return ReadDecimal(text, info.m_settings.maxDistance) && info.m_settings.maxDistance > 0.0;
 }
 bool SetDistance(CkavrelCommandLineInfo& info, std::u16string_view) {
   info.m_extended.distance = true;
@@ -99,6 +99,22 @@ bool SetThreads(CkavrelCommandLineInfo& info, std::u16string_view text) {
 }
 bool SetData(CkavrelCommandLineInfo& info, std::u16string_view text) {
   info.m_extended.dataPath = text;
+  return true;
+}
+
+bool SetColumns(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  return ParseColumnSpec(platform::Utf16ToConsoleKeepingBytes(text), info.m_extended.columns);
+}
+bool SetGzip(CkavrelCommandLineInfo& info, std::u16string_view) {
+  info.m_extended.gzipOutput = true;
+  return true;
+}
+// A percentage from 0 to 100, with or without its "%".
+bool SetMaxFail(CkavrelCommandLineInfo& info, std::u16string_view text) {
+  if (!text.empty() && text.back() == u'%') text.remove_suffix(1);
+  double percent = 0.0;
+  if (!ReadDecimal(text, percent) || percent > 100.0) return false;
+  info.m_extended.maxFailPercent = percent;
   return true;
 }
 
@@ -132,6 +148,12 @@ constexpr OptionDescriptor kOptions[] = {
      u"Use this data package instead of kavreldata.bin"},
     {u"package", V::kNone, kActionPackage, false, nullptr, nullptr,
      u"Show the library, the data package in use and its counts"},
+    {u"cols", V::kStored, kActionNone, false, SetColumns, u"lat,lon",
+     u"Read the pair from these two CSV fields only: header names or field numbers from 1"},
+    {u"gzip", V::kNone, kActionNone, false, SetGzip, nullptr,
+     u"Write the conversion's output gzip compressed (gzip input is read whatever its name)"},
+    {u"maxfail", V::kStored, kActionNone, false, SetMaxFail, u"percent",
+     u"Exit 1 when more than this share of the lines with content got no address"},
 };
 
 // What a word that no option matches stands for: its values are dropped.

@@ -4,11 +4,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "kavrel/output/line_writers.h"
+#include "pair_reader.h"
 #include "search_settings.h"
 
 namespace kavrel::console {
@@ -32,6 +34,11 @@ struct ExtendedOptions {
   bool distance = false;       // /dist: the distance to the matched point, in metres
   std::int32_t threads = 1;    // /threads: lookups at once; 0 takes every core
   std::u16string dataPath;     // /data: the package to use instead of the search for kavreldata.bin
+  ColumnSpec columns;          // /cols: the pair from these two CSV fields; not Given: the designed scan
+  bool gzipOutput = false;     // /gzip: the conversion's output gzip compressed
+  // /maxfail: a conversion in which more than this percentage (0 to 100) of
+  // the lines with content got no answer fails; nothing: no limit.
+  std::optional<double> maxFailPercent;
   // True when any option of this record was given (so the lookups go
   // through the thread-safe engine interface).
   bool used = false;
@@ -67,7 +74,7 @@ struct OptionDescriptor {
 // The options in the order words are matched against them (the first that
 // matches wins): the designed table (mode, in, out, lon, lat, sep, step,
 // width, version, help, test), then keep, json, nearest, maxdist, dist,
-// threads, data, package. None of the later words begins with a designed
+// threads, data, package, cols, gzip, maxfail. None of the later words begins with a designed
 // word or is the start of one, so no designed word changes its meaning.
 struct OptionList {
   const OptionDescriptor* first;

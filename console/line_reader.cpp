@@ -8,7 +8,7 @@ namespace {
 constexpr std::size_t kChunkSize = 64 * 1024;
 }
 
-LineReader::LineReader(std::FILE* file) : m_file(file), m_buffer(kChunkSize) {}
+LineReader::LineReader(ByteSource& source) : m_source(source), m_buffer(kChunkSize) {}
 
 bool LineReader::ReadLine(std::string& line) {
   line.clear();
@@ -26,9 +26,9 @@ bool LineReader::ReadLine(std::string& line) {
     line.append(begin, available);
     m_position += available;
     m_begin = m_end = 0;
-    const std::size_t read = std::fread(m_buffer.data(), 1, m_buffer.size(), m_file);
+    const std::size_t read = m_source.Read(m_buffer.data(), m_buffer.size());
     if (read == 0) {
-      if (std::ferror(m_file)) return false;
+      if (!m_source.Failure().empty()) return false;
       m_atEnd = true;
       return true;
     }

@@ -2,22 +2,24 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "input_bytes.h"
+
 namespace kavrel::console {
 
-// Splits the bytes of an open stdio stream into lines ending after each line
-// feed. Does not own the stream. Lines keep their line end and any NUL or
+// Splits the bytes of a source into lines ending after each line feed. Does
+// not own the source. Lines keep their line end and any NUL or
 // carriage return bytes they hold.
 class LineReader {
 public:
-  explicit LineReader(std::FILE* file);
+  explicit LineReader(ByteSource& source);
 
   // Replaces `line` with the next line, its line feed included when it has
   // one. At the end of the stream `line` holds what was left, possibly
-  // nothing, and AtEnd() becomes true. False on a read error.
+  // nothing, and AtEnd() becomes true. False on a read error, which the
+  // source's Failure() tells.
   bool ReadLine(std::string& line);
 
   // True once a read has met the end of the stream. Like a bounded stdio
@@ -29,7 +31,7 @@ public:
   std::uint64_t Position() const { return m_position; }
 
 private:
-  std::FILE* m_file;
+  ByteSource& m_source;
   std::vector<char> m_buffer;
   std::size_t m_begin = 0;
   std::size_t m_end = 0;

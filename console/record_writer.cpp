@@ -10,7 +10,7 @@ constexpr std::size_t kFlushSize = 1 << 20;
 
 }  // namespace
 
-RecordWriter::RecordWriter(std::FILE* file) : m_file(file) { m_buffer.reserve(kFlushSize + 4096); }
+RecordWriter::RecordWriter(ByteSink& sink) : m_sink(sink) { m_buffer.reserve(kFlushSize + 4096); }
 
 bool RecordWriter::WriteRecord(double latitude, double longitude, std::u16string_view address) {
   output::AppendRecordFields(m_buffer, latitude, longitude, address, m_encoder);
@@ -26,7 +26,7 @@ bool RecordWriter::WriteBytes(std::string_view bytes) {
 bool RecordWriter::FlushWhenFull() { return m_buffer.size() < kFlushSize || Flush(); }
 
 bool RecordWriter::Flush() {
-  const bool written = std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_file) == m_buffer.size();
+  const bool written = m_sink.Write(m_buffer);
   m_buffer.clear();
   return written;
 }

@@ -18,15 +18,14 @@ std::string_view WithoutLineEnd(const std::string& line, std::string_view& lineE
   return std::string_view(line).substr(0, body);
 }
 
-// A first line without a pair that starts like a row of column names.
+}  // namespace
+
 bool LooksLikeHeader(std::string_view body) {
   const std::size_t start = body.find_first_not_of(" \t");
   if (start == std::string_view::npos) return false;
   const char c = body[start];
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '"';
 }
-
-}  // namespace
 
 LineFormatter::LineFormatter(OutputFormat format, std::u16string separator, bool withDistance)
     : m_format(format), m_separator(std::move(separator)), m_withDistance(withDistance) {

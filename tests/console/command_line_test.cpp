@@ -252,8 +252,42 @@ TEST(LookupOption, NewWordsLeaveEveryDesignedWordAsItWas) {
   const Case cases[] = {{u"keep", u"keep"},       {u"json", u"json"},       {u"nearest", u"nearest"},
                         {u"maxdist", u"maxdist"}, {u"distance", u"dist"},   {u"threads", u"threads"},
                         {u"data", u"data"},       {u"package", u"package"}, {u"max", u""},
-                        {u"d", u""}};
+                        {u"d", u""},              {u"cols", u"cols"},       {u"columns", u""},
+                        {u"gzip", u"gzip"},       {u"maxfail", u"maxfail"}, {u"maxfails", u"maxfail"}};
   for (const Case& c : cases) EXPECT_EQ(MatchedWord(c.word), c.matched) << Narrow(std::u16string(c.word));
+  // Every word reaches its own option: no word before it in the table is
+  // the start of it, which would take it over.
+  for (const OptionDescriptor& option : Options()) {
+    EXPECT_EQ(LookupOption(option.word), &option) << Narrow(std::u16string(option.word));
+  }
+}
+
+TEST(ParseArguments, ConversionOptionsColsGzipMaxfail) {
+  struct Case {
+    const char* name;
+    std::vector<std::u16string> arguments;
+    std::string latitude, longitude;
+    bool gzip;
+    std::optional<double> maxFail;
+    std::vector<std::u16string> bad;
+  };
+  const Case cases[] = {
+      {"names", {u"/cols", u"lat,lon"}, "lat", "lon", false, std::nullopt, {}},
+      {"numbers, gzip, percent", {u"/cols", u"5,6", u"/gzip", u"/maxfail", u"5"}, "5", "6", true, 5.0, {}},
+      {"percent sign and decimals", {u"/maxfail", u"2.5%"}, "", "", false, 2.5, {}},
+      {"none may fail", {u"/maxfail", u"0"}, "", "", false, 0.0, {}},
+      {"unusable", {u"/cols", u"lat", u"/maxfail", u"101", u"/maxfail", u"x"}, "", "", false, std::nullopt,
+       {u"/cols lat", u"/maxfail 101", u"/maxfail x"}},
+  };
+  for (const Case& c : cases) {
+    const CkavrelCommandLineInfo info = Parse(c.arguments);
+    EXPECT_TRUE(info.m_extended.used) << c.name;
+    EXPECT_EQ(info.m_extended.columns.latitude, c.latitude) << c.name;
+    EXPECT_EQ(info.m_extended.columns.longitude, c.longitude) << c.name;
+    EXPECT_EQ(info.m_extended.gzipOutput, c.gzip) << c.name;
+    EXPECT_EQ(info.m_extended.maxFailPercent, c.maxFail) << c.name;
+    EXPECT_EQ(info.m_badValues, c.bad) << c.name;
+  }
 }
 
 // --help lists what the usage text does not: every option beyond the

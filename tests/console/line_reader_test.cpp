@@ -26,7 +26,8 @@ std::vector<Read> ReadAll(const std::string& content) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), std::fclose);
   EXPECT_TRUE(file);
   std::vector<Read> reads;
-  LineReader reader(file.get());
+  const std::unique_ptr<ByteSource> source = OpenByteSource(file.get());
+  LineReader reader(*source);
   std::string line;
   while (!reader.AtEnd() && reads.size() < 10) {
     EXPECT_TRUE(reader.ReadLine(line));
@@ -66,10 +67,12 @@ TEST(LineReader, AReadErrorIsReported) {
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(dir.Path().c_str(), "rb"),
                                                        std::fclose);
   ASSERT_TRUE(file);
-  LineReader reader(file.get());
+  const std::unique_ptr<ByteSource> source = OpenByteSource(file.get());
+  LineReader reader(*source);
   std::string line;
   EXPECT_FALSE(reader.ReadLine(line));
   EXPECT_FALSE(reader.AtEnd());
+  EXPECT_EQ(source->Failure(), "Is a directory");
 }
 
 }  // namespace

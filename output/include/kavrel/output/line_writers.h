@@ -74,6 +74,12 @@ private:
   ConsoleTextEncoder m_encoder;
 };
 
+// True when `body` (a line without its line end) starts like a row of
+// column names: its first byte after blanks and tabs is an ASCII letter or a
+// double quote. /keep names its columns after a first line without a pair
+// that does.
+bool LooksLikeHeader(std::string_view body);
+
 // Appends "latitude,longitude,address" with "%f" numbers and the address in
 // the console codeset, without a line end: the designed record.
 void AppendRecordFields(std::string& bytes, double latitude, double longitude,
