@@ -11,13 +11,10 @@ namespace kavrel::console {
 
 namespace {
 
-// More threads than this only cost their start-up, block after block.
-constexpr std::int32_t kMostThreads = 256;
-
 std::int32_t ThreadCount(std::int32_t requested) {
   const unsigned cores = std::thread::hardware_concurrency();
   const std::int32_t wanted = requested != 0 ? requested : static_cast<std::int32_t>(std::max(cores, 1u));
-  return std::min(wanted, kMostThreads);
+  return std::min<std::int32_t>(wanted, KAVREL_MAX_THREADS);
 }
 
 }  // namespace

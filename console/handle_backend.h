@@ -15,7 +15,8 @@ namespace kavrel::console {
 class HandleBackend : public LookupBackend {
 public:
   // `engine` (not owned) must outlive the backend. `threads`: lookups at
-  // once in a block; 0 takes one per core; at most 256 are used.
+  // once in a block; 0 takes one per core; at most KAVREL_MAX_THREADS are
+  // used.
   HandleBackend(CEngineBinding& engine, std::int32_t threads);
   // Closes the handle.
   ~HandleBackend() override;

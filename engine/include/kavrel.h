@@ -199,6 +199,12 @@ KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle);
  * unknown mode) or KAVREL_OUT_OF_MEMORY (what was made stays made). */
 KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode);
 
+/* The most threads kavrel_lookup_many starts for one call (the calling
+ * thread included): more only cost their start-up, since the lookups are
+ * bound by the cores. A larger threads argument is taken as this. The
+ * console caps its /threads at the same number. */
+#define KAVREL_MAX_THREADS 256
+
 /* From this many rows on, kavrel_lookup_many first preloads the handle for
  * the query's mode (kavrel_preload), since so many rows touch most of the
  * package anyway. */
@@ -233,10 +239,14 @@ KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_fact
  *         An invalid query (see kavrel_query) is KAVREL_INVALID_ARGUMENT.
  *  answer: required; receives the answer, or the empty answer (see
  *          kavrel_answer) for any result but KAVREL_SUCCESS.
- * Designed mode takes any coordinate, as ReverseGeocoding does (NaN or far
- * away simply finds nothing). Nearest mode needs a finite latitude in
- * [-90, 90] and a finite longitude in [-180, 180]; others give
- * KAVREL_INVALID_ARGUMENT.
+ * Designed mode takes any coordinate and answers only where its microdegree
+ * keys hold it: a latitude in [0, 90] and a longitude in [0, 180] (a value
+ * that truncates to the key 0, such as -0.0000005, counts as 0). Any other
+ * coordinate (beyond +-90 or +-180, south or west of 0, NaN) is
+ * KAVREL_NO_ANSWER, never the answer of a key that wrapped around 2^32
+ * microdegrees as ReverseGeocoding's do (there latitude 4330.648532 reads
+ * as 35.681236). Nearest mode needs a finite latitude in [-90, 90] and a
+ * finite longitude in [-180, 180]; others give KAVREL_INVALID_ARGUMENT.
  * Returns KAVREL_SUCCESS, KAVREL_NO_ANSWER or KAVREL_INVALID_ARGUMENT, and
  * KAVREL_OUT_OF_MEMORY when what the lookup first needs (a band, a name
  * block, the grid) or such a ring search cannot have its memory. */
@@ -250,7 +260,9 @@ KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitu
  * by their NULL texts.
  *  threads: 1 (or 0) works in the calling thread; n > 1 splits the rows into
  *           n contiguous parts, one per thread, the calling thread taking the
- *           first (at most one thread per row). Answers do not depend on it.
+ *           first (at most one thread per row, and at most
+ *           KAVREL_MAX_THREADS threads: a larger n, up to INT32_MAX, is
+ *           taken as KAVREL_MAX_THREADS). Answers do not depend on it.
  *           Negative is invalid.
  * From KAVREL_PRELOAD_ROWS rows on, the handle is preloaded for the query's
  * mode first.

@@ -24,6 +24,11 @@ namespace {
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
+// Whether `degrees` has a microdegree key of its own in [0, limit]: the
+// designed arithmetic keeps the low 32 bits of the truncated product, so a
+// value beyond the limit or below the key 0 would read as another place.
+bool KeyHolds(double degrees, double limit) { return degrees * 1e6 > -1.0 && degrees <= limit; }
+
 }  // namespace
 
 void SetEmptyAnswer(kavrel_answer& answer) {
@@ -140,6 +145,7 @@ std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQue
   SetEmptyAnswer(answer);
   try {
     if (query.mode == KAVREL_MODE_NEAREST) return LookupNearest(latitude, longitude, query, answer);
+    if (!KeyHolds(latitude, 90.0) || !KeyHolds(longitude, 180.0)) return KAVREL_NO_ANSWER;
     Match match;
     if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
     const double distance =

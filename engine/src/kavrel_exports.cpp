@@ -13,6 +13,7 @@
 #include "engine_app.h"
 #include "geocoder.h"
 #include "kavrel/platform/text.h"
+#include "lookup_parts.h"
 #include "kavrel.h"
 #include "kavrel_results.h"
 
@@ -133,7 +134,7 @@ KAVREL_EXPORT int32_t kavrel_lookup_many(const kavrel_geocoder* handle, size_t c
     const int32_t preloaded = Guarded([&] { geocoder.Preload(checked.mode); });
     if (preloaded != KAVREL_SUCCESS) return preloaded;
   }
-  const std::size_t parts = std::min<std::size_t>(std::max(threads, 1), count);
+  const std::size_t parts = kavrel::LookupParts(count, threads);
   if (parts == 0) return KAVREL_SUCCESS;
 
   // Contiguous parts of nearly equal size; part p starts at Begin(p).

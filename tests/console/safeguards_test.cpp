@@ -78,6 +78,24 @@ TEST_F(KavrelSafeguards, ANumberWithAMinusSignIsNoCoordinate) {
   EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "-35.681236,-139.767125\r\n" + kConverted);
 }
 
+// Far beyond +-90 and +-180 degrees a microdegree key wraps around 2^32 to
+// Tokyo Station's (latitude 4330.648532 reads as 35.681236, longitude
+// 4434.734421 as 139.767125); the lookups through the library's handle give
+// no address for it.
+TEST_F(KavrelSafeguards, ACoordinateFarOutOfRangeFindsNoAddress) {
+  const std::vector<std::string> places[] = {{"/lat", "4330.648532", "/lon", "139.767125"},
+                                             {"/lat", "35.681236", "/lon", "4434.734421"}};
+  for (const std::vector<std::string>& place : places) {
+    for (const char* option : {"/dist", "/json", "/nearest"}) {
+      std::vector<std::string> arguments = place;
+      arguments.push_back(option);
+      const ProcessResult result = Run(arguments);
+      ExpectRun(result, 1, "");
+      EXPECT_TRUE(Contains(result.error, "no address for")) << place[1] << " " << option << ": " << result.error;
+    }
+  }
+}
+
 TEST_F(KavrelSafeguards, AValueThatDoesNotReadWholeIsUsedAsDesignedWithAWarning) {
   struct Case {
     std::vector<std::string> arguments;

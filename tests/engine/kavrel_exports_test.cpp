@@ -13,6 +13,7 @@
 #include "kavrel.h"
 #include "kavrel_results.h"
 #include "kavrelcore.h"
+#include "lookup_parts.h"
 #include "test_packages.h"
 
 namespace kavrel::test {
@@ -142,6 +143,51 @@ TEST(KavrelLookup, InvalidArgumentsGiveTheEmptyAnswer) {
   EXPECT_EQ(kavrel_lookup(handle.get(), 35.68, 139.76, nullptr, nullptr), KAVREL_INVALID_ARGUMENT);
 }
 
+// A coordinate whose microdegree key would wrap around 2^32 finds nothing in
+// the designed mode, where ReverseGeocoding's arithmetic reads latitude
+// 4330.648532 and -4259.286060 as 35.681236 and longitude 4434.734421 as
+// 139.767125, Tokyo Station's; the nearest mode refuses it.
+TEST(KavrelLookup, ACoordinateBeyondItsKeysRangeIsNoAnswerNeverAWrappedOne) {
+  const Handle handle(TokyoStationPackage());
+  const double latitude = 35.681236;
+  const double longitude = 139.767125;
+  struct Case {
+    double latitude, longitude;
+    int32_t designed, nearest;
+  };
+  const Case cases[] = {
+      {latitude, longitude, KAVREL_SUCCESS, KAVREL_SUCCESS},
+      {4330.648532, longitude, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+      {-4259.286060, longitude, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+      {latitude, 4434.734421, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+      {latitude, -4155.200171, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+      {90.000001, longitude, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+      {-std::numeric_limits<double>::infinity(), longitude, KAVREL_NO_ANSWER, KAVREL_INVALID_ARGUMENT},
+  };
+  for (const Case& c : cases) {
+    for (int32_t mode : {KAVREL_MODE_DESIGNED, KAVREL_MODE_NEAREST}) {
+      const kavrel_query query = Query(mode, 0, 0, std::numeric_limits<double>::infinity());
+      const int32_t expected = mode == KAVREL_MODE_DESIGNED ? c.designed : c.nearest;
+      kavrel_answer answer;
+      EXPECT_EQ(kavrel_lookup(handle.get(), c.latitude, c.longitude, &query, &answer), expected)
+          << mode << ": " << c.latitude << "," << c.longitude;
+      kavrel_answer row;
+      int32_t result = 99;
+      ASSERT_EQ(kavrel_lookup_many(handle.get(), 1, &c.latitude, &c.longitude, &query, 1, &row, &result),
+                KAVREL_SUCCESS);
+      EXPECT_EQ(result, expected) << mode << ": " << c.latitude << "," << c.longitude;
+      EXPECT_EQ(IsEmpty(row), expected != KAVREL_SUCCESS);
+    }
+  }
+  // The designed exports keep their arithmetic: the wrapped key finds Tokyo.
+  ASSERT_EQ(Initialize(Wide(handle.Path()).c_str()), KAVREL_OK);
+  SetStep(50, 3000);
+  char16_t text[64];
+  std::uint32_t length = 64;
+  EXPECT_EQ(ReverseGeocoding(4330.648532, longitude, text, &length, nullptr), KAVREL_OK);
+  EXPECT_EQ(Cleanup(), KAVREL_OK);
+}
+
 TEST(KavrelLookup, StepAndWidthActAsSetStepDoes) {
   // One point three bands north of the query: the default 50/3000 loads five
   // bands each way; 100/300 one; 10/100 falls back to 100/300 as SetStep and
@@ -269,6 +315,44 @@ TEST(KavrelLookupMany, RowsMatchSingleLookupsWhateverTheThreads) {
     EXPECT_EQ(kavrel_lookup_many(c.handle, 1, c.latitudes, longitudes.data(), c.query, c.threads, c.answers, nullptr),
               KAVREL_INVALID_ARGUMENT);
   }
+}
+
+// However many threads are asked for, one call starts at most
+// KAVREL_MAX_THREADS, and never more than its rows; INT32_MAX threads give
+// the answers of one.
+TEST(KavrelLookupMany, TheThreadsAreCappedAndTheAnswersKept) {
+  struct Case {
+    std::size_t rows;
+    int32_t threads;
+    std::size_t parts;
+  };
+  const Case cases[] = {
+      {1000, 0, 1},   {1000, 1, 1},   {1000, 7, 7},   {5, 7, 5},   {0, 7, 0},
+      {100000, KAVREL_MAX_THREADS + 1, KAVREL_MAX_THREADS},
+      {100000, std::numeric_limits<int32_t>::max(), KAVREL_MAX_THREADS},
+      {100, std::numeric_limits<int32_t>::max(), 100},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(LookupParts(c.rows, c.threads), c.parts) << c.rows << " rows, " << c.threads << " threads";
+  }
+  const Handle handle(TokyoStationPackage());
+  const std::size_t rows = 3 * KAVREL_MAX_THREADS;
+  std::vector<double> latitudes(rows), longitudes(rows, 139.767125);
+  for (std::size_t i = 0; i < rows; ++i) latitudes[i] = 35.6 + 0.0005 * static_cast<double>(i);
+  std::vector<kavrel_answer> one(rows), most(rows);
+  ASSERT_EQ(kavrel_lookup_many(handle.get(), rows, latitudes.data(), longitudes.data(), nullptr, 1, one.data(),
+                               nullptr),
+            KAVREL_SUCCESS);
+  ASSERT_EQ(kavrel_lookup_many(handle.get(), rows, latitudes.data(), longitudes.data(), nullptr,
+                               std::numeric_limits<int32_t>::max(), most.data(), nullptr),
+            KAVREL_SUCCESS);
+  std::size_t found = 0;
+  for (std::size_t i = 0; i < rows; ++i) {
+    EXPECT_EQ(one[i].area, most[i].area) << "row " << i;
+    found += one[i].area != nullptr;
+  }
+  EXPECT_GT(found, 0u);
+  EXPECT_LT(found, rows);
 }
 
 // A handle makes its bands and names as lookups first need them; preloading
