@@ -121,6 +121,15 @@ TEST_F(KavrelNational, DesignedModeGivesWhatReverseGeocodingGives) {
       kavrel_answer answer;
       const std::int32_t result = kavrel_lookup(s_handle, q.latitude, q.longitude, &query, &answer);
       ++compared;
+      // Where the keys cannot hold the coordinate the designed search reads
+      // a wrapped key (NaN reads as latitude 0, which the widest searches
+      // reach from Japan); the handle answers nothing there.
+      const bool keysHold = q.latitude * 1e6 > -1.0 && q.latitude <= 90.0 && q.longitude * 1e6 > -1.0 &&
+                            q.longitude <= 180.0;
+      if (!keysHold) {
+        ASSERT_EQ(result, KAVREL_NO_ANSWER) << q.latitude << "," << q.longitude;
+        continue;
+      }
       ASSERT_EQ(result, designed) << p.step << "/" << p.width << " at " << q.latitude << "," << q.longitude;
       if (result != KAVREL_SUCCESS) continue;
       ++found;
@@ -132,8 +141,7 @@ TEST_F(KavrelNational, DesignedModeGivesWhatReverseGeocodingGives) {
       ASSERT_EQ(answer.city_key, keys.nCity);
       ASSERT_EQ(answer.area_key, keys.nArea);
       const double distance = PointDistance(q.latitude, q.longitude, answer.latitude, answer.longitude);
-      // A NaN query still finds the points that lie at latitude 0 (key 0).
-      ASSERT_TRUE(answer.distance == distance || (std::isnan(answer.distance) && std::isnan(distance)));
+      ASSERT_EQ(answer.distance, distance);
     }
   }
   EXPECT_GE(compared, 200000u / kScale);
