@@ -6,8 +6,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #include "batch_body.h"
@@ -40,6 +38,7 @@ std::string StatusText(int status) {
     case 404: return "No such route: try /reverse, /status or /metrics.";
     case 405: return "Method not allowed.";
     case 413: return "Request body too large.";
+    case 415: return "Unsupported media type.";
     case 414: return "Request target too long.";
     default: return "HTTP status " + std::to_string(status) + ".";
   }
@@ -73,60 +72,60 @@ std::string LicenceOf(const std::string& packagePath) {
   return LicenceLine(format::AttributionBeside(packagePath, attributionPath));
 }
 
-// Rows per piece of a batch answer formatted by one thread, at least.
-constexpr std::size_t kRowsPerPiece = 8192;
+// Rows formatted at a time while a batch answer is sent: about 400 KB of JSON
+// lines, written into one reused buffer so that memory stays at the answers
+// plus one block, whatever the batch size, and no page is touched twice.
+constexpr std::size_t kRowsPerBlock = 512;
 
-// The rows [begin, end) of a batch answer in the request's format: the CSV
-// header or the array's '[' before row 0, its ']' after the last row.
-std::string BatchRows(const AnswerContext& context, const ReverseRequest& request, const BatchPoints& points,
-                      const std::vector<kavrel_answer>& answers, const std::vector<std::int32_t>& results,
-                      std::size_t begin, std::size_t end) {
-  std::string text;
-  const std::size_t count = answers.size();
-  if (begin == 0 && request.format == AnswerFormat::kCsv) text += kCsvHeader;
-  if (begin == 0 && request.format == AnswerFormat::kJson) text.push_back('[');
+// A batch answer being sent: the looked-up rows and how far the sending got.
+struct BatchAnswer {
+  AnswerContext context;
+  ReverseRequest request;
+  BatchPoints points;
+  std::vector<kavrel_answer> answers;
+  std::vector<std::int32_t> results;
+  std::size_t next = 0;  // the first row not yet formatted
+  bool started = false;
+  std::string block;
+};
+
+// Appends the rows [begin, end) of a batch answer in the request's format:
+// the CSV header or the array's '[' before row 0, its ']' after the last row.
+void AppendBatchRows(std::string& text, const BatchAnswer& batch, std::size_t begin, std::size_t end) {
+  const AnswerFormat format = batch.request.format;
+  const std::size_t count = batch.answers.size();
+  if (begin == 0 && format == AnswerFormat::kCsv) text += kCsvHeader;
+  if (begin == 0 && format == AnswerFormat::kJson) text.push_back('[');
   for (std::size_t i = begin; i < end; ++i) {
-    const bool found = results[i] == KAVREL_SUCCESS;
-    if (request.format == AnswerFormat::kCsv) {
-      AppendCsvRow(text, points.latitudes[i], points.longitudes[i], found ? &answers[i] : nullptr);
+    const bool found = batch.results[i] == KAVREL_SUCCESS;
+    if (format == AnswerFormat::kCsv) {
+      AppendCsvRow(text, batch.points.latitudes[i], batch.points.longitudes[i], found ? &batch.answers[i] : nullptr);
       continue;
     }
-    if (i > 0 && request.format == AnswerFormat::kJson) text.push_back(',');
+    if (i > 0 && format == AnswerFormat::kJson) text.push_back(',');
     if (found) {
-      AppendAnswer(text, context, AnswerFormat::kJson, request.detail, answers[i]);
+      AppendAnswer(text, batch.context, AnswerFormat::kJson, batch.request.detail, batch.answers[i]);
     } else {
       AppendUnableToGeocode(text);
     }
-    if (request.format == AnswerFormat::kJsonLines) text.push_back('\n');
+    if (format == AnswerFormat::kJsonLines) text.push_back('\n');
   }
-  if (end == count && request.format == AnswerFormat::kJson) text.push_back(']');
-  return text;
+  if (end == count && format == AnswerFormat::kJson) text.push_back(']');
 }
 
-// The whole batch answer in pieces, formatted on up to `threads` threads at
-// once (writing the rows costs about as much as looking them up).
-std::vector<std::string> BatchPieces(const AnswerContext& context, const ReverseRequest& request,
-                                     const BatchPoints& points, const std::vector<kavrel_answer>& answers,
-                                     const std::vector<std::int32_t>& results, std::int32_t threads) {
-  const std::size_t count = answers.size();
-  const std::size_t parts =
-      std::max<std::size_t>(1, std::min<std::size_t>(static_cast<std::size_t>(threads), count / kRowsPerPiece));
-  std::vector<std::string> pieces(parts);
-  const auto format = [&](std::size_t part) {
-    pieces[part] = BatchRows(context, request, points, answers, results, count * part / parts,
-                             count * (part + 1) / parts);
-  };
-  std::vector<std::thread> workers;
-  for (std::size_t part = 1; part < parts; ++part) {
-    try {
-      workers.emplace_back(format, part);
-    } catch (const std::system_error&) {
-      format(part);  // no thread to be had: this one writes the piece
-    }
+// Formats and sends the next block of `batch`; false when the client is gone.
+bool SendNextBlock(BatchAnswer& batch, httplib::DataSink& sink) {
+  const std::size_t count = batch.answers.size();
+  if (batch.started && batch.next == count) {
+    sink.done();
+    return true;
   }
-  format(0);
-  for (std::thread& worker : workers) worker.join();
-  return pieces;
+  const std::size_t end = std::min(count, batch.next + kRowsPerBlock);
+  batch.block.clear();
+  AppendBatchRows(batch.block, batch, batch.next, end);
+  batch.started = true;
+  batch.next = end;
+  return batch.block.empty() || sink.write(batch.block.data(), batch.block.size());
 }
 
 const char* BatchType(AnswerFormat format) {
@@ -161,7 +160,26 @@ void ReverseService::Install(httplib::Server& server) {
   server.set_payload_max_length(m_options.maxBody);
 
   server.Get("/reverse", [this](const httplib::Request& q, httplib::Response& r) { Reverse(q, r); });
-  server.Post("/reverse", [this](const httplib::Request& q, httplib::Response& r) { Batch(q, r); });
+  // The body is read here rather than by the server, which would take a body
+  // sent as a form (what curl --data-binary sends by default) for query
+  // parameters and refuse it past 8 KB.
+  server.Post("/reverse", [this](const httplib::Request& q, httplib::Response& r, const httplib::ContentReader& read) {
+    if (q.is_multipart_form_data()) {
+      r.set_header("Connection", "close");  // the unread body must not be taken for the next request
+      Refuse(r, 415, "Send the points as the body itself (CSV or JSON), not as a multipart form.");
+      return;
+    }
+    std::string body;
+    // On failure the server has set the status (413 for a body past the
+    // limit, 400 for one that ends early); the error handler writes it.
+    if (!read([&body](const char* data, std::size_t size) {
+          body.append(data, size);
+          return true;
+        })) {
+      return;
+    }
+    Batch(q, body, r);
+  });
   server.Get("/status", [this](const httplib::Request& q, httplib::Response& r) { Status(q, r); });
   server.Get("/metrics", [this](const httplib::Request&, httplib::Response& r) {
     r.set_content(m_metrics.Text(), "text/plain; version=0.0.4; charset=utf-8");
@@ -222,7 +240,7 @@ void ReverseService::Reverse(const httplib::Request& q, httplib::Response& r) {
   m_metrics.ObserveLatency(SecondsSince(start));
 }
 
-void ReverseService::Batch(const httplib::Request& q, httplib::Response& r) {
+void ReverseService::Batch(const httplib::Request& q, const std::string& body, httplib::Response& r) {
   const Clock::time_point start = Clock::now();
   ReverseRequest request;
   std::string why;
@@ -232,34 +250,27 @@ void ReverseService::Batch(const httplib::Request& q, httplib::Response& r) {
   }
   if (q.params.find("format") == q.params.end()) request.format = BatchFormatOfAccept(q.get_header_value("Accept"));
   BatchPoints points;
-  switch (ReadBatchBody(q.body, m_options.maxPoints, points, why)) {
+  switch (ReadBatchBody(body, m_options.maxPoints, points, why)) {
     case BodyResult::kRead: break;
     case BodyResult::kMalformed: Refuse(r, 400, "Malformed body: " + why + "."); return;
     case BodyResult::kTooManyPoints: Refuse(r, 413, "Too many points: " + why + "."); return;
   }
-  const std::size_t count = points.latitudes.size();
-  std::vector<kavrel_answer> answers(count);
-  std::vector<std::int32_t> results(count);
-  const std::int32_t status = kavrel_lookup_many(m_handle, count, points.latitudes.data(), points.longitudes.data(),
-                                                 &request.query, m_options.threads, answers.data(), results.data());
+  const auto batch = std::make_shared<BatchAnswer>(BatchAnswer{m_context, request, std::move(points), {}, {}, 0, false, {}});
+  const std::size_t count = batch->points.latitudes.size();
+  batch->answers.resize(count);
+  batch->results.resize(count);
+  const std::int32_t status =
+      kavrel_lookup_many(m_handle, count, batch->points.latitudes.data(), batch->points.longitudes.data(),
+                         &batch->request.query, m_options.threads, batch->answers.data(), batch->results.data());
   if (status != KAVREL_SUCCESS) {
     Refuse(r, status == KAVREL_INVALID_ARGUMENT ? 400 : 503, kavrel_result_text(status));
     return;
   }
   m_metrics.CountLookups(count);
-  // The pieces are handed out as they are, without joining them first.
-  const auto pieces = std::make_shared<std::vector<std::string>>(
-      BatchPieces(m_context, request, points, answers, results, m_options.threads));
-  std::size_t length = 0;
-  for (const std::string& piece : *pieces) length += piece.size();
-  r.set_content_provider(length, BatchType(request.format),
-                         [pieces](std::size_t offset, std::size_t, httplib::DataSink& sink) {
-                           for (const std::string& piece : *pieces) {
-                             if (offset < piece.size()) return sink.write(piece.data() + offset, piece.size() - offset);
-                             offset -= piece.size();
-                           }
-                           return false;
-                         });
+  // Sent as it is formatted, a block at a time (chunked), so that a large
+  // batch never holds its whole answer text.
+  r.set_chunked_content_provider(BatchType(request.format),
+                                 [batch](std::size_t, httplib::DataSink& sink) { return SendNextBlock(*batch, sink); });
   m_metrics.ObserveLatency(SecondsSince(start));
 }
 

@@ -30,7 +30,8 @@ public:
 
 private:
   void Reverse(const httplib::Request& request, httplib::Response& response);
-  void Batch(const httplib::Request& request, httplib::Response& response);
+  // A batch POST whose body has been read whole.
+  void Batch(const httplib::Request& request, const std::string& body, httplib::Response& response);
   void Status(const httplib::Request& request, httplib::Response& response) const;
 
   const kavrel_geocoder* m_handle;

@@ -161,6 +161,26 @@ def test_batch_formats_and_bodies(server, geocoder):
     assert empty.status_code == 200 and empty.text == ""
 
 
+def test_batch_bodies_as_curl_sends_them(server):
+    # curl --data-binary labels a body as a form; it is still the points.
+    rows = "35.681236,139.767125\n" * 5000
+    as_form = requests.post(f"{server.base}/reverse?format=csv", data=rows.encode(),
+                            headers={"Content-Type": "application/x-www-form-urlencoded"}, timeout=30)
+    assert as_form.status_code == 200 and as_form.text.count("丸の内一丁目") == 5000
+    # A multipart upload is refused clearly, and the connection is not confused.
+    upload = requests.post(f"{server.base}/reverse", files={"points": ("p.csv", rows)}, timeout=30)
+    assert upload.status_code == 415 and "multipart" in upload.json()["error"]["message"]
+
+
+def test_a_json_array_answer_sent_in_many_blocks_is_one_array(server):
+    lats, lons = random_points(3_000, seed=31)
+    pairs = [[lat, lon] for lat, lon in zip(lats, lons)]
+    array = requests.post(f"{server.base}/reverse?format=json", json=pairs, timeout=60).json()
+    assert len(array) == len(pairs)
+    csv = requests.post(f"{server.base}/reverse?format=csv", json=pairs, timeout=60).text.splitlines()
+    assert len(csv) == len(pairs) + 1 and csv[0] == "lat,lon,prefecture,city,area,distance"
+
+
 @pytest.mark.parametrize("body, where", [
     (b"35.6,139.7\nabc,139.7\n", "line 2"),
     (b"35.6;139.7\n", "line 1"),
