@@ -13,6 +13,10 @@ namespace {
 constexpr std::size_t kOutputChunk = 256 * 1024;
 constexpr int kGzipWindowBits = 15 + 16;
 constexpr int kMemoryLevel = 8;  // zlib's default
+// The fastest level: on 60 MB of addressed lines it took a third of the time
+// of the default level 6 for 18% more bytes, and at level 6 compressing took
+// longer than the whole conversion.
+constexpr int kLevel = Z_BEST_SPEED;
 
 bool WriteAll(std::FILE* file, const void* data, std::size_t size) {
   return std::fwrite(data, 1, size, file) == size;
@@ -31,7 +35,7 @@ private:
 class GzipSink : public ByteSink {
 public:
   explicit GzipSink(std::FILE* file) : m_file(file), m_output(kOutputChunk) {
-    m_ready = deflateInit2(&m_stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
+    m_ready = deflateInit2(&m_stream, kLevel, Z_DEFLATED, kGzipWindowBits, kMemoryLevel,
                            Z_DEFAULT_STRATEGY) == Z_OK;
   }
   ~GzipSink() override {

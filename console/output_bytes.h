@@ -21,7 +21,7 @@ public:
 };
 
 // A sink writing to `file` as given, or one gzip member of it when `gzip`:
-// deflate at zlib's default level, no file name and no time in the header,
+// deflate at zlib's fastest level, no file name and no time in the header,
 // so the same output gives the same bytes.
 std::unique_ptr<ByteSink> MakeByteSink(std::FILE* file, bool gzip);
 
