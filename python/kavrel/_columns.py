@@ -4,6 +4,7 @@ installed, else lists."""
 import ctypes
 
 from . import _library
+from ._arguments import real_number
 
 try:
     import numpy
@@ -17,7 +18,7 @@ _NUMBERS = ("latitude", "longitude", "distance")
 
 def _answer_dtype():
     """kavrel_answer as a numpy record, laid out as ctypes lays it out; the
-    text pointers are plain addresses here, the names come from the keys."""
+    text pointers are plain addresses here."""
     formats = {name: numpy.uintp for name in _TEXTS}
     formats.update({name: numpy.uint32 for name in _KEYS})
     formats.update({name: numpy.float64 for name in _NUMBERS})
@@ -27,19 +28,17 @@ def _answer_dtype():
                         "itemsize": ctypes.sizeof(_library.CAnswer)})
 
 
-def _name_column(geocoder, level, keys):
-    """The names of a column of keys, "" for a key the package has no name
-    for, as in the library's answers."""
-    tables = geocoder.__dict__.setdefault("_name_arrays", {})
-    if level not in tables:
-        known_keys, known_names = geocoder.names(level)
-        # A key past every uint32 ends the table, so that a search never runs
-        # off it, and its "" serves every key without a name.
-        tables[level] = (numpy.asarray(known_keys + [2**32], dtype=numpy.int64),
-                         numpy.asarray(known_names + [""], dtype=object))
-    table_keys, table_names = tables[level]
-    places = numpy.searchsorted(table_keys, keys)
-    return table_names[numpy.where(table_keys[places] == keys, places, len(table_keys) - 1)]
+def _name_column(answers, found, text, key):
+    """The names of one level, None for rows without an answer. The names
+    are read once per distinct key (a key has one name in a package) from
+    the texts the library gave out, which the caller's hold keeps valid."""
+    keys = answers[key][found]
+    _, first, inverse = numpy.unique(keys, return_index=True, return_inverse=True)
+    addresses = answers[text][found][first]
+    names = numpy.array([ctypes.string_at(int(address)).decode("utf-8") for address in addresses], dtype=object)
+    column = numpy.full(len(found), None, dtype=object)
+    column[found] = names[inverse]
+    return column
 
 
 def _check(code, results):
@@ -51,14 +50,32 @@ def _check(code, results):
         raise ValueError(_library.result_text(code))
 
 
-def lookup_columns(geocoder, handle, lats, lons, query, threads):
-    """Runs kavrel_lookup_many over the rows and returns the columns."""
+def _coordinates(name, values):
+    """A column of coordinates as a one-dimensional float64 array: numbers
+    only (TypeError for None, str, bool and other types, which float() or
+    numpy would otherwise turn into NaN or a number)."""
+    if values is None or isinstance(values, (str, bytes)):
+        raise TypeError(f"{name} must be a sequence or array of numbers, not {type(values).__name__}")
+    array = numpy.asarray(values)
+    if array.ndim != 1:
+        raise ValueError(f"{name} must be one-dimensional, not of shape {array.shape}")
+    if array.dtype.kind == "O":
+        array = numpy.array([real_number(f"{name}[{row}]", value) for row, value in enumerate(array)],
+                            dtype=numpy.float64)
+    elif array.dtype.kind not in "iuf":
+        raise TypeError(f"{name} must hold numbers, not {array.dtype}")
+    return numpy.ascontiguousarray(array, dtype=numpy.float64)
+
+
+def lookup_columns(handle, lats, lons, query, threads):
+    """Runs kavrel_lookup_many over the rows and returns the columns; handle
+    is held by the caller throughout."""
     if numpy is None:
-        return _list_columns(geocoder, handle, lats, lons, query, threads)
-    latitudes = numpy.ascontiguousarray(lats, dtype=numpy.float64)
-    longitudes = numpy.ascontiguousarray(lons, dtype=numpy.float64)
-    if latitudes.ndim != 1 or latitudes.shape != longitudes.shape:
-        raise ValueError("lats and lons must be one-dimensional and of equal length")
+        return _list_columns(handle, lats, lons, query, threads)
+    latitudes = _coordinates("lats", lats)
+    longitudes = _coordinates("lons", lons)
+    if latitudes.shape != longitudes.shape:
+        raise ValueError(f"lats and lons must be of equal length, not {len(latitudes)} and {len(longitudes)}")
     count = latitudes.shape[0]
     answers = numpy.empty(count, dtype=_answer_dtype())
     results = numpy.empty(count, dtype=numpy.int32)
@@ -68,10 +85,8 @@ def lookup_columns(geocoder, handle, lats, lons, query, threads):
     _check(code, results)
     found = results == _library.SUCCESS
     columns = {}
-    for level, (text, key) in enumerate(zip(_TEXTS, _KEYS)):
-        names = _name_column(geocoder, level, answers[key])
-        names[~found] = None
-        columns[text] = names
+    for text, key in zip(_TEXTS, _KEYS):
+        columns[text] = _name_column(answers, found, text, key)
     for key in _KEYS:
         columns[key] = answers[key].copy()
     for number in _NUMBERS:
@@ -80,10 +95,20 @@ def lookup_columns(geocoder, handle, lats, lons, query, threads):
     return columns
 
 
-def _list_columns(geocoder, handle, lats, lons, query, threads):
-    lats, lons = list(lats), list(lons)
+def _coordinate_list(name, values):
+    if values is None or isinstance(values, (str, bytes)):
+        raise TypeError(f"{name} must be a sequence of numbers, not {type(values).__name__}")
+    try:
+        values = list(values)
+    except TypeError:
+        raise TypeError(f"{name} must be a sequence of numbers, not {type(values).__name__}") from None
+    return [real_number(f"{name}[{row}]", value) for row, value in enumerate(values)]
+
+
+def _list_columns(handle, lats, lons, query, threads):
+    lats, lons = _coordinate_list("lats", lats), _coordinate_list("lons", lons)
     if len(lats) != len(lons):
-        raise ValueError("lats and lons must be of equal length")
+        raise ValueError(f"lats and lons must be of equal length, not {len(lats)} and {len(lons)}")
     count = len(lats)
     latitudes = (ctypes.c_double * count)(*lats)
     longitudes = (ctypes.c_double * count)(*lons)
