@@ -178,8 +178,9 @@ KAVREL_EXPORT const char* kavrel_result_text(int32_t code);
  * for the national package) and closes it. Nothing is inflated or indexed
  * yet: lookups make what they need as they go (see Conventions), or
  * kavrel_preload makes it all ahead.
- *  path: UTF-8 path of the package, used as given. NULL opens the package
- *        kavrel_default_package names.
+ *  path: UTF-8 path of the package, used as given; bytes that are not
+ *        UTF-8 reach the system unchanged, so that a POSIX file name of any
+ *        bytes opens. NULL opens the package kavrel_default_package names.
  *  handle: receives the new handle; set to NULL on failure.
  * Returns KAVREL_SUCCESS, KAVREL_INVALID_ARGUMENT (handle is NULL),
  * KAVREL_PACKAGE_NOT_FOUND, KAVREL_PACKAGE_DAMAGED or KAVREL_OUT_OF_MEMORY.

@@ -55,7 +55,7 @@ std::int32_t CheckQuery(const kavrel_query* query, LookupQuery& checked) {
 std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocoder) {
   std::u16string file;
   if (path != nullptr) {
-    file = platform::Utf8ToUtf16(path);
+    file = platform::Utf8ToUtf16KeepingBytes(path);
   } else if (const std::optional<std::u16string> found = FindDataFile(kDefaultDataFile, true)) {
     file = *found;
   } else {

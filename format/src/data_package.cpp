@@ -57,7 +57,7 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   m_bDamageTold = false;
   m_image = {};
   m_strPath = path;
-  if (!m_file.Open(platform::Utf16ToUtf8(path))) return PackageStatus::kNoFile;
+  if (!m_file.Open(platform::Utf16ToUtf8KeepingBytes(path))) return PackageStatus::kNoFile;
 
   char bytes[kPackageHeaderSize] = {};
   const std::optional<std::size_t> got = m_file.ReadAt(0, bytes, kPackageHeaderSize);

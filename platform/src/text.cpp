@@ -222,8 +222,11 @@ std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes) {
   return Utf16FromBytes(TextCodec(Encoding::kConsole, Encoding::kUtf16).ConvertKeepingBytes(bytes));
 }
 
-std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
-  const TextCodec codec(Encoding::kUtf16, Encoding::kConsole);
+namespace {
+
+// `text` in `to`, each kept byte (see IsKeptByte) written back as itself.
+std::string FromUtf16KeepingBytes(std::u16string_view text, Encoding to) {
+  const TextCodec codec(Encoding::kUtf16, to);
   std::string bytes;
   std::size_t runStart = 0;
   for (std::size_t i = 0; i <= text.size(); ++i) {
@@ -234,6 +237,20 @@ std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
     runStart = i + 1;
   }
   return bytes;
+}
+
+}  // namespace
+
+std::string Utf16ToConsoleKeepingBytes(std::u16string_view text) {
+  return FromUtf16KeepingBytes(text, Encoding::kConsole);
+}
+
+std::u16string Utf8ToUtf16KeepingBytes(std::string_view bytes) {
+  return Utf16FromBytes(TextCodec(Encoding::kUtf8, Encoding::kUtf16).ConvertKeepingBytes(bytes));
+}
+
+std::string Utf16ToUtf8KeepingBytes(std::u16string_view text) {
+  return FromUtf16KeepingBytes(text, Encoding::kUtf8);
 }
 
 std::u16string ReplaceKeptBytes(std::u16string_view text) {

@@ -22,11 +22,11 @@ import stat
 from typing import NamedTuple, Optional, Tuple
 
 from . import _library
-from ._arguments import INT32_MAX, MOST_THREADS, package_path, real_number, thread_count, whole_number
+from ._arguments import INT32_MAX, MAX_THREADS, package_path, real_number, thread_count, whole_number
 from ._columns import lookup_columns
 from ._handle import Handle
 
-__all__ = ["Geocoder", "Answer", "Facts", "KavrelError", "MOST_THREADS", "search", "version"]
+__all__ = ["Geocoder", "Answer", "Facts", "KavrelError", "MAX_THREADS", "search", "version"]
 
 _MODES = {"designed": _library.MODE_DESIGNED, "nearest": _library.MODE_NEAREST}
 
@@ -245,7 +245,7 @@ class Geocoder:
         table row by row); ImportError when pandas is not installed.
 
         threads: how many threads the library splits the rows over (the
-        answers do not depend on it); at least 1, and at most MOST_THREADS
+        answers do not depend on it); at least 1, and at most MAX_THREADS
         (256) are used, as in the console. Other arguments as for lookup;
         rows that lookup would refuse with ValueError have no answer here,
         while a None, a str or another value that is not a number in lats or
@@ -270,7 +270,7 @@ class Geocoder:
         """The (keys, names) of a level (0 prefecture, 1 city, 2 area), in
         ascending key order; read from the library once and kept. Another
         level is ValueError."""
-        level = whole_number("level", level, 0, 2)
+        level = whole_number("level", level, 0, 2, ValueError)
         with self._held() as handle:
             return self._name_table(handle, level)
 

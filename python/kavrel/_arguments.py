@@ -7,22 +7,23 @@ import os
 
 INT32_MAX = 2**31 - 1
 
-# More threads than this only cost their start-up: the console uses at most
-# as many, and lookup_many quietly uses this many when asked for more.
-MOST_THREADS = 256
+# More threads than this only cost their start-up: the console and the
+# library (KAVREL_MAX_THREADS) use at most as many, and lookup_many uses this
+# many when asked for more.
+MAX_THREADS = 256
 
 
-def whole_number(name, value, low, high):
+def whole_number(name, value, low, high, too_large=OverflowError):
     """value as an int in [low, high]: TypeError for anything that is not an
-    integer (bool, float and str included), ValueError below low,
-    OverflowError above high."""
+    integer (bool, float and str included), ValueError below low, too_large
+    above high."""
     if isinstance(value, bool) or not isinstance(value, numbers.Integral):
         raise TypeError(f"{name} must be an integer, not {type(value).__name__}")
     value = int(value)
     if value < low:
         raise ValueError(f"{name} must be at least {low}, not {value}")
     if value > high:
-        raise OverflowError(f"{name} must be at most {high}, not {value}")
+        raise too_large(f"{name} must be at most {high}, not {value}")
     return value
 
 
@@ -40,8 +41,8 @@ def real_number(name, value):
 
 def thread_count(threads):
     """The threads argument of lookup_many as the library gets it: at least
-    1, at most MOST_THREADS used."""
-    return min(whole_number("threads", threads, 1, INT32_MAX), MOST_THREADS)
+    1, at most MAX_THREADS used."""
+    return min(whole_number("threads", threads, 1, INT32_MAX), MAX_THREADS)
 
 
 def package_path(path):

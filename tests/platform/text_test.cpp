@@ -49,6 +49,9 @@ TEST(Console, PlainAsciiLocaleMeansUtf8) {
   EXPECT_EQ(ConsoleToUtf16("\xE6\x9D\xB1"), u"東");
 }
 
+// File names are bytes, whatever the locale says: the console's conversion
+// (UTF-8 here, in the C locale) and the UTF-8 one of names handed over by a
+// host keep each byte that begins no character, and give it back.
 TEST(Console, BytesTheCodesetCannotReadComeBackUnchanged) {
   struct Case {
     std::string bytes;
@@ -57,14 +60,18 @@ TEST(Console, BytesTheCodesetCannotReadComeBackUnchanged) {
   const Case cases[] = {
       {"\x93\x8c\x8b\x9e.csv", u"\xDC93\xDC8C\xDC8B\xDC9E.csv"},    // code page 932 bytes
       {"\xE6\x9D\xB1\xFF\xE6\x9D", u"東\xDCFF\xDCE6\xDC9D"},       // a cut character at the end
+      {"/tmp/pk\xFF\xFE.bin", u"/tmp/pk\xDCFF\xDCFE.bin"},          // bytes no UTF-8 begins with
       {"plain \xF0\x9F\x98\x80", u"plain \U0001F600"},             // valid text as ever
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ConsoleToUtf16KeepingBytes(c.bytes), c.text);
     EXPECT_EQ(Utf16ToConsoleKeepingBytes(c.text), c.bytes);
+    EXPECT_EQ(Utf8ToUtf16KeepingBytes(c.bytes), c.text);
+    EXPECT_EQ(Utf16ToUtf8KeepingBytes(c.text), c.bytes);
   }
   // A low surrogate that is half of a pair is a character, not a byte.
   EXPECT_EQ(Utf16ToConsoleKeepingBytes(u"\U00010000"), "\xF0\x90\x80\x80");
+  EXPECT_EQ(Utf16ToUtf8KeepingBytes(u"\U00010000"), "\xF0\x90\x80\x80");
 }
 
 }  // namespace

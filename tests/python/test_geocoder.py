@@ -5,6 +5,7 @@ import math
 import os
 import subprocess
 import sys
+import threading
 from pathlib import Path
 
 import numpy
@@ -193,3 +194,67 @@ def test_the_pandas_example_of_the_readme(geocoder):
     table = points.join(pandas.DataFrame(geocoder.lookup_many(points.lat, points.lon)))
     assert list(table.city[:2]) == ["千代田区", "大阪市北区"]
     assert table.area.isna().tolist() == [False, False, True]
+
+
+@pytest.mark.parametrize("mode, shape", [("designed", "pairs"), ("nearest", "array"), ("designed", "generator")])
+def test_search_answers_as_lookup_does(geocoder, mode, shape):
+    lats, lons = sample(1000, seed=23)
+    points = {"pairs": list(zip(lats, lons)), "array": numpy.column_stack([lats, lons]),
+              "generator": ((lat, lon) for lat, lon in zip(lats, lons))}[shape]
+    places = kavrel.search(points, mode=mode, threads=2)
+    assert len(places) == 1000
+    answered = 0
+    for place, lat, lon in zip(places, lats, lons):
+        answer = geocoder.lookup(lat, lon, mode=mode)
+        if answer is None:
+            assert place is None
+            continue
+        answered += 1
+        assert place == {"prefecture": answer.prefecture, "city": answer.city, "area": answer.area,
+                         "latitude": answer.latitude, "longitude": answer.longitude, "distance": answer.distance}
+        assert all(type(place[name]) is float for name in ("latitude", "longitude", "distance"))
+    assert 200 < answered < 1000
+
+
+def test_search_opens_the_default_package_once_for_all_threads(monkeypatch):
+    from kavrel import _search
+    opened = []
+
+    class CountingGeocoder(kavrel.Geocoder):
+        def __init__(self):
+            opened.append(self)
+            threading.Event().wait(0.05)  # widens the window two first calls could share
+            super().__init__()
+
+    monkeypatch.setattr(_search, "Geocoder", CountingGeocoder)
+    monkeypatch.setattr(_search, "_default", (None, None))
+    results = []
+    threads = [threading.Thread(target=lambda: results.append(kavrel.search([TOKYO_STATION])[0]["area"]))
+               for _ in range(8)]
+    for each in threads:
+        each.start()
+    for each in threads:
+        each.join()
+    assert results == ["丸の内一丁目"] * 8
+    kavrel.search([OPEN_SEA])
+    assert len(opened) == 1
+
+
+def test_search_of_no_points_is_an_empty_list():
+    assert kavrel.search([]) == [] and kavrel.search(numpy.empty((0, 2))) == []
+
+
+def test_lookup_many_as_frame_keeps_the_index_of_a_series(geocoder):
+    pandas = pytest.importorskip("pandas")
+    points = pandas.DataFrame({"latitude": [35.681236, 32.0], "longitude": [139.767125, 138.0]}, index=[10, 20])
+    frame = geocoder.lookup_many(points.latitude, points.longitude, as_frame=True)
+    assert isinstance(frame, pandas.DataFrame) and list(frame.index) == [10, 20]
+    assert list(frame.columns) == ["prefecture", "city", "area", "prefecture_key", "city_key", "area_key",
+                                   "latitude", "longitude", "distance", "found"]
+    assert frame.loc[10, "area"] == "丸の内一丁目" and frame.loc[20, "area"] is None
+
+
+def test_lookup_many_as_frame_without_pandas_says_what_is_missing(geocoder, monkeypatch):
+    monkeypatch.setitem(sys.modules, "pandas", None)
+    with pytest.raises(ImportError, match=r"as_frame=True\) needs pandas"):
+        geocoder.lookup_many([35.0], [139.0], as_frame=True)

@@ -74,6 +74,12 @@ std::u16string ConsoleToUtf16KeepingBytes(std::string_view bytes);
 // UTF-16 to console bytes as Utf16ToConsole, except that each lone low
 // surrogate U+DC00..U+DCFF becomes the byte it stands for.
 std::string Utf16ToConsoleKeepingBytes(std::u16string_view text);
+// The same pair for UTF-8 (file names handed over as UTF-8, which on POSIX
+// may hold any bytes): Utf8ToUtf16KeepingBytes keeps each byte that begins
+// no valid character as U+DC00 + byte, and Utf16ToUtf8KeepingBytes gives
+// the very same bytes back.
+std::u16string Utf8ToUtf16KeepingBytes(std::string_view bytes);
+std::string Utf16ToUtf8KeepingBytes(std::u16string_view text);
 // `text` with each byte kept by ConsoleToUtf16KeepingBytes (a lone low
 // surrogate U+DC00..U+DCFF) replaced by U+FFFD, the replacement character:
 // for texts that are not file names.
