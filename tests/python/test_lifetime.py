@@ -49,7 +49,7 @@ def test_a_pickled_geocoder_reopens_its_package_in_another_process():
     assert (path, area) == (opened.path, "丸の内一丁目")
 
 
-def test_a_pickle_holds_the_path_asked_for_not_the_handle(tmp_path):
+def test_a_pickle_holds_the_path_asked_for_not_the_handle():
     with kavrel.Geocoder() as default:
         assert pickle.loads(pickle.dumps(default))._requested is None
         path_object = Path(default.path)
