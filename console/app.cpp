@@ -39,7 +39,10 @@ double ReadCoordinateArgument(const char* option, const std::u16string& text) {
   const std::string bytes = platform::Utf16ToConsoleKeepingBytes(text);
   const bool tooLong = bytes.size() > kMaxCoordinateBytes;
   const double value = tooLong ? 0.0 : ParseCoordinateText(bytes.c_str());
-  if (tooLong || !ReadsWhole(bytes.c_str())) {
+  if (!tooLong && NamesSouthOrWest(bytes.c_str())) {
+    ReportOnStandardError(std::string("warning: ") + option + " " + Quoted(bytes) +
+                          " names a place south of the equator or west of Greenwich, where no address lies");
+  } else if (tooLong || !ReadsWhole(bytes.c_str())) {
     std::string used;
     output::AppendFixed6(used, value);
     WarnNotWhole(option, text, used);
@@ -104,7 +107,22 @@ int BatchFailureMessage(std::int32_t result) {
 int CkavrelApp::StartInstance(const std::vector<std::u16string>& arguments, CConsoleOutput& out) {
   CkavrelCommandLineInfo info;
   ParseArguments(info, arguments);
-  return RunCommand(info, out);
+  return FinishStandardOutput(out, RunCommand(info, out));
+}
+
+int FinishStandardOutput(CConsoleOutput& out, int status) {
+  int lost = -1;  // error number of what was lost, 0 for a closed output; -1: nothing lost
+  if (out.status == 2) {
+    lost = 0;
+  } else if (out.writeError != 0) {
+    lost = out.writeError;
+  } else if (out.used) {
+    // A write the system held back can still fail when the output is closed.
+    if (const int error = platform::CloseStandardOutput(); error != 0) lost = error;
+  }
+  if (lost < 0) return status;
+  ReportStandardOutputLost(lost);
+  return status == kExitSuccess ? kExitFailure : status;
 }
 
 int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& out) {
@@ -147,13 +165,6 @@ int CkavrelApp::RunCommand(const CkavrelCommandLineInfo& info, CConsoleOutput& o
       !LookupSinglePoint(*backend, info.m_settings, info.m_extended, out, latitude, longitude)) {
     return kExitFailure;
   }
-  // A write the system held back can still fail when the output is closed.
-  if (out.handle != kInvalidHandle) {
-    if (const int error = platform::CloseStandardOutput(); error != 0) {
-      ReportAddressNotWritten(error);
-      return kExitFailure;
-    }
-  }
   return kExitSuccess;
 }
 
@@ -167,8 +178,14 @@ int CkavrelApp::RunBatch(const CkavrelCommandLineInfo& info, LookupBackend& back
   // Data on standard output keeps it for data: the console's text, progress
   // included, goes to standard error instead.
   CConsoleOutput messages{platform::kStandardError};
-  CConsoleOutput& out =
-      platform::Utf16ToConsoleKeepingBytes(info.m_strOutFile) == kStandardStream ? messages : console;
+  const bool toStandardOutput = platform::Utf16ToConsoleKeepingBytes(info.m_strOutFile) == kStandardStream;
+  CConsoleOutput& out = toStandardOutput ? messages : console;
+  if (toStandardOutput && console.handle == kInvalidHandle) {
+    // Its number is held by the null device, which would take the data unseen.
+    out.Write(LoadMessage(kMsgOutputUnwritable));
+    ReportOnStandardError("standard output is closed: there is nowhere to write the conversion to");
+    return kExitFailure;
+  }
   if (!StartBackend(backend, info.m_extended, out)) return kExitFailure;
   BatchJob job;
   job.inputPath = info.m_strInFile;

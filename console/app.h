@@ -26,7 +26,8 @@ enum ExitStatus : int {
 class CkavrelApp {
 public:
   // Parses `arguments` (arguments[0] is the program name), runs the chosen
-  // action writing to `out`, and returns its ExitStatus.
+  // action writing to `out`, and returns its ExitStatus, made a failure by
+  // FinishStandardOutput when what was meant for `out` did not reach it.
   int StartInstance(const std::vector<std::u16string>& arguments, CConsoleOutput& out);
 
   // Runs the action `info` asks for: version, help, the package's facts,
@@ -45,6 +46,15 @@ private:
 
   CEngineBinding m_engine;
 };
+
+// Ends the run's use of standard output, `out`: when a write to it was
+// refused (status 2: it was closed at start) or failed, or, after it was
+// written to, closing it fails (what the system held back is written then),
+// says so on standard error and returns kExitFailure in place of a
+// kExitSuccess `status`; else returns `status`. Standard output is closed
+// afterwards whenever it was written to; a conversion that wrote its data
+// there closes it itself and must not have written to `out`.
+int FinishStandardOutput(CConsoleOutput& out, int status);
 
 // Writes the version text: name and version, the copyright line, an empty line.
 void PrintVersion(CConsoleOutput& out);

@@ -12,7 +12,19 @@ int CConsoleOutput::Write(std::u16string_view text) {
     status = 2;
     return 0;
   }
+  used = true;
   return WriteAnsiText(handle, text, &writeError);
+}
+
+bool CConsoleOutput::WriteBytes(std::string_view bytes) {
+  if (handle == kInvalidHandle) {
+    status = 2;
+    return bytes.empty();
+  }
+  used = true;
+  if (bytes.empty() || platform::WriteAll(handle, bytes)) return true;
+  writeError = errno;
+  return false;
 }
 
 int WriteAnsiText(int handle, std::u16string_view text, int* error) {

@@ -16,11 +16,15 @@ struct CConsoleOutput {
   int handle;          // file descriptor, or kInvalidHandle
   int status = 0;      // 2 once a write was attempted on kInvalidHandle
   int writeError = 0;  // error number of the last write that failed, 0 while none has
+  bool used = false;   // a write was attempted on a usable handle
 
   // Writes `text` through WriteAnsiText. On kInvalidHandle nothing is written
   // and status becomes 2. Returns the number of bytes written; a failed write
   // returns 0 and sets writeError.
   int Write(std::u16string_view text);
+  // Writes `bytes` as they are, with the same bookkeeping as Write. True when
+  // all of them were written (an empty text always is).
+  bool WriteBytes(std::string_view bytes);
 };
 
 // Converts `text` to the console's codeset (the locale's; UTF-8 in the C and

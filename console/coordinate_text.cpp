@@ -19,6 +19,8 @@ bool IsSpace(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+bool IsSouthOrWest(char c) { return c == 'S' || c == 's' || c == 'W' || c == 'w'; }
+
 const char* SkipDigits(const char* p) {
   while (IsDigit(*p)) ++p;
   return p;
@@ -124,7 +126,16 @@ double ParseCoordinateText(const char* text, const char** end) {
   }
   const char* unused = nullptr;
   if (end == nullptr) end = &unused;
-  return stops >= 2 ? ParsePacked(text, end) : ParseDecimal(text, end);
+  const double value = stops >= 2 ? ParsePacked(text, end) : ParseDecimal(text, end);
+  // South of the equator or west of Greenwich is never Japan; taking the
+  // digits alone would answer a place on the other side of the earth.
+  return *end != text && IsSouthOrWest(**end) ? 0.0 : value;
+}
+
+bool NamesSouthOrWest(const char* text) {
+  const char* end = nullptr;
+  ParseCoordinateText(text, &end);
+  return end != text && IsSouthOrWest(*end);
 }
 
 bool ReadsWhole(const char* text) {

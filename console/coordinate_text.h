@@ -2,7 +2,9 @@
 // packed degrees, minutes, seconds and hundredths of a second separated by
 // full stops (35.40.52.45). Texts are bytes ending at a NUL; every scan but
 // the reading of a decimal number also ends at a carriage return or a line
-// feed. Hemisphere letters carry no sign. Nothing here allocates.
+// feed. A hemisphere letter right after the number is N or E (ignored) or
+// S or W, which makes the text no coordinate: such a point is never in
+// Japan. Nothing here allocates.
 #pragma once
 
 namespace kavrel::console {
@@ -15,9 +17,16 @@ namespace kavrel::console {
 // ended by any number of full stops, giving D + M/60 + S/3600 + F/360000;
 // a field that does not start with a digit ends the reading with it and all
 // later fields at 0. A field of 256 digits or more makes the whole text 0.0.
+// A number followed right away by S or W (either case) gives 0.0, as an
+// unreadable text does; `end` still says where the number ended.
 // When `end` is given it receives the position after the last byte used,
 // `text` itself when nothing could be read.
 double ParseCoordinateText(const char* text, const char** end = nullptr);
+
+// True when the number `text` starts with is followed right away by S or W
+// (either case): "35.681236S" and "139.46.1.65w" are; "35.681236N",
+// "S35.6" and "35.6 S" are not.
+bool NamesSouthOrWest(const char* text);
 
 // True when ParseCoordinateText uses every byte of `text` but, at most, one
 // trailing hemisphere letter: "35.681236N" and "35.40.52.45" do, "35,68",

@@ -45,9 +45,12 @@ void ReportNoAddress(double latitude, double longitude, std::string_view why) {
   ReportOnStandardError(text);
 }
 
-void ReportAddressNotWritten(int error) {
-  ReportOnStandardError("cannot write the address to standard output: " +
-                        platform::SystemErrorText(error));
+void ReportStandardOutputLost(int error) {
+  if (error == 0) {
+    ReportOnStandardError("standard output is closed: what was meant for it was not written");
+  } else {
+    ReportOnStandardError("cannot write to standard output: " + platform::SystemErrorText(error));
+  }
 }
 
 }  // namespace kavrel::console

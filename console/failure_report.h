@@ -26,8 +26,9 @@ std::string Quoted(std::string_view path);
 // address, `why` saying why.
 void ReportNoAddress(double latitude, double longitude, std::string_view why);
 
-// Reports that the address of the single lookup could not be written to
-// standard output, with the system's text for error number `error`.
-void ReportAddressNotWritten(int error);
+// Reports that text meant for standard output did not reach it: error
+// number `error` (the system's text is given), or 0 when standard output
+// was closed when the program started.
+void ReportStandardOutputLost(int error);
 
 }  // namespace kavrel::console

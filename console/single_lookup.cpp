@@ -1,6 +1,5 @@
 #include "single_lookup.h"
 
-#include <cerrno>
 #include <string>
 
 #include "batch.h"
@@ -52,10 +51,8 @@ bool LookupSinglePoint(LookupBackend& backend, const SearchSettings& settings,
     return false;
   }
   const std::string bytes = AnswerText(answer, settings, options, latitude, longitude);
-  if (out.handle != kInvalidHandle && !bytes.empty() && !platform::WriteAll(out.handle, bytes)) {
-    ReportAddressNotWritten(errno);
-    return false;
-  }
+  // A failed write is reported once the run ends (FinishStandardOutput).
+  if (!out.WriteBytes(bytes)) return false;
   // The designed lookup counts an empty address as none.
   return options.used || !bytes.empty();
 }

@@ -13,9 +13,9 @@ namespace kavrel::console {
 // when `options` are all designed; else the names joined by the separator,
 // followed by "," and the distance for /dist, or for /json the point's JSON
 // object and a line feed. A failed lookup writes nothing. True when an
-// answer was written (a designed empty address is none). Each failure also
-// gets a line on standard error (ReportOnStandardError), a write to
-// standard output that fails included.
+// answer was written (a designed empty address is none). Each failure of the
+// lookup also gets a line on standard error (ReportOnStandardError); a write
+// to `out` that fails is left in `out` for FinishStandardOutput.
 bool LookupSinglePoint(LookupBackend& backend, const SearchSettings& settings,
                        const ExtendedOptions& options, CConsoleOutput& out, double latitude,
                        double longitude);

@@ -1,4 +1,6 @@
 // kavrel-pack: builds, lists and verifies kavrel data packages.
+#include <cerrno>
+#include <cstdio>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -9,6 +11,8 @@
 #include "package_build.h"
 #include "package_list.h"
 #include "package_verify.h"
+#include "kavrel/platform/files.h"
+#include "kavrel/platform/standard_output.h"
 
 namespace {
 
@@ -91,15 +95,39 @@ int Run(const std::vector<std::string>& args) {
   return UsageError("unknown command \"" + command + "\"");
 }
 
+// Flushes and closes standard output, so that a report that never reached
+// it fails the run. `wasOpen` says whether the program started with one;
+// every run but a usage error writes a report there. Returns `status`, or
+// kExitFailure in place of 0 when the output was lost.
+int FinishStandardOutput(bool wasOpen, int status) {
+  errno = 0;
+  std::cout.flush();
+  int error = 0;
+  if (!wasOpen) {
+    if (status == kExitUsage) return status;
+    error = EBADF;
+  } else if (std::fflush(stdout) != 0 || std::ferror(stdout) || !std::cout) {
+    error = errno != 0 ? errno : EIO;  // a failed write of the stream may have left no number
+  }
+  if (std::fclose(stdout) != 0 && error == 0) error = errno;
+  if (error == 0) return status;
+  std::cerr << "kavrel-pack: cannot write to standard output: " << kavrel::platform::SystemErrorText(error) << '\n';
+  return status == 0 ? kExitFailure : status;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any file is opened, or the package being built could take the
+  // number of a closed standard output and receive the report.
+  const bool haveStandardOutput = kavrel::platform::ClaimStandardOutput();
+  int status = kExitFailure;
   try {
-    return Run(std::vector<std::string>(argv + 1, argv + argc));
+    status = Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const kavrel::pack::PackError& error) {
     std::cerr << "kavrel-pack: " << error.what() << '\n';
   } catch (const std::exception& error) {
     std::cerr << "kavrel-pack: " << error.what() << '\n';
   }
-  return kExitFailure;
+  return FinishStandardOutput(haveStandardOutput, status);
 }

@@ -51,6 +51,22 @@ TEST(CoordinateText, DecimalNotation) {
   ExpectCases(std::begin(cases), std::end(cases));
 }
 
+TEST(CoordinateText, SouthOrWestRightAfterTheNumberIsNoCoordinate) {
+  const Case cases[] = {
+      {"35.681236S", true, 0.0},    {"139.767125W", true, 0.0}, {"35.681236s", true, 0.0},
+      {"139.767125w", true, 0.0},   {"35.40.52S", true, 0.0},   {"139.46.1.65W", true, 0.0},
+      {"3.56e1S", true, 0.0},
+      // North, east, a letter before the number or apart from it change nothing.
+      {"35.681236N", true, 35.681236}, {"139.767125e", true, 139.767125},
+      {"S35.681236", true, 0.0},       {"35.681236 S", true, 35.681236},
+  };
+  ExpectCases(std::begin(cases), std::end(cases));
+  for (const char* text : {"35.681236S", "139.46.1.65w", "0.0W"}) EXPECT_TRUE(NamesSouthOrWest(text)) << text;
+  for (const char* text : {"35.681236N", "S35.6", "35.6 S", "0.0", "", "W"}) {
+    EXPECT_FALSE(NamesSouthOrWest(text)) << text;
+  }
+}
+
 TEST(CoordinateText, PackedNotation) {
   const Case cases[] = {
       {"35.40.52.45", true, 35.681236111},

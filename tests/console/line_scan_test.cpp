@@ -35,6 +35,17 @@ TEST(ScanCoordinatePair, FindsThePairInAnyColumnOrder) {
   ExpectPairs(std::begin(cases), std::end(cases));
 }
 
+TEST(ScanCoordinatePair, ANumberEndingInSouthOrWestIsNoCoordinate) {
+  const Case cases[] = {
+      {"35.681236S,139.767125W\r\n", 0.0, 0.0},
+      {"35.681236,139.767125W", 35.681236, 0.0},
+      {"35.681236s,139.767125", 0.0, 139.767125},
+      // Skipped like any number out of range: a later pair is still found.
+      {"35.1S,139.1W,35.681236,139.767125", 35.681236, 139.767125},
+  };
+  ExpectPairs(std::begin(cases), std::end(cases));
+}
+
 TEST(ScanCoordinatePair, OtherFieldsAreOnlyTakenWhenInRange) {
   const Case cases[] = {
       {"1,Station,35.681236,139.767125,12.5", 35.681236, 139.767125},

@@ -59,14 +59,54 @@ TEST_F(KavrelSafeguards, EveryInputLineGivesOneOutputLineNulBytesIncluded) {
   EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "no pair\r\n\n" + kConverted);
 }
 
-TEST_F(KavrelSafeguards, ALookupWhoseAddressCannotBeWrittenFails) {
+TEST_F(KavrelSafeguards, WhatStandardOutputDoesNotTakeFailsTheRun) {
   if (!platform::FileExists("/dev/full")) GTEST_SKIP() << "no /dev/full";
-  RunOptions options;
-  options.standardOutputFile = "/dev/full";
-  const ProcessResult result = Run({"/lat", "35.681236", "/lon", "139.767125"}, options);
-  ASSERT_TRUE(result.exited);
-  EXPECT_EQ(result.exitStatus, 1);
-  EXPECT_TRUE(Contains(result.error, "standard output: No space left on device")) << result.error;
+  WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n");
+  WriteBytes(WorkPath("points.csv"), "latitude,longitude,prefecture,city,area\n35.681236,139.767125,東京都,千代田区,丸の内一丁目\n");
+  const std::string package = s_folder->Path("kavreldata.bin");
+  const std::string kFull = "cannot write to standard output: No space left on device";
+  const std::string kClosed = "standard output is closed";
+  struct Case {
+    bool pack;  // kavrel-pack rather than kavrel
+    std::vector<std::string> arguments;
+    bool closed;  // standard output closed (>&-) rather than /dev/full
+    std::string told;
+  };
+  const Case cases[] = {
+      {false, {"/version"}, false, kFull},
+      {false, {"/help"}, false, kFull},
+      {false, {"--help"}, false, kFull},
+      {false, {"/package"}, false, kFull},
+      {false, {"/lat", "35.681236", "/lon", "139.767125"}, false, kFull},
+      {false, {"/in", "in.csv", "/out", "-"}, false, "cannot write the output file \"-\": No space left on device"},
+      {false, {"/in", "in.csv", "/out", "-"}, true, kClosed},
+      {false, {"/version"}, true, kClosed},
+      {false, {"/lat", "35.681236", "/lon", "139.767125"}, true, kClosed},
+      {true, {"list", package}, false, "kavrel-pack: cannot write to standard output"},
+      {true, {"verify", package}, false, "kavrel-pack: cannot write to standard output"},
+      {true, {"build", "points.csv", "-o", "built.bin"}, false, "kavrel-pack: " + kFull},
+      {true, {"--help"}, false, "kavrel-pack: " + kFull},
+      {true, {"verify", package}, true, "kavrel-pack: cannot write to standard output: Bad file descriptor"},
+  };
+  for (const Case& c : cases) {
+    RunOptions options;
+    if (c.closed) {
+      options.mode = StandardOutput::kClosed;
+    } else {
+      options.standardOutputFile = "/dev/full";
+    }
+    const ProcessResult result =
+        c.pack ? RunProcess(KAVREL_PACK_PATH, c.arguments, m_work.Path(), options) : Run(c.arguments, options);
+    ASSERT_TRUE(result.exited) << c.arguments[0];
+    EXPECT_EQ(result.exitStatus, 1) << c.arguments[0] << (c.closed ? " closed" : " full");
+    EXPECT_TRUE(Contains(result.error, c.told)) << c.arguments[0] << ": " << result.error;
+  }
+  // Nothing of the conversion went to the null device in standard output's place.
+  RunOptions closed;
+  closed.mode = StandardOutput::kClosed;
+  EXPECT_EQ(Run({"/in", "in.csv", "/out", "-"}, closed).error,
+            "出力ファイルに書き込めませんkavrel: standard output is closed: there is nowhere to write the "
+            "conversion to\n");
 }
 
 // --- Silently wrong answers ---
@@ -93,6 +133,31 @@ TEST_F(KavrelSafeguards, ACoordinateFarOutOfRangeFindsNoAddress) {
       ExpectRun(result, 1, "");
       EXPECT_TRUE(Contains(result.error, "no address for")) << place[1] << " " << option << ": " << result.error;
     }
+  }
+}
+
+TEST_F(KavrelSafeguards, ANumberEndingInSouthOrWestIsNoCoordinate) {
+  // The batch line is copied unchanged and counts as failed.
+  WriteBytes(WorkPath("in.csv"), "35.681236S,139.767125W\r\n35.681236,139.767125w\r\n35.681236N,139.767125E\r\n");
+  const ProcessResult batch = Run({"/in", "in.csv", "/out", "out.csv"});
+  EXPECT_TRUE(Contains(batch.output, "成功1件/失敗2件")) << batch.output;
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")),
+            "35.681236S,139.767125W\r\n35.681236,139.767125w\r\n" + kConverted);
+  // The single lookup finds no address, with the point it read.
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string told;
+  };
+  const Case cases[] = {
+      {{"/lat", "35.681236S", "/lon", "139.767125"}, "no address for 0.000000,139.767125"},
+      {{"/lat", "35.681236", "/lon", "139.767125W"}, "no address for 35.681236,0.000000"},
+      {{"/lat", "35.40.52.45s", "/lon", "139.767125", "/json"}, "no address for 0.000000,139.767125"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = Run(c.arguments);
+    ExpectRun(result, 1, "");
+    EXPECT_TRUE(Contains(result.error, "names a place south of the equator or west of Greenwich")) << result.error;
+    EXPECT_TRUE(Contains(result.error, c.told)) << result.error;
   }
 }
 

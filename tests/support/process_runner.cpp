@@ -40,7 +40,8 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
     if (mode == StandardOutput::kClosed) {
       ::close(STDOUT_FILENO);
     } else if (!options.standardOutputFile.empty()) {
-      const int fd = ::open(options.standardOutputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int keep = options.appendToOutputFile ? O_APPEND : O_TRUNC;
+      const int fd = ::open(options.standardOutputFile.c_str(), O_WRONLY | O_CREAT | keep, 0644);
       if (fd < 0 || ::dup2(fd, STDOUT_FILENO) < 0) ::_exit(125);
       ::close(fd);
     } else {

@@ -29,6 +29,7 @@ struct RunOptions {
   std::string localePath;              // LOCPATH of the child, when not empty
   std::string standardOutputFile;      // when not empty: standard output goes to this file
   std::string standardInputFile;       // when not empty: standard input comes from this file
+  bool appendToOutputFile = false;     // standardOutputFile is appended to (">>"), not emptied
 };
 
 // Runs `program` with `arguments` (argv[1..]) in `workDir`, with the
