@@ -2,6 +2,7 @@
 
 #include "batch.h"
 #include "failure_report.h"
+#include "kavrel/output/visible_names.h"
 
 namespace kavrel::console {
 
@@ -28,6 +29,7 @@ std::int32_t DesignedBackend::Prepare(const SearchSettings& settings, bool whole
                                   : "the engine refused the separator: " + ResultCodeMeaning(result);
     return kBatchSeparatorRefused;
   }
+  m_separator = settings.separator;
   if (!wholePackage) return kBatchCompleted;
   if (const std::int32_t result = m_engine.PreloadData(); result != 0) {
     why = result == kEntryMissing ? "the engine library has no function PreloadData"
@@ -43,6 +45,9 @@ void DesignedBackend::Lookup(const double* latitudes, const double* longitudes, 
   for (std::size_t i = 0; i < count; ++i) {
     answers[i].address.clear();
     answers[i].result = m_engine.ReverseLookup(latitudes[i], longitudes[i], answers[i].address);
+    // A name from a package built elsewhere must not start a line or steer
+    // the terminal it is written to.
+    output::MakeNamesVisible(answers[i].address, m_separator);
   }
 }
 

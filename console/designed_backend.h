@@ -26,7 +26,9 @@ public:
   std::int32_t Prepare(const SearchSettings& settings, bool wholePackage, std::string& why) override;
   // One point at a time, as the designed exports answer.
   std::size_t BlockSize() const override { return 1; }
-  // ReverseLookup per point; the answer's address is left empty when not found.
+  // ReverseLookup per point; the answer's address is left empty when not
+  // found. Control characters of the names are shown as '?'
+  // (MakeNamesVisible), the separator sent by Prepare kept whole.
   void Lookup(const double* latitudes, const double* longitudes, std::size_t count,
               PointAnswer* answers) override;
   // ResultCodeMeaning.
@@ -34,6 +36,7 @@ public:
 
 private:
   CEngineBinding& m_engine;
+  std::u16string m_separator;  // as last sent
 };
 
 }  // namespace kavrel::console

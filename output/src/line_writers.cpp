@@ -3,6 +3,7 @@
 #include "kavrel/output/csv.h"
 #include "kavrel/output/json.h"
 #include "kavrel/output/numbers.h"
+#include "kavrel/output/visible_names.h"
 #include "kavrel/platform/text.h"
 
 namespace kavrel::output {
@@ -125,8 +126,11 @@ void LineFormatter::AppendCsvName(std::string& out, std::string_view name) const
 
 void LineFormatter::AppendAddress(std::string& out, const LineAnswer& answer) const {
   if (m_encoder.IsUtf8()) {
-    out.append(answer.prefecture).append(m_separatorBytes).append(answer.city);
-    out.append(m_separatorBytes).append(answer.area);
+    AppendVisibleUtf8(out, answer.prefecture);
+    out += m_separatorBytes;
+    AppendVisibleUtf8(out, answer.city);
+    out += m_separatorBytes;
+    AppendVisibleUtf8(out, answer.area);
     return;
   }
   // Other codesets convert the address whole, as the designed record does
@@ -135,11 +139,11 @@ void LineFormatter::AppendAddress(std::string& out, const LineAnswer& answer) co
 }
 
 std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separator) {
-  std::u16string address = platform::Utf8ToUtf16(answer.prefecture);
+  std::u16string address = VisibleName(platform::Utf8ToUtf16(answer.prefecture));
   address += separator;
-  address += platform::Utf8ToUtf16(answer.city);
+  address += VisibleName(platform::Utf8ToUtf16(answer.city));
   address += separator;
-  address += platform::Utf8ToUtf16(answer.area);
+  address += VisibleName(platform::Utf8ToUtf16(answer.area));
   return address;
 }
 

@@ -161,6 +161,43 @@ TEST_F(KavrelSafeguards, ANumberEndingInSouthOrWestIsNoCoordinate) {
   }
 }
 
+TEST(KavrelNamesFromElsewhere, ControlCharactersInNamesAreShownAsQuestionMarks) {
+  // Names as a package built elsewhere may hold them: an escape sequence,
+  // a line break, DEL and a tab.
+  pack::PackageWriter writer = PointPackage({{35681236, 139767125, 13, 101, 1234}});
+  writer.Add("/P/000000.gzbin", NameBlock({{13, u"東\x1b[31m京都"}}));
+  writer.Add("/C/000000.gzbin", NameBlock({{101, u"千代\r\n田区"}}));
+  writer.Add("/S/001000.gzbin", NameBlock({{1234, u"丸の内\x7f一\t丁目"}}));
+  ProgramFolder folder(true, true);
+  WriteBytes(folder.Path("kavreldata.bin"), writer.Serialize());
+  TempDir work;
+  WriteBytes(work / "in.csv", "35.681236,139.767125\r\nno pair\r\n");
+  const std::string address = "東?[31m京都千代??田区丸の内?一?丁目";
+  const std::string tabbed = "東?[31m京都\t千代??田区\t丸の内?一\t丁目";
+  struct Case {
+    std::vector<std::string> arguments;
+    std::string output;  // on standard output, or in out.csv when empty
+    std::string written;
+  };
+  const Case cases[] = {
+      {{"/lat", "35.681236", "/lon", "139.767125"}, address, ""},
+      {{"/lat", "35.681236", "/lon", "139.767125", "/sep", "\t"}, tabbed, ""},
+      {{"/lat", "35.681236", "/lon", "139.767125", "/dist"}, address + ",0.0", ""},
+      {{"/in", "in.csv", "/out", "out.csv"}, "", "35.681236,139.767125," + address + "\r\nno pair\r\n"},
+      {{"/in", "in.csv", "/out", "out.csv", "/threads", "2"}, "", "35.681236,139.767125," + address + "\r\nno pair\r\n"},
+  };
+  for (const Case& c : cases) {
+    const ProcessResult result = RunProcess(folder.Program(), c.arguments, work.Path(), RunOptions{});
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.exitStatus, 0) << c.arguments[0] << ": " << result.error;
+    if (c.written.empty()) {
+      EXPECT_EQ(result.output, c.output) << c.arguments.back();
+    } else {
+      EXPECT_EQ(ReadBytes(work / "out.csv"), c.written) << c.arguments.back();
+    }
+  }
+}
+
 TEST_F(KavrelSafeguards, AValueThatDoesNotReadWholeIsUsedAsDesignedWithAWarning) {
   struct Case {
     std::vector<std::string> arguments;

@@ -85,7 +85,8 @@ bool LooksLikeHeader(std::string_view body);
 void AppendRecordFields(std::string& bytes, double latitude, double longitude,
                         std::u16string_view address, const ConsoleTextEncoder& encoder);
 
-// The three names of `answer` (UTF-8) joined by `separator`, as UTF-16.
+// The three names of `answer` (UTF-8) joined by `separator`, as UTF-16,
+// each control character of a name shown as '?' (VisibleName).
 std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separator);
 
 // The bytes of a line that the designed conversion writes for a line without
