@@ -12,16 +12,39 @@ namespace kavrel::console {
 
 namespace {
 
-// Why the file at `path` cannot be opened for reading, as the system says.
-std::string OpenFailureReason(const std::string& path) {
-  if (!platform::OpenStream(path, platform::StreamMode::kRead)) return platform::SystemErrorText(errno);
-  return "it opens now, but did not for the engine";
+// The reason PackageOpenFailure gives for error number `error`.
+std::string OpenErrorText(int error) {
+  if (error == ESPIPE) {
+    return "it is not a regular file but a pipe, a socket or a device (a package is read at "
+           "places all over it, so it must be a file)";
+  }
+  return platform::SystemErrorText(error);
 }
 
 }  // namespace
 
+std::string PackageOpenFailure(const std::string& path) {
+  platform::ReadOnlyFile file;
+  if (file.Open(path)) return "it opens now, but did not for the engine";
+  return OpenErrorText(errno);
+}
+
+std::string DescribeMissingPackage(const std::u16string& dataFile) {
+  // A name that is there but cannot be opened (a loop of symbolic links, a
+  // folder without permission) is told with the system's reason.
+  for (const std::string& candidate : PackageCandidates(dataFile)) {
+    platform::ReadOnlyFile file;
+    if (file.Open(candidate)) continue;
+    if (errno != ENOENT && errno != ENOTDIR) {
+      return "cannot open the data package " + Quoted(candidate) + ": " + OpenErrorText(errno);
+    }
+  }
+  return "no data package: looked for " + PackagePlaces(dataFile);
+}
+
 std::vector<std::string> PackageCandidates(const std::u16string& dataFile) {
-  const std::string name = platform::Utf16ToUtf8(dataFile);
+  // File names are bytes: a name the codeset cannot read is kept as given.
+  const std::string name = platform::Utf16ToConsoleKeepingBytes(dataFile);
   if (platform::HasFolder(dataFile)) return {name};
   std::vector<std::string> candidates = {name};
   if (const std::optional<std::string> folder = platform::ProgramFolder()) {
@@ -70,6 +93,7 @@ std::int32_t CEngineBinding::BindLibrary() {
   m_threadSafe.factsOf = m_module.Bind<kavrel_facts_of_fn>("kavrel_facts_of");
   m_threadSafe.lookupMany = m_module.Bind<kavrel_lookup_many_fn>("kavrel_lookup_many");
   m_threadSafe.preload = m_module.Bind<kavrel_preload_fn>("kavrel_preload");
+  m_threadSafe.attribution = m_module.Bind<kavrel_attribution_fn>("kavrel_attribution");
   return 0;
 }
 
@@ -143,11 +167,9 @@ std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
     return "the engine library has no function Initialize: it is not a kavrel engine";
   }
   const std::string package = DataFilePath();
-  if (code == KAVREL_E_NO_FILE && package.empty()) {
-    return "no data package: looked for " + PackagePlaces(m_dataFile);
-  }
+  if (code == KAVREL_E_NO_FILE && package.empty()) return DescribeMissingPackage(m_dataFile);
   if (code == KAVREL_E_NO_FILE) {
-    return "cannot open the data package " + Quoted(package) + ": " + OpenFailureReason(package);
+    return "cannot open the data package " + Quoted(package) + ": " + PackageOpenFailure(package);
   }
   if (code == KAVREL_E_FORMAT) {
     return DescribeDamagedPackage(package);

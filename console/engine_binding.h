@@ -39,6 +39,7 @@ struct ThreadSafeEntries {
   kavrel_lookup_many_fn lookupMany = nullptr;
   // Optional: libraries that index everything when they open have none.
   kavrel_preload_fn preload = nullptr;
+  kavrel_attribution_fn attribution = nullptr;
   // True when every entry but the optional ones is bound.
   bool IsComplete() const { return version && resultText && open && close && factsOf && lookupMany; }
 };
@@ -128,6 +129,16 @@ private:
 // with a folder in it only where it says; a bare name as given (the current
 // folder), then in the program's folder.
 std::vector<std::string> PackageCandidates(const std::u16string& dataFile);
+
+// Why the package at `path` cannot be opened for reading, as the system
+// says (a pipe or a device is told as not being a file).
+std::string PackageOpenFailure(const std::string& path);
+
+// The report line of a package `dataFile` that was not found: the first of
+// its PackageCandidates that is there but cannot be opened (a loop of
+// symbolic links, no permission), with the system's reason; else "no data
+// package" and the places looked at.
+std::string DescribeMissingPackage(const std::u16string& dataFile);
 
 // The report line of a package at `path` whose header or index is not valid.
 std::string DescribeDamagedPackage(const std::string& path);

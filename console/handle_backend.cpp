@@ -6,6 +6,7 @@
 #include "batch.h"
 #include "failure_report.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
 
 namespace kavrel::console {
 
@@ -40,14 +41,21 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
   const std::vector<std::string> candidates = PackageCandidates(dataFile);
   const auto found = std::find_if(candidates.begin(), candidates.end(), platform::FileExists);
   if (found == candidates.end()) {
-    why = "no data package: looked for " + PackagePlaces(dataFile);
+    why = DescribeMissingPackage(dataFile);
     return false;
   }
   m_path = *found;
   if (const std::int32_t result = m_entries->open(m_path.c_str(), &m_handle); result != KAVREL_SUCCESS) {
-    why = result == KAVREL_PACKAGE_DAMAGED
-              ? DescribeDamagedPackage(m_path)
-              : "cannot open the data package " + Quoted(m_path) + ": " + m_entries->resultText(result);
+    if (result == KAVREL_PACKAGE_DAMAGED) {
+      why = DescribeDamagedPackage(m_path);
+    } else if (result == KAVREL_PACKAGE_NOT_FOUND && platform::Utf16ToUtf8(platform::Utf8ToUtf16(m_path)) != m_path) {
+      why = "cannot open the data package " + Quoted(m_path) +
+            ": the engine opens only file names that are valid UTF-8; rename or link it";
+    } else if (result == KAVREL_PACKAGE_NOT_FOUND) {
+      why = "cannot open the data package " + Quoted(m_path) + ": " + PackageOpenFailure(m_path);
+    } else {
+      why = "cannot open the data package " + Quoted(m_path) + ": " + m_entries->resultText(result);
+    }
     return false;
   }
   return true;
@@ -83,6 +91,11 @@ kavrel_facts HandleBackend::Facts() const {
   kavrel_facts facts{};
   m_entries->factsOf(m_handle, &facts);
   return facts;
+}
+
+std::string HandleBackend::EmbeddedAttribution() const {
+  const char* text = m_entries->attribution != nullptr ? m_entries->attribution(m_handle) : nullptr;
+  return text != nullptr ? text : "";
 }
 
 std::string HandleBackend::LibraryVersion() const { return m_entries->version(); }

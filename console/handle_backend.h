@@ -43,6 +43,10 @@ public:
 
   // The counts of the open package. Only after a successful Start.
   kavrel_facts Facts() const;
+  // The credits the package carries inside it (its attribution entry), as
+  // their bytes are; empty when it holds none or the library cannot say.
+  // Only after a successful Start.
+  std::string EmbeddedAttribution() const;
   // The library's version text. Only after a successful Start.
   std::string LibraryVersion() const;
 

@@ -13,8 +13,11 @@ namespace kavrel::console {
 
 void PrintPackageFacts(const HandleBackend& backend, CConsoleOutput& out) {
   const kavrel_facts facts = backend.Facts();
-  std::string attributionPath;
-  const std::string attribution = format::AttributionBeside(backend.PackagePath(), attributionPath);
+  // The credits inside the package are its own; a file beside it is read
+  // only for a package that carries none.
+  std::string attributionPath = format::kAttributionEntry;
+  std::string attribution = backend.EmbeddedAttribution();
+  if (attribution.empty()) attribution = format::AttributionBeside(backend.PackagePath(), attributionPath);
   std::ostringstream text;
   text << "library version: " << backend.LibraryVersion() << "\r\n"
        << "package: " << backend.PackagePath() << "\r\n"
@@ -25,7 +28,8 @@ void PrintPackageFacts(const HandleBackend& backend, CConsoleOutput& out) {
   if (attribution.empty()) {
     text << "attribution: none beside the package (" << attributionPath << ")\r\n";
   } else {
-    text << "attribution (" << attributionPath << "):\r\n" << attribution;
+    const bool inside = attributionPath == format::kAttributionEntry;
+    text << "attribution (" << (inside ? "in the package, " : "") << attributionPath << "):\r\n" << attribution;
     if (attribution.back() != '\n') text << "\r\n";
   }
   // Paths are file system bytes and the attribution UTF-8; both are shown

@@ -29,6 +29,16 @@ constexpr const char* kUsage =
     "       kavrel-pack list PACKAGE             list the entries of a package\n"
     "       kavrel-pack verify PACKAGE           check a package; exit 0 only when it is sound\n";
 
+// What becomes of points outside the covered area; the READMEs and the
+// manual pages say it in these very words.
+constexpr const char* kOutsideAreaRule =
+    "Points outside 24-46 N, 122-149 E (in the shipped data the islands Okinotorishima and "
+    "Minamitorishima) stay in the package: the library's lookups answer them (ReverseGeocoding, "
+    "kavrel_lookup, Python, kavrel-serve and a single kavrel lookup with an option beyond the "
+    "designed ones), but kavrel's designed single lookup refuses them as outside the covered area "
+    "and no kavrel conversion answers them, since it takes only latitudes of 24 to 46 and "
+    "longitudes of 122 to 149.";
+
 int UsageError(const std::string& message) {
   std::cerr << "kavrel-pack: " << message << "\n" << kUsage;
   return kExitUsage;
@@ -65,7 +75,7 @@ int Build(const std::vector<std::string>& args) {
   if (summary.outsideArea != 0) {
     std::cerr << "kavrel-pack: warning: " << summary.outsideArea
               << (summary.outsideArea == 1 ? " point lies" : " points lie")
-              << " outside 24-46 N, 122-149 E, where lookups are refused; kept\n";
+              << " outside 24-46 N, 122-149 E; kept. " << kOutsideAreaRule << '\n';
   }
   std::cout << kavrel::pack::FormatSummary(output, summary) << '\n';
   return 0;

@@ -5,10 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "kavrel/format/package_attribution.h"
+
 namespace kavrel::pack {
 
-// The entry that carries a package's credits for its source data (UTF-8).
-inline constexpr const char* kAttributionEntry = "/ATTRIBUTION.txt";
+using format::kAttributionEntry;
 
 // What a build made.
 struct BuildSummary {

@@ -235,6 +235,12 @@ KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle);
  * or KAVREL_OUT_OF_MEMORY (nothing is written). */
 KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_facts* facts);
 
+/* The credits for the source data that the handle's package carries in its
+ * entry /ATTRIBUTION.txt (UTF-8, NUL-terminated), owned by the handle and
+ * valid until kavrel_close; NULL when the package holds no such entry, the
+ * entry is damaged, or handle is NULL. Any thread, any time. */
+KAVREL_EXPORT const char* kavrel_attribution(const kavrel_geocoder* handle);
+
 /* Looks up one coordinate.
  *  query: NULL means a zero-filled query (designed mode, 50/3000, no limit).
  *         An invalid query (see kavrel_query) is KAVREL_INVALID_ARGUMENT.
@@ -299,6 +305,7 @@ typedef int32_t (*kavrel_default_package_fn)(char*, size_t, size_t*);
 typedef void (*kavrel_close_fn)(kavrel_geocoder*);
 typedef int32_t (*kavrel_preload_fn)(const kavrel_geocoder*, int32_t);
 typedef int32_t (*kavrel_facts_of_fn)(const kavrel_geocoder*, kavrel_facts*);
+typedef const char* (*kavrel_attribution_fn)(const kavrel_geocoder*);
 typedef int32_t (*kavrel_lookup_fn)(const kavrel_geocoder*, double, double, const kavrel_query*,
                                     kavrel_answer*);
 typedef int32_t (*kavrel_lookup_many_fn)(const kavrel_geocoder*, size_t, const double*,

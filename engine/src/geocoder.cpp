@@ -12,6 +12,7 @@
 #include "engine_app.h"
 #include "geodesy.h"
 #include "kavrel/format/blocks.h"
+#include "kavrel/format/package_attribution.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
 #include "package_codes.h"
@@ -66,10 +67,20 @@ std::int32_t Geocoder::Open(const char* path, std::unique_ptr<Geocoder>& geocode
   if (status == PackageStatus::kOk) status = opened->m_package.ReadImage();
   opened->m_package.Close();
   if (status != PackageStatus::kOk) return KavrelOpenCode(status);
+  opened->ReadAttribution();
   opened->m_bands = std::make_unique<PackageBands>(opened->m_package);
   opened->m_names = std::make_unique<BlockNames>(opened->m_package);
   geocoder = std::move(opened);
   return KAVREL_SUCCESS;
+}
+
+void Geocoder::ReadAttribution() {
+  const std::int32_t index = m_package.FindFile(platform::Utf8ToUtf16(format::kAttributionEntry));
+  std::unique_ptr<std::uint8_t[]> data;
+  std::int32_t size = 0;
+  if (index < 0 || m_package.DecodeEntry(index, data, size) != PackageStatus::kOk) return;
+  m_attribution.assign(reinterpret_cast<const char*>(data.get()), static_cast<std::size_t>(size));
+  m_hasAttribution = true;
 }
 
 void Geocoder::Preload(std::int32_t mode) const {

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "block_names.h"
@@ -71,8 +72,14 @@ public:
   std::size_t KeyCount(int level) const { return Catalogue().keys[level].size(); }
   std::uint32_t KeyAt(int level, std::size_t i) const { return Catalogue().keys[level][i]; }
   const char* NameOf(int level, std::uint32_t key) const { return m_names->Text(level, key); }
+  // The text of the package's /ATTRIBUTION.txt entry, NUL-terminated; null
+  // when it holds none or that entry is damaged.
+  const char* Attribution() const { return m_hasAttribution ? m_attribution.c_str() : nullptr; }
 
 private:
+  // Decodes the package's attribution entry, when it holds a sound one.
+  void ReadAttribution();
+
   // A matched point: its keys and coordinate keys.
   struct Match {
     std::uint32_t latitude;
@@ -101,6 +108,8 @@ private:
   CDataPackage m_package;  // its directory and the whole file; read only after Open
   std::unique_ptr<PackageBands> m_bands;
   std::unique_ptr<BlockNames> m_names;
+  std::string m_attribution;  // decoded at Open
+  bool m_hasAttribution = false;
   mutable Once<Nearest> m_nearest;
   mutable Once<KeyLists> m_catalogue;
 };

@@ -107,6 +107,10 @@ KAVREL_EXPORT int32_t kavrel_facts_of(const kavrel_geocoder* handle, kavrel_fact
   return Guarded([&] { *facts = handle->geocoder->Facts(); });
 }
 
+KAVREL_EXPORT const char* kavrel_attribution(const kavrel_geocoder* handle) {
+  return handle != nullptr ? handle->geocoder->Attribution() : nullptr;
+}
+
 KAVREL_EXPORT int32_t kavrel_lookup(const kavrel_geocoder* handle, double latitude, double longitude,
                                     const kavrel_query* query, kavrel_answer* answer) {
   if (handle == nullptr || answer == nullptr) return KAVREL_INVALID_ARGUMENT;

@@ -3,6 +3,7 @@
 // and the designed output staying as it was around them.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -218,6 +219,38 @@ TEST_F(KavrelExtended, PackagePrintsTheLibraryThePackageAndItsFacts) {
   const ProcessResult damaged = Run({"/lat", "35.681236", "/lon", "139.767125", "/json", "/data", "damaged.bin"});
   ExpectRun(damaged, 1, "エンジンの初期化に失敗しました");
   EXPECT_TRUE(Contains(damaged.error, "the data package \"damaged.bin\" is damaged")) << damaged.error;
+}
+
+TEST_F(KavrelExtended, PackageShowsTheAttributionItCarriesBeforeAnyFileBesideIt) {
+  const std::string credits = "Points: made up for the test, CC0.\n";
+  pack::PackageWriter carrying = TokyoStationPackage();
+  carrying.Add("/ATTRIBUTION.txt", credits, kMethodStored);
+  WriteBytes(WorkPath("carrying.bin"), carrying.Serialize());
+  WriteBytes(WorkPath("bare.bin"), TokyoStationPackage().Serialize());
+  struct Case {
+    const char* package;
+    bool fileBeside;
+    std::string shown;
+  };
+  const std::string inside = "attribution (in the package, /ATTRIBUTION.txt):\r\n" + credits;
+  const Case cases[] = {
+      {"carrying.bin", false, inside},
+      {"carrying.bin", true, inside},  // the package's own credits win
+      {"bare.bin", true, "attribution (" + WorkPath("bare-attribution.txt") + "):\r\nbeside\n"},
+      {"bare.bin", false, "attribution: none beside the package"},
+  };
+  for (const Case& c : cases) {
+    const std::string stem = std::string(c.package).substr(0, std::string(c.package).size() - 4);
+    const std::string beside = WorkPath(stem + "-attribution.txt");
+    if (c.fileBeside) {
+      WriteBytes(beside, "beside\n");
+    } else {
+      std::filesystem::remove(beside);
+    }
+    const ProcessResult result = Run({"/package", "/data", WorkPath(c.package)});
+    ASSERT_EQ(result.exitStatus, 0) << result.error;
+    EXPECT_TRUE(Contains(result.output, c.shown)) << c.package << ": " << result.output;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "fifo.h"
 #include "kavrel/platform/files.h"
 #include "process_runner.h"
 #include "program_folder.h"
@@ -323,6 +324,64 @@ TEST(KavrelFailureReports, EachFailureSaysWhatWhichFileAndWhy) {
     for (const std::string& part : c.told) {
       EXPECT_TRUE(Contains(result.error, part)) << c.what << ": " << result.error;
     }
+  }
+}
+
+TEST_F(KavrelSafeguards, APackageThatCannotBeOpenedIsToldWithTheSystemsReason) {
+  namespace fs = std::filesystem;
+  fs::create_symlink("loop-b.bin", WorkPath("loop-a.bin"));
+  fs::create_symlink("loop-a.bin", WorkPath("loop-b.bin"));
+  FifoWithoutWriter fifo(WorkPath("fifo.bin"));
+  struct Case {
+    std::string package;
+    std::string told;
+  };
+  const std::string kNotAFile = "it is not a regular file but a pipe, a socket or a device";
+  const Case cases[] = {
+      {"loop-a.bin", "cannot open the data package \"loop-a.bin\": Too many levels of symbolic links"},
+      {"fifo.bin", "cannot open the data package \"fifo.bin\": " + kNotAFile},
+      {"/dev/null", "cannot open the data package \"/dev/null\": " + kNotAFile},
+      {"none-\xff.bin", "no data package: looked for \"" + WorkPath("none-\xff.bin") + "\""},
+  };
+  for (const Case& c : cases) {
+    for (const char* extra : {"/dist", "/package"}) {
+      const std::vector<std::string> arguments =
+          extra == std::string("/package") ? std::vector<std::string>{"/data", c.package, extra}
+                                           : std::vector<std::string>{"/data", c.package, "/lat", "35.681236",
+                                                                      "/lon", "139.767125", extra};
+      const ProcessResult result = Run(arguments);
+      ASSERT_TRUE(result.exited);
+      EXPECT_EQ(result.exitStatus, 1) << c.package;
+      EXPECT_TRUE(Contains(result.error, c.told)) << c.package << ": " << result.error;
+      EXPECT_EQ(result.error.find('\n'), result.error.size() - 1) << result.error;
+    }
+  }
+  EXPECT_FALSE(fifo.ReleasedAWaitingReader());
+  // A name that is not UTF-8 is found as the bytes given and named so.
+  fs::copy_file(s_folder->Path("kavreldata.bin"), WorkPath("pk-\xff.bin"));
+  const ProcessResult result = Run({"/data", "pk-\xff.bin", "/lat", "35.681236", "/lon", "139.767125"});
+  EXPECT_TRUE(Contains(result.error, "cannot open the data package \"pk-\xff.bin\": the engine opens only "
+                                     "file names that are valid UTF-8")) << result.error;
+}
+
+TEST(KavrelDamageReports, ADamagedEntryIsToldOncePerRun) {
+  // The package's last entry, a name block, reaches past the end of the file.
+  std::string package = TokyoStationPackage().Serialize();
+  package.resize(package.size() - 4);
+  ProgramFolder folder(true, true);
+  WriteBytes(folder.Path("kavreldata.bin"), package);
+  TempDir work;
+  WriteBytes(work / "in.csv", "35.681236,139.767125\r\n35.681236,139.767125\r\n");
+  const std::vector<std::string> runs[] = {
+      {"/lat", "35.681236", "/lon", "139.767125"},
+      {"/in", "in.csv", "/out", "out.csv"},
+  };
+  for (const std::vector<std::string>& arguments : runs) {
+    const ProcessResult result = RunProcess(folder.Program(), arguments, work.Path(), RunOptions{});
+    ASSERT_TRUE(result.exited);
+    const std::size_t first = result.error.find("damaged entry");
+    ASSERT_NE(first, std::string::npos) << arguments[0] << ": " << result.error;
+    EXPECT_EQ(result.error.find("damaged entry", first + 1), std::string::npos) << result.error;
   }
 }
 

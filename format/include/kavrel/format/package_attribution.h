@@ -1,9 +1,13 @@
-// The attribution file that the build and the install put beside a package.
+// A package's credits for its source data: the entry inside it, and the
+// attribution file that the build and the install put beside it.
 #pragma once
 
 #include <string>
 
 namespace kavrel::format {
+
+// The entry that carries a package's credits for its source data (UTF-8).
+inline constexpr const char* kAttributionEntry = "/ATTRIBUTION.txt";
 
 // The text of the attribution file beside the package at `packagePath`
 // (file system bytes): the package's path with "-attribution.txt" in place
