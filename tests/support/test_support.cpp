@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -23,8 +24,21 @@ std::string ReadBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-std::string TownsCsvPath() { return KAVREL_TOWNS_CSV; }
-std::string NationalPackagePath() { return KAVREL_NATIONAL_PACKAGE; }
+namespace {
+
+// The value of the environment variable `name`, else `fallback`.
+std::string FromEnvironment(const char* name, const char* fallback) {
+  const char* value = std::getenv(name);
+  return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+}  // namespace
+
+std::string TownsCsvPath() { return FromEnvironment("KAVREL_TEST_TOWNS_CSV", KAVREL_TOWNS_CSV); }
+std::string NationalPackagePath() {
+  return FromEnvironment("KAVREL_TEST_NATIONAL_PACKAGE", KAVREL_NATIONAL_PACKAGE);
+}
+bool ShippedTownsInUse() { return TownsCsvPath() == KAVREL_SHIPPED_TOWNS_CSV; }
 std::string OutputDir() { return KAVREL_OUTPUT_DIR; }
 
 }  // namespace kavrel::test

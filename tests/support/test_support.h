@@ -18,9 +18,14 @@ std::string ReadBytes(const std::string& path);
 inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
 // The town-level address data, and the national package the build makes
-// from it (the default package).
+// from it (the default package); the environment variables
+// KAVREL_TEST_TOWNS_CSV and KAVREL_TEST_NATIONAL_PACKAGE name others, so
+// that the real-data checks can run on a package built from other data.
 std::string TownsCsvPath();
 std::string NationalPackagePath();
+// True when the town data in use is the file shipped in the repository, so
+// that its exact counts hold; other data gives its counts by being read.
+bool ShippedTownsInUse();
 // The folder of the built programs, library and default package.
 std::string OutputDir();
 
