@@ -63,19 +63,36 @@ bool LoneCrCutsLine(const std::string& line) {
   return false;
 }
 
+// A file of the conversion as a report names it, and what makes it that file.
+struct ConversionFile {
+  std::string name;
+  std::optional<platform::FileIdentity> identity;
+};
+
+// The input or the output at `path`: a named file, or standard input or
+// output for kStandardStream (which only a regular file makes comparable).
+ConversionFile FileAt(const std::string& path, platform::StandardStream stream) {
+  if (path != kStandardStream) {
+    const char* role = stream == platform::StandardStream::kInput ? "the input file " : "the output file ";
+    return {role + Quoted(path), platform::IdentifyFile(path)};
+  }
+  return {stream == platform::StandardStream::kInput ? "standard input" : "standard output",
+          platform::IdentifyStandardStream(stream)};
+}
+
 // Why the conversion must not write to `outputPath`, or empty when it may:
-// the output would replace the input or the package the engine reads.
+// the output would replace the input or the package the engine reads. Either
+// path may be kStandardStream.
 std::string OutputRefusal(const std::string& outputPath, const std::string& inputPath,
                           const std::string& packagePath) {
-  const std::optional<platform::FileIdentity> output = platform::IdentifyFile(outputPath);
-  if (!output) return {};
-  if (output == platform::IdentifyFile(inputPath)) {
-    return "the output file " + Quoted(outputPath) + " is the input file " + Quoted(inputPath) +
-           ": writing it would destroy the input; nothing was written";
+  const ConversionFile output = FileAt(outputPath, platform::StandardStream::kOutput);
+  if (!output.identity) return {};
+  const ConversionFile input = FileAt(inputPath, platform::StandardStream::kInput);
+  if (output.identity == input.identity) {
+    return output.name + " is " + input.name + ": writing it would destroy the input; nothing was written";
   }
-  if (!packagePath.empty() && output == platform::IdentifyFile(packagePath)) {
-    return "the output file " + Quoted(outputPath) + " is the data package " + Quoted(packagePath) +
-           " in use; nothing was written";
+  if (!packagePath.empty() && output.identity == platform::IdentifyFile(packagePath)) {
+    return output.name + " is the data package " + Quoted(packagePath) + " in use; nothing was written";
   }
   return {};
 }
@@ -234,9 +251,14 @@ private:
 
   std::int32_t OpenOutput(const std::string& packagePath) {
     const bool isStream = m_outputPath == kStandardStream;
-    if (!isStream) m_job.failure = OutputRefusal(m_outputPath, m_inputPath, packagePath);
+    m_job.failure = OutputRefusal(m_outputPath, m_inputPath, packagePath);
     if (!m_job.failure.empty()) return kBatchOutputUnwritable;
     m_output = isStream ? platform::FileStream(stdout) : platform::OpenStream(m_outputPath, platform::StreamMode::kCreate);
+    if (!m_output && errno == platform::kLockedByAnother) {
+      m_job.failure = "the output file " + Quoted(m_outputPath) +
+                      " is being written by another program, which holds it locked; it was left as it is";
+      return kBatchOutputUnwritable;
+    }
     if (!m_output) {
       m_job.failure = FileFailure("cannot create the output file", m_outputPath, errno);
       return kBatchOutputUnwritable;

@@ -75,9 +75,12 @@ struct BatchJob {
 // of unknown or zero size shows none; it gets a StreamProgress line on
 // streamProgressHandle every streamProgressMilliseconds instead.
 // An output that is the input file or the package the backend uses (the
-// same device and inode, whatever the names) is refused with 2005 before
-// anything is opened for writing. The path kStandardStream reads standard
-// input or writes standard output. Returns a BatchResult, with `failure` set
+// same device and inode, whatever the names; standard input and output
+// count as the regular files they are connected to) is refused with 2005
+// before anything is opened for writing, and so is an output file that
+// another process holds locked for writing (see StreamMode::kCreate),
+// which is left untouched. The path kStandardStream reads standard input or
+// writes standard output. Returns a BatchResult, with `failure` set
 // when it is not 0. On 2004 and 2005 after the output was created, what was
 // written stays in it.
 std::int32_t ConvertCsvFile(LookupBackend& backend, const SearchSettings& settings,

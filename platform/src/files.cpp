@@ -1,6 +1,7 @@
 #include "kavrel/platform/files.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,6 +26,13 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
 std::optional<FileIdentity> IdentifyFile(const std::string& path) {
   struct stat info {};
   if (::stat(path.c_str(), &info) != 0) return std::nullopt;
+  return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
+}
+
+std::optional<FileIdentity> IdentifyStandardStream(StandardStream stream) {
+  struct stat info {};
+  const int fd = stream == StandardStream::kInput ? STDIN_FILENO : STDOUT_FILENO;
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
   return FileIdentity{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino)};
 }
 
@@ -82,8 +90,36 @@ std::u16string_view FileNamePart(std::u16string_view path) {
   return separator == std::u16string_view::npos ? path : path.substr(separator + 1);
 }
 
+namespace {
+
+// Opens `path` for writing without emptying it, locks it, then empties it:
+// emptying first would lose what another writer is making.
+FileStream CreateLocked(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
+  if (fd < 0) return nullptr;
+  const auto fail = [fd](int error) {
+    ::close(fd);
+    errno = error;
+    return FileStream();
+  };
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EWOULDBLOCK) return fail(kLockedByAnother);
+    if (errno != ENOLCK && errno != EOPNOTSUPP && errno != EINVAL) return fail(errno);
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return fail(errno);
+  // Devices and pipes have nothing to empty.
+  if (S_ISREG(info.st_mode) && ::ftruncate(fd, 0) != 0) return fail(errno);
+  std::FILE* file = ::fdopen(fd, "wb");
+  if (file == nullptr) return fail(errno);
+  return FileStream(file);
+}
+
+}  // namespace
+
 FileStream OpenStream(const std::string& path, StreamMode mode) {
-  return FileStream(std::fopen(path.c_str(), mode == StreamMode::kRead ? "rb" : "wb"));
+  if (mode == StreamMode::kCreate) return CreateLocked(path);
+  return FileStream(std::fopen(path.c_str(), "rb"));
 }
 
 ReadOnlyFile::~ReadOnlyFile() { Close(); }

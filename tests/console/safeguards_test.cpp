@@ -1,7 +1,10 @@
 // The program as a process, where a careless run or a bad input would lose
 // data, give a silently wrong answer or fail without saying why. Console
 // text is UTF-8 (C locale) unless a test says otherwise.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -50,6 +53,69 @@ TEST_F(KavrelSafeguards, AnOutputThatIsTheInputOrThePackageIsRefusedUntouched) {
     EXPECT_EQ(ReadBytes(WorkPath("in.csv")), input) << c.output;
     EXPECT_EQ(ReadBytes(s_folder->Path("kavreldata.bin")), package) << c.output;
   }
+}
+
+TEST_F(KavrelSafeguards, StandardInputOrOutputThatIsTheOtherFileIsRefusedUntouched) {
+  const std::string input = "35.681236,139.767125\r\n";
+  const std::string package = ReadBytes(s_folder->Path("kavreldata.bin"));
+  struct Case {
+    std::vector<std::string> arguments;
+    bool inputFromFile;     // standard input is in.csv
+    std::string appendTo;   // standard output is appended to this file, when not empty
+    std::string told;
+  };
+  const Case cases[] = {
+      {{"/in", "-", "/out", "in.csv"}, true, "", "the output file \"in.csv\" is standard input"},
+      {{"/in", "-", "/out", "in.csv", "/keep", "/threads", "2"}, true, "", "\"in.csv\" is standard input"},
+      {{"/in", "in.csv", "/out", "-"}, false, "in.csv", "standard output is the input file \"in.csv\""},
+      {{"/in", "-", "/out", "-"}, true, "in.csv", "standard output is standard input"},
+      {{"/in", "in.csv", "/out", "-", "/json"}, false, s_folder->Path("kavreldata.bin"),
+       "standard output is the data package"},
+  };
+  for (const Case& c : cases) {
+    WriteBytes(WorkPath("in.csv"), input);
+    RunOptions options;
+    if (c.inputFromFile) options.standardInputFile = WorkPath("in.csv");
+    if (!c.appendTo.empty()) {
+      options.standardOutputFile = c.appendTo == "in.csv" ? WorkPath("in.csv") : c.appendTo;
+      options.appendToOutputFile = true;
+    }
+    const ProcessResult result = Run(c.arguments, options);
+    ASSERT_TRUE(result.exited);
+    EXPECT_EQ(result.exitStatus, 1) << c.told;
+    EXPECT_TRUE(Contains(result.error, c.told)) << result.error;
+    EXPECT_TRUE(Contains(result.error, "nothing was written")) << result.error;
+    EXPECT_EQ(ReadBytes(WorkPath("in.csv")), input) << c.told;
+    EXPECT_EQ(ReadBytes(s_folder->Path("kavreldata.bin")), package) << c.told;
+  }
+  // Other files on standard input and output convert as ever.
+  RunOptions options;
+  options.standardInputFile = WorkPath("in.csv");
+  options.standardOutputFile = WorkPath("out.csv");
+  const ProcessResult result = Run({"/in", "-", "/out", "-"}, options);
+  EXPECT_EQ(result.exitStatus, 0) << result.error;
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), kConverted);
+}
+
+TEST_F(KavrelSafeguards, AnOutputAnotherWriterHoldsIsRefusedUntouched) {
+  WriteBytes(WorkPath("in.csv"), "35.681236,139.767125\r\n");
+  WriteBytes(WorkPath("out.csv"), "being written\n");
+  // What a running conversion holds on its output.
+  const int held = ::open(WorkPath("out.csv").c_str(), O_WRONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  for (const char* extra : {"/sep", "/keep"}) {
+    std::vector<std::string> arguments = {"/in", "in.csv", "/out", "out.csv", extra};
+    if (extra == std::string("/sep")) arguments.push_back(" ");
+    const ProcessResult result = Run(arguments);
+    ExpectRun(result, 1, kStarted + kOutputUnwritable);
+    EXPECT_TRUE(Contains(result.error, "the output file \"out.csv\" is being written by another program"))
+        << result.error;
+    EXPECT_EQ(ReadBytes(WorkPath("out.csv")), "being written\n");
+  }
+  ::close(held);
+  EXPECT_EQ(Run({"/in", "in.csv", "/out", "out.csv"}).exitStatus, 0);
+  EXPECT_EQ(ReadBytes(WorkPath("out.csv")), kConverted);
 }
 
 TEST_F(KavrelSafeguards, EveryInputLineGivesOneOutputLineNulBytesIncluded) {

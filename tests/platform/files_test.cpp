@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -89,6 +90,31 @@ TEST(ReadOnlyFile, RefusesMissingFilesDirectoriesAndDevices) {
   EXPECT_FALSE(file.IsOpen());
   char byte = 0;
   EXPECT_FALSE(file.ReadAt(0, &byte, 1).has_value());
+}
+
+}  // namespace
+}  // namespace kavrel::platform
+
+namespace kavrel::platform {
+namespace {
+
+TEST(OpenStream, ACreatedFileIsLockedUntilClosedAndAHeldOneIsLeftUntouched) {
+  test::TempDir dir;
+  const std::string path = dir / "out.csv";
+  test::WriteBytes(path, "before\n");
+  FileStream first = OpenStream(path, StreamMode::kCreate);
+  ASSERT_TRUE(first);
+  EXPECT_EQ(test::ReadBytes(path), "");  // emptied once locked
+  ASSERT_GE(std::fputs("first\n", first.get()), 0);
+  std::fflush(first.get());
+  errno = 0;
+  EXPECT_FALSE(OpenStream(path, StreamMode::kCreate));
+  EXPECT_EQ(errno, kLockedByAnother);
+  EXPECT_EQ(test::ReadBytes(path), "first\n");
+  first.reset();
+  FileStream second = OpenStream(path, StreamMode::kCreate);
+  EXPECT_TRUE(second);
+  EXPECT_EQ(test::ReadBytes(path), "");
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // strings (UTF-8 here); no length limits.
 #pragma once
 
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -31,6 +32,14 @@ struct FileIdentity {
 // The identity of the file `path` names, symbolic links followed; nothing
 // when it cannot be stat'ed (a missing file, among others).
 std::optional<FileIdentity> IdentifyFile(const std::string& path);
+
+// A standard stream of the process.
+enum class StandardStream { kInput, kOutput };
+
+// The identity of the regular file that standard input or output is
+// connected to; nothing when it is something else (a terminal, a pipe, a
+// device) or closed, which no named file can be the same as.
+std::optional<FileIdentity> IdentifyStandardStream(StandardStream stream);
 
 // The system's text for error number `error` (strerror), in English.
 std::string SystemErrorText(int error);
@@ -70,7 +79,13 @@ using FileStream = std::unique_ptr<std::FILE, StreamCloser>;
 // Opens `path` as a binary stream for reading (kRead) or for writing,
 // created or emptied (kCreate). Null when it cannot be opened, with errno
 // saying why. A folder opens for reading; reading it fails.
+// kCreate takes an exclusive advisory lock on the file before it empties
+// it, held until the stream is closed, so that two writers never share one
+// output: a file another process holds locked is left untouched and
+// refused with errno kLockedByAnother. Where the file system keeps no locks
+// the file is written without one.
 enum class StreamMode { kRead, kCreate };
+inline constexpr int kLockedByAnother = EAGAIN;
 FileStream OpenStream(const std::string& path, StreamMode mode);
 
 // A file opened read-only, for positioned reads. Other readers are not
