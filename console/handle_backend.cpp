@@ -6,7 +6,6 @@
 #include "batch.h"
 #include "failure_report.h"
 #include "kavrel/platform/files.h"
-#include "kavrel/platform/text.h"
 
 namespace kavrel::console {
 
@@ -48,9 +47,6 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
   if (const std::int32_t result = m_entries->open(m_path.c_str(), &m_handle); result != KAVREL_SUCCESS) {
     if (result == KAVREL_PACKAGE_DAMAGED) {
       why = DescribeDamagedPackage(m_path);
-    } else if (result == KAVREL_PACKAGE_NOT_FOUND && platform::Utf16ToUtf8(platform::Utf8ToUtf16(m_path)) != m_path) {
-      why = "cannot open the data package " + Quoted(m_path) +
-            ": the engine opens only file names that are valid UTF-8; rename or link it";
     } else if (result == KAVREL_PACKAGE_NOT_FOUND) {
       why = "cannot open the data package " + Quoted(m_path) + ": " + PackageOpenFailure(m_path);
     } else {
