@@ -13,6 +13,7 @@
 // case runs once: a lookup takes seconds or more.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -20,6 +21,7 @@
 #include "bench_support.h"
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/text.h"
+#include "kavrel.h"
 #include "kavrelcore.h"
 #include "package_writer.h"
 #include "temp_dir.h"
@@ -107,6 +109,66 @@ BENCHMARK(BM_HostileLookup)
     ->Args({5, 1})
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond);
+
+// A package of 4.4 million points at one place (Tokyo Station), in one
+// stored block (a deflated one inflates too far for the reader), 66 MB.
+class ColocatedPackage {
+public:
+  static constexpr std::size_t kPoints = 4400000;
+
+  ColocatedPackage() {
+    std::string record;
+    kavrel::PointRecord point;
+    point.latitude = 35681236;
+    point.longitude = 139767125;
+    point.prefecture = 1;
+    point.city = 1;
+    point.area = 1;
+    kavrel::AppendPointRecord(record, point);
+    std::string block;
+    block.reserve(kPoints * record.size());
+    for (std::size_t i = 0; i < kPoints; ++i) block += record;
+    kavrel::pack::PackageWriter writer;
+    writer.AddStored(kavrel::platform::Utf16ToUtf8(kavrel::BuildPointBlockName(point.latitude)), std::move(block),
+                     kavrel::kMethodStored);
+    m_path = m_dir / "colocated.bin";
+    std::ofstream(m_path, std::ios::binary) << writer.Serialize();
+  }
+
+  const std::string& Path() const { return m_path; }
+
+private:
+  kavrel::test::TempDir m_dir;
+  std::string m_path;
+};
+
+// One nearest-mode lookup among the co-located points, on a handle whose
+// nearest grid is built ahead: at the place itself (0), 1 km south of it
+// (1), and 100 km south with no distance limit (2).
+void BM_ColocatedNearest(benchmark::State& state) {
+  static const ColocatedPackage package;
+  kavrel_geocoder* handle = nullptr;
+  if (kavrel_open(package.Path().c_str(), &handle) != KAVREL_SUCCESS ||
+      kavrel_preload(handle, KAVREL_MODE_NEAREST) != KAVREL_SUCCESS) {
+    state.SkipWithError("cannot open the package");
+    kavrel_close(handle);
+    return;
+  }
+  const double southward[] = {0.0, 0.009, 0.9};
+  const double latitude = 35.681236 - southward[state.range(0)];
+  const kavrel_query query = {KAVREL_MODE_NEAREST, 0, 0, INFINITY};
+  kavrel_answer answer;
+  std::int32_t result = 0;
+  for (auto _ : state) {
+    result = kavrel_lookup(handle, latitude, 139.767125, &query, &answer);
+    benchmark::DoNotOptimize(answer);
+  }
+  state.counters["result"] = result;
+  state.counters["metres"] = answer.distance;
+  state.counters["peak_MiB"] = kavrel::bench::MemoryMiB("VmHWM");
+  kavrel_close(handle);
+}
+BENCHMARK(BM_ColocatedNearest)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

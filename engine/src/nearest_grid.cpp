@@ -84,7 +84,32 @@ NearestGrid::Grid NearestGrid::Build(const std::uint32_t* latitudes, const std::
   for (std::size_t i = 0; i < count; ++i) {
     grid.points[next[cellOf[i]]++] = {latitudes[i], longitudes[i], static_cast<std::uint32_t>(i)};
   }
+  KeepFirstAtEachCoordinate(grid);
   return grid;
+}
+
+void NearestGrid::KeepFirstAtEachCoordinate(Grid& grid) {
+  const auto byPlace = [](const Point& a, const Point& b) {
+    return a.latitude != b.latitude ? a.latitude < b.latitude
+                                    : a.longitude != b.longitude ? a.longitude < b.longitude : a.index < b.index;
+  };
+  const std::size_t cells = grid.cellStart.size() - 1;
+  std::uint32_t kept = 0;
+  for (std::size_t c = 0; c < cells; ++c) {
+    const std::uint32_t begin = grid.cellStart[c];
+    const std::uint32_t end = grid.cellStart[c + 1];
+    std::sort(grid.points.begin() + begin, grid.points.begin() + end, byPlace);
+    grid.cellStart[c] = kept;
+    for (std::uint32_t k = begin; k < end; ++k) {
+      const Point& point = grid.points[k];
+      const bool again = kept > grid.cellStart[c] && grid.points[kept - 1].latitude == point.latitude &&
+                         grid.points[kept - 1].longitude == point.longitude;
+      if (!again) grid.points[kept++] = point;
+    }
+  }
+  grid.cellStart[cells] = kept;
+  grid.points.resize(kept);
+  grid.points.shrink_to_fit();
 }
 
 NearestGrid::NearestGrid(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count) {

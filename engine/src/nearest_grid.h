@@ -32,6 +32,9 @@ public:
   // allocation; safe from any number of threads.
   Nearest Find(double latitude, double longitude, double limit) const;
 
+  // The points a search may visit: one for each distinct coordinate.
+  std::size_t DistinctPoints() const { return m_fine.points.size(); }
+
 private:
   // Keys rather than degrees: twelve bytes a point, so that a cell's points
   // share few cache lines.
@@ -44,7 +47,8 @@ private:
   // One grid: rows of `cellHeight` microdegrees from `latOrigin`, columns of
   // `cellWidth` from `lonOrigin`. The points of cell c are
   // points[cellStart[c] .. cellStart[c + 1]), cells row by row, so a run of
-  // cells in one row is one run of points; in a cell, ascending index.
+  // cells in one row is one run of points; in a cell, ascending by
+  // coordinate, one point for each coordinate.
   struct Grid {
     std::uint32_t latOrigin = 0;
     std::uint32_t lonOrigin = 0;
@@ -60,6 +64,11 @@ private:
 
   static Grid Build(const std::uint32_t* latitudes, const std::uint32_t* longitudes, std::size_t count,
                     std::uint32_t cellHeight, std::uint32_t cellWidth);
+  // Keeps, of the points that share one exact coordinate, only the lowest
+  // index: they lie at one distance from any query, where the lowest index
+  // wins the tie, so the answers stay and a search no longer walks millions
+  // of points at one place.
+  static void KeepFirstAtEachCoordinate(Grid& grid);
   // Degrees of the southern edge of `row`, the western edge of `column`.
   static double LatitudeEdge(const Grid& grid, std::int64_t row);
   static double LongitudeEdge(const Grid& grid, std::int64_t column);

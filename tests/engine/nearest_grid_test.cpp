@@ -1,0 +1,81 @@
+// The nearest grid against a scan of every point, on points that pile up at
+// a few places: one point is kept for each coordinate, and every answer is
+// the scan's, ties going to the lowest index.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <random>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "geodesy.h"
+#include "nearest_grid.h"
+#include "search.h"
+
+namespace kavrel {
+namespace {
+
+// The point a scan of all finds: the smallest distance, the lowest index on
+// a tie, none beyond `limit`.
+NearestGrid::Nearest Scan(const std::vector<std::uint32_t>& latitudes, const std::vector<std::uint32_t>& longitudes,
+                          double latitude, double longitude, double limit) {
+  NearestGrid::Nearest best;
+  for (std::size_t i = 0; i < latitudes.size(); ++i) {
+    const double distance =
+        HubenyDistance(latitude, longitude, KeyDegrees(latitudes[i]), KeyDegrees(longitudes[i]));
+    if (distance > limit) continue;
+    if (best.index < 0 || distance < best.distance) best = {static_cast<std::int64_t>(i), distance};
+  }
+  return best;
+}
+
+TEST(NearestGrid, PointsAtOnePlaceAreHeldOnceAndAnswerAsTheFirstOfThem) {
+  struct Case {
+    const char* what;
+    int places;       // distinct coordinates
+    int points;       // points spread over them at random
+    double spread;    // degrees of latitude and longitude they spread over
+  };
+  const Case cases[] = {
+      {"all at one place", 1, 5000, 0.0},
+      {"a few places in a town", 7, 5000, 0.01},
+      {"places in several cells", 40, 4000, 0.2},
+      {"every point its own place", 3000, 3000, 0.5},
+  };
+  std::mt19937 random(21);
+  for (const Case& c : cases) {
+    std::uniform_real_distribution<double> offset(0.0, c.spread);
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> places;
+    std::set<std::pair<std::uint32_t, std::uint32_t>> distinct;
+    for (int p = 0; p < c.places; ++p) {
+      places.emplace_back(CoordinateKey(35.6 + offset(random)), CoordinateKey(139.7 + offset(random)));
+    }
+    std::uniform_int_distribution<int> pick(0, c.places - 1);
+    std::vector<std::uint32_t> latitudes, longitudes;
+    for (int i = 0; i < c.points; ++i) {
+      // Every place gets a point before any gets a second.
+      const auto& place = places[static_cast<std::size_t>(i < c.places ? i : pick(random))];
+      latitudes.push_back(place.first);
+      longitudes.push_back(place.second);
+      distinct.insert(place);
+    }
+    const NearestGrid grid(latitudes.data(), longitudes.data(), latitudes.size());
+    EXPECT_EQ(grid.DistinctPoints(), distinct.size()) << c.what;
+    std::uniform_real_distribution<double> around(-0.05, c.spread + 0.05);
+    for (int q = 0; q < 200; ++q) {
+      const double latitude = q == 0 ? KeyDegrees(latitudes[0]) : 35.6 + around(random);
+      const double longitude = q == 0 ? KeyDegrees(longitudes[0]) : 139.7 + around(random);
+      const double limit = q % 4 == 0 ? 3000.0 : 1e9;
+      const NearestGrid::Nearest found = grid.Find(latitude, longitude, limit);
+      const NearestGrid::Nearest expected = Scan(latitudes, longitudes, latitude, longitude, limit);
+      ASSERT_EQ(found.index, expected.index) << c.what << " at " << latitude << "," << longitude;
+      if (expected.index >= 0) {
+        EXPECT_EQ(found.distance, expected.distance) << c.what;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kavrel
