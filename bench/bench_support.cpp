@@ -23,7 +23,7 @@ std::vector<Coordinate> PackagePoints(const std::string& path) {
   std::vector<Coordinate> points;
   if (package.Open(platform::Utf8ToUtf16(path)) != PackageStatus::kOk) return points;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string name = package.File(i).Name();
+    const std::u16string name(package.FileName(i));
     if (!PointBlockBand(name) || package.LoadFile(name) != PackageStatus::kOk) continue;
     const CDataPackageFile& block = package.File(package.FindFile(name));
     constexpr std::int32_t kRecord = kPointRecordSize;

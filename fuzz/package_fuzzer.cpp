@@ -63,7 +63,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (total > kMaxStoredTotal) return 0;
     std::uint64_t loaded = 0;
     for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-      const std::u16string name = package.File(i).Name();
+      const std::u16string name(package.FileName(i));
       if (package.LoadFile(name) == kavrel::PackageStatus::kOk) {
         const kavrel::CDataPackageFile& entry = package.File(package.FindFile(name));
         // Touch every byte the entry claims to hold.

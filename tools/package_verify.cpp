@@ -41,7 +41,7 @@ struct Classified {
   NameLevel level = kLevelPref;  // name blocks
 };
 
-std::string Narrow(const std::u16string& text) { return platform::Utf16ToUtf8(text); }
+std::string Narrow(std::u16string_view text) { return platform::Utf16ToUtf8(text); }
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
@@ -84,11 +84,11 @@ private:
   void Problem(const std::string& text) { m_report.problems.push_back(text); }
 
   void ClassifyEntries(const PackageIndex& index) {
-    std::unordered_map<std::u16string, std::int32_t> first;
+    std::unordered_map<std::u16string_view, std::int32_t> first;
     for (std::int32_t i = 0; i < m_package.FileCount(); ++i) {
       const CDataPackageFile& entry = m_package.File(i);
-      const std::string name = Narrow(entry.Name());
-      const auto [seen, isNew] = first.emplace(entry.Name(), i);
+      const std::string name = Narrow(m_package.NameOf(entry));
+      const auto [seen, isNew] = first.emplace(m_package.NameOf(entry), i);
       if (!isNew) {
         Problem(name + ": entry " + std::to_string(i) + " has the name of entry " +
                 std::to_string(seen->second) + "; the engine only ever finds the first");
@@ -103,7 +103,7 @@ private:
         Problem(name + ": its stored bytes overlap those of another entry, so the engine loads neither");
         continue;
       }
-      const Classified what = Classify(entry.Name());
+      const Classified what = Classify(m_package.NameOf(entry));
       if (what.kind == EntryKind::kPointBlock) {
         m_pointBlocks.push_back(i);
         m_bands.emplace(i, what.band);
@@ -118,7 +118,7 @@ private:
 
   // Tells an entry by its name; a name that looks like a block's but is not
   // one the engine builds is a problem, since the engine never reads it.
-  Classified Classify(const std::u16string& wide) {
+  Classified Classify(std::u16string_view wide) {
     Classified what;
     const std::string name = Narrow(wide);
     if (StartsWith(name, "/L") && name.find("LLP") != std::string::npos) {
@@ -149,9 +149,9 @@ private:
   // (and a problem) when it does not load.
   std::optional<std::string_view> Load(std::int32_t i) {
     const CDataPackageFile& entry = m_package.File(i);
-    const PackageStatus status = m_package.LoadFile(entry.Name());
+    const PackageStatus status = m_package.LoadFile(m_package.NameOf(entry));
     if (status != PackageStatus::kOk) {
-      Problem(Narrow(entry.Name()) + ": the engine cannot load it (" + PackageStatusText(status) +
+      Problem(Narrow(m_package.NameOf(entry)) + ": the engine cannot load it (" + PackageStatusText(status) +
               (status == PackageStatus::kDamaged
                    ? ": a damaged stream, or more than " + std::to_string(kMaxInflationRatio) +
                          " times its stored size or " + std::to_string(kMaxEntryBytes) + " bytes inflated"
@@ -165,7 +165,7 @@ private:
   void CheckNameBlock(std::int32_t i) {
     const std::optional<std::string_view> content = Load(i);
     if (!content) return;
-    const std::u16string& wideName = m_package.File(i).Name();
+    const std::u16string_view wideName = m_package.FileName(i);
     const std::string name = Narrow(wideName);
     const NameLevel level = m_levels.at(i);
     bool complete = true;
@@ -193,7 +193,7 @@ private:
   void CheckPointBlock(std::int32_t i) {
     const std::optional<std::string_view> content = Load(i);
     if (!content) return;
-    const std::string name = Narrow(m_package.File(i).Name());
+    const std::string name = Narrow(m_package.FileName(i));
     const std::uint32_t band = m_bands.at(i);
     if (content->size() % kPointRecordSize != 0) {
       Problem(name + ": " + std::to_string(content->size()) + " bytes, not a multiple of " +

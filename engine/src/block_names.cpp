@@ -22,7 +22,7 @@ BlockNames::BlockNames(const CDataPackage& package) : m_package(package) {
     m_levels[level].slotOfBlock.assign(kBlocks[level], -1);
   }
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).Name();
+    const std::u16string_view name = package.FileName(i);
     for (int level = kLevelPref; level <= kLevelArea; ++level) {
       const std::optional<std::uint32_t> firstKey = NameBlockFirstKey(level, name);
       Level& names = m_levels[level];

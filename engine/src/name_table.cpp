@@ -31,7 +31,7 @@ constexpr std::uint32_t kAreaBlocks = (0x1000000 + kAreaKeysPerBlock - 1) / kAre
 std::vector<std::pair<std::uint32_t, std::int32_t>> AreaBlocks(const CDataPackage& package) {
   std::vector<std::pair<std::uint32_t, std::int32_t>> blocks;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).Name();
+    const std::u16string_view name = package.FileName(i);
     const std::optional<std::uint32_t> firstKey = NameBlockFirstKey(kLevelArea, name);
     if (!firstKey || *firstKey / kAreaKeysPerBlock >= kAreaBlocks || package.FindFile(name) != i) continue;
     blocks.emplace_back(*firstKey / kAreaKeysPerBlock, i);

@@ -12,7 +12,7 @@ namespace kavrel {
 std::vector<std::pair<std::uint32_t, std::int32_t>> PointBands(const CDataPackage& package) {
   std::vector<std::pair<std::uint32_t, std::int32_t>> bands;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
-    const std::u16string& name = package.File(i).Name();
+    const std::u16string_view name = package.FileName(i);
     const std::optional<std::uint32_t> band = PointBlockBand(name);
     if (band && package.FindFile(name) == i) bands.emplace_back(*band, i);
   }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <optional>
 #include <utility>
 
@@ -14,26 +15,27 @@ namespace kavrel {
 
 namespace {
 
-// The entries of the index records. Names are decoded with `names`.
-std::vector<CDataPackageFile> Entries(const std::vector<IndexRecord>& records, const platform::TextCodec& names) {
-  std::vector<CDataPackageFile> files;
-  files.reserve(records.size());
-  for (const IndexRecord& record : records) {
-    std::u16string wide = platform::Utf16FromBytes(names.Convert(record.name));
-    // Names are zero-terminated texts to their users: a zero byte in the
-    // record ends the name there.
-    wide.resize(std::char_traits<char16_t>::length(wide.c_str()));
-    files.push_back(CDataPackageFile::Listed(std::move(wide), record));
+// The UTF-16 text of an index record's name bytes, cut at its first zero.
+// ASCII reads alike in both encodings, so it is widened without a converter.
+std::u16string_view DecodeName(std::string_view bytes, const platform::TextCodec& names, std::u16string& wide) {
+  if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    wide.assign(bytes.begin(), bytes.end());
+  } else {
+    wide = platform::Utf16FromBytes(names.Convert(bytes));
   }
-  return files;
+  // Names are zero-terminated texts to their users: a zero in the record
+  // ends the name there.
+  return std::u16string_view(wide.c_str());
 }
 
 }  // namespace
 
-CDataPackageFile CDataPackageFile::Listed(std::u16string name, const IndexRecord& record) {
+CDataPackageFile CDataPackageFile::Listed(std::uint32_t nameStart, std::uint16_t nameLength,
+                                          const IndexRecord& record) {
   CDataPackageFile entry;
   entry.m_nState = kListed;
-  entry.m_strName = std::move(name);
+  entry.m_nNameStart = nameStart;
+  entry.m_nNameLength = nameLength;
   entry.m_nMethod = record.method;
   entry.m_nFlag = record.flag;
   entry.m_nOffset = record.offset;
@@ -52,7 +54,8 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   // Entries of an earlier package would be found first and then read at
   // their old offsets from this file, so every open starts afresh.
   m_files.clear();
-  m_index.clear();
+  m_names.clear();
+  m_table.clear();
   m_nFileSize = 0;
   m_bDamageTold = false;
   m_image = {};
@@ -76,24 +79,14 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   if (!fileSize || *fileSize < std::uint64_t{kPackageHeaderSize} + indexSize) return PackageStatus::kBadFormat;
 
   std::vector<CDataPackageFile> files;
-  std::unordered_map<std::u16string, std::int32_t> lookup;
+  std::u16string names;
+  std::vector<std::int32_t> table;
   try {
     std::string index(indexSize, '\0');
     const std::optional<std::size_t> read = m_file.ReadAt(kPackageHeaderSize, index.data(), indexSize);
     if (!read || *read != indexSize) return PackageStatus::kBadFormat;
-    // Any header value but 1 means the system code page, which is fixed at
-    // code page 932 here.
-    const platform::Encoding nameEncoding =
-        m_nNameEncoding == kNamesUtf8 ? platform::Encoding::kUtf8 : platform::Encoding::kCp932;
-    const platform::TextCodec names(nameEncoding, platform::Encoding::kUtf16);
-    std::vector<IndexRecord> records;
-    if (!ReadIndex(index, records)) return PackageStatus::kBadFormat;
-    files = Entries(records, names);
+    if (!ListEntries(index, m_nNameEncoding, files, names, table)) return PackageStatus::kBadFormat;
     MarkSharedBytes(files, m_nDataStart, *fileSize);
-    for (std::size_t i = 0; i < files.size(); ++i) {
-      // emplace keeps the first index of a name: the first entry always wins.
-      lookup.emplace(files[i].m_strName, static_cast<std::int32_t>(i));
-    }
   } catch (const std::exception&) {
     // Out of memory, or no converter for the names: the package is unusable.
     m_file.Close();
@@ -101,7 +94,8 @@ PackageStatus CDataPackage::Open(const std::u16string& path) {
   }
 
   m_files = std::move(files);
-  m_index = std::move(lookup);
+  m_names = std::move(names);
+  m_table = std::move(table);
   m_nFileSize = *fileSize;
   return PackageStatus::kOk;
 }
@@ -141,9 +135,57 @@ void CDataPackage::Close() {
   m_nNameEncoding = 0;
 }
 
+bool CDataPackage::ListEntries(std::string_view index, std::uint8_t nameEncoding,
+                               std::vector<CDataPackageFile>& files, std::u16string& names,
+                               std::vector<std::int32_t>& table) {
+  std::size_t count = 0;
+  if (!VisitIndex(index, [&](const IndexRecord&) { ++count; })) return false;
+  files.reserve(count);
+  // Decoded names are never longer than their bytes.
+  names.reserve(index.size() - count * kIndexRecordFixedSize);
+  // Any header value but 1 means the system code page, which is fixed at
+  // code page 932 here.
+  const platform::TextCodec codec(nameEncoding == kNamesUtf8 ? platform::Encoding::kUtf8 : platform::Encoding::kCp932,
+                                  platform::Encoding::kUtf16);
+  table.assign(16, -1);
+  std::size_t distinct = 0;
+  std::u16string wide;
+  VisitIndex(index, [&](const IndexRecord& record) {
+    const std::u16string_view name = DecodeName(record.name, codec, wide);
+    // A decoded name is never longer than its bytes, at most 65535.
+    files.push_back(CDataPackageFile::Listed(static_cast<std::uint32_t>(names.size()),
+                                             static_cast<std::uint16_t>(name.size()), record));
+    names += name;
+    const std::size_t slot = Slot(table, files, names, name);
+    if (table[slot] >= 0) return;  // the first entry of a name always wins
+    table[slot] = static_cast<std::int32_t>(files.size() - 1);
+    if (++distinct * 2 <= table.size()) return;
+    std::vector<std::int32_t> larger(table.size() * 2, -1);
+    for (const std::int32_t entry : table) {
+      if (entry < 0) continue;
+      const CDataPackageFile& file = files[static_cast<std::size_t>(entry)];
+      larger[Slot(larger, files, names, std::u16string_view(names).substr(file.m_nNameStart, file.m_nNameLength))] =
+          entry;
+    }
+    table.swap(larger);
+  });
+  return true;
+}
+
+std::size_t CDataPackage::Slot(const std::vector<std::int32_t>& table, const std::vector<CDataPackageFile>& files,
+                               const std::u16string& names, std::u16string_view name) {
+  const std::size_t mask = table.size() - 1;
+  for (std::size_t slot = std::hash<std::u16string_view>()(name) & mask;; slot = (slot + 1) & mask) {
+    const std::int32_t entry = table[slot];
+    if (entry < 0) return slot;
+    const CDataPackageFile& file = files[static_cast<std::size_t>(entry)];
+    if (std::u16string_view(names).substr(file.m_nNameStart, file.m_nNameLength) == name) return slot;
+  }
+}
+
 std::int32_t CDataPackage::FindFile(std::u16string_view name) const {
-  const auto found = m_index.find(std::u16string(name));
-  return found == m_index.end() ? -1 : found->second;
+  if (m_table.empty()) return -1;
+  return m_table[Slot(m_table, m_files, m_names, name)];
 }
 
 }  // namespace kavrel

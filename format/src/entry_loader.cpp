@@ -109,7 +109,7 @@ PackageStatus CDataPackage::RefuseDamaged(const CDataPackageFile& entry, const s
   if (!m_bDamageTold) {
     m_bDamageTold = true;
     platform::ShowDiagnostic("kavrelcore: " + Printable(platform::Utf16ToUtf8(m_strPath)) +
-                             ": damaged entry " + Printable(platform::Utf16ToUtf8(entry.m_strName)) +
+                             ": damaged entry " + Printable(platform::Utf16ToUtf8(NameOf(entry))) +
                              ": " + why + "; it is not loaded (further damaged entries are not told)");
   }
   return PackageStatus::kDamaged;
@@ -238,7 +238,7 @@ PackageStatus CDataPackage::UnloadFile(std::u16string_view name) {
 void CDataPackage::LoadAll() {
   // Loading goes by name, so an entry whose name occurs earlier in the
   // directory is never loaded itself: the earlier one stands in for it.
-  for (std::int32_t i = 0; i < FileCount(); ++i) LoadFile(File(i).m_strName);
+  for (std::int32_t i = 0; i < FileCount(); ++i) LoadFile(FileName(i));
 }
 
 }  // namespace kavrel

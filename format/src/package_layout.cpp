@@ -25,19 +25,7 @@ void AppendPackageHeader(std::string& out, const PackageHeader& header) {
 }
 
 bool ReadIndex(std::string_view index, std::vector<IndexRecord>& records) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(index.data());
-  const std::uint64_t size = index.size();
-  std::uint64_t position = 0;
-  while (position < size) {
-    if (size - position < 2) return false;
-    const std::uint16_t nameLength = ReadU16(bytes + position);
-    if (size - position < kIndexRecordFixedSize + nameLength) return false;
-    const unsigned char* tail = bytes + position + 2 + nameLength;
-    records.push_back(IndexRecord{index.substr(position + 2, nameLength), tail[0], tail[1], ReadU32(tail + 2),
-                                  ReadU32(tail + 6), position});
-    position += kIndexRecordFixedSize + nameLength;
-  }
-  return true;
+  return VisitIndex(index, [&](const IndexRecord& record) { records.push_back(record); });
 }
 
 bool EntryInFile(std::uint64_t dataStart, std::uint32_t offset, std::uint32_t storedSize, std::uint64_t fileSize) {

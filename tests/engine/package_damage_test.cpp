@@ -199,6 +199,49 @@ TEST(PackageDamage, SharedOrFarInflatingStreamsCostInProportionToThePackage) {
   }
 }
 
+// Packages that are nearly all index: hundreds of thousands of records
+// naming nothing, with one empty name, with distinct short names, and with
+// names like a point block's. Opening, counting, looking up and the designed
+// engine's open hold at most four times the file (the whole file is read,
+// and each record keeps its entry and its name once), plus a fixed allowance.
+TEST(PackageDamage, AnIndexOfManyRecordsCostsInProportionToItsSize) {
+  const struct Case {
+    const char* what;
+    std::string (*name)(std::uint32_t record);
+  } cases[] = {
+      {"empty names", [](std::uint32_t) { return std::string(); }},
+      {"distinct four-byte names",
+       [](std::uint32_t r) { return std::string(reinterpret_cast<const char*>(&r), sizeof r); }},
+      {"point block names",
+       [](std::uint32_t r) { return platform::Utf16ToUtf8(BuildPointBlockName(10000 * (r % 9000))); }},
+  };
+  test::TempDir dir;
+  for (const Case& c : cases) {
+    std::string index;
+    for (std::uint32_t r = 0; r < 300000; ++r) index += test::IndexRecord(c.name(r), kMethodStored, 0, 0, 0);
+    const std::string bytes = test::PackageBytes(index, "");
+    test::WriteBytes(dir / "p.bin", bytes);
+    index = {};
+    const std::size_t baseline = g_inUse;
+    g_peak = g_inUse;
+    kavrel_geocoder* handle = nullptr;
+    ASSERT_EQ(kavrel_open((dir / "p.bin").c_str(), &handle), KAVREL_SUCCESS) << c.what;
+    kavrel_facts facts;
+    EXPECT_EQ(kavrel_facts_of(handle, &facts), KAVREL_SUCCESS) << c.what;
+    EXPECT_EQ(facts.entries, 300000u) << c.what;
+    kavrel_answer answer;
+    EXPECT_EQ(kavrel_lookup(handle, 35.681236, 139.767125, nullptr, &answer), KAVREL_NO_ANSWER) << c.what;
+    kavrel_close(handle);
+    {
+      CkavrelcoreApp engine;
+      EXPECT_EQ(engine.Initialize(test::Wide(dir / "p.bin").c_str()), KAVREL_OK) << c.what;
+      std::u16string address;
+      engine.ReverseGeocode(35.681236, 139.767125, address, nullptr);
+    }
+    EXPECT_LE(g_peak - baseline, 4 * bytes.size() + (1u << 20)) << c.what << ": " << bytes.size() << " bytes";
+  }
+}
+
 // A designed search that the index leaves to the ring search allocates its
 // point list; when that fails the lookup says so and throws nothing through
 // the C interface or out of a lookup thread.

@@ -66,7 +66,7 @@ TEST(DataPackageOpen, ReadsEveryFieldOfHeaderAndRecords) {
 
   const CDataPackageFile& first = package.File(0);
   EXPECT_EQ(first.State(), CDataPackageFile::kListed);
-  EXPECT_EQ(first.Name(), u"first");
+  EXPECT_EQ(package.NameOf(first), u"first");
   EXPECT_EQ(first.Method(), 1);
   EXPECT_EQ(first.Flag(), 0x7F);
   EXPECT_EQ(first.Offset(), 0u);
@@ -75,7 +75,7 @@ TEST(DataPackageOpen, ReadsEveryFieldOfHeaderAndRecords) {
   EXPECT_EQ(first.Data(), nullptr);
 
   const CDataPackageFile& second = package.File(1);
-  EXPECT_EQ(second.Name(), u"second");
+  EXPECT_EQ(package.NameOf(second), u"second");
   EXPECT_EQ(second.Method(), 0);
   EXPECT_EQ(second.Flag(), 0x80);
   EXPECT_EQ(second.Offset(), 0xA0B0C0D0u);
@@ -145,7 +145,7 @@ TEST(DataPackageOpen, NamesFollowTheHeaderEncoding) {
     CDataPackage package;
     ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk) << c.what;
     ASSERT_EQ(package.FileCount(), 1) << c.what;
-    EXPECT_EQ(package.File(0).Name() == tokyo, c.isTokyo) << c.what;
+    EXPECT_EQ(package.FileName(0) == tokyo, c.isTokyo) << c.what;
     EXPECT_EQ(package.FindFile(tokyo) == 0, c.isTokyo) << c.what;
   }
 }
@@ -159,7 +159,7 @@ TEST(DataPackageOpen, ANameEndsAtAZeroByte) {
   CDataPackage package;
   ASSERT_EQ(package.Open(Wide(dir / "p.bin")), PackageStatus::kOk);
   ASSERT_EQ(package.FileCount(), 2);
-  EXPECT_EQ(package.File(0).Name(), u"ab");
+  EXPECT_EQ(package.FileName(0), u"ab");
   EXPECT_EQ(package.FindFile(u"next"), 1);
 }
 

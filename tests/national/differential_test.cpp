@@ -28,7 +28,7 @@ std::vector<std::pair<std::uint32_t, std::uint32_t>> PointKeys(CkavrelcoreApp& e
   std::vector<std::pair<std::uint32_t, std::uint32_t>> keys;
   for (std::int32_t i = 0; i < engine.Package().FileCount(); ++i) {
     const CDataPackageFile& block = engine.Package().File(i);
-    if (block.Name().rfind(u"/L", 0) != 0 || !block.Data()) continue;
+    if (engine.Package().FileName(i).rfind(u"/L", 0) != 0 || !block.Data()) continue;
     const std::size_t size = static_cast<std::size_t>(block.Size());
     for (std::size_t offset = 0; offset + kPointRecordSize <= size; offset += kPointRecordSize) {
       const PointRecord point = ReadPointRecord(block.Data() + offset);

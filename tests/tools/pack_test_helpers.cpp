@@ -23,7 +23,7 @@ PackageReader::PackageReader(const std::string& path) {
 std::vector<std::string> PackageReader::EntryNames() const {
   std::vector<std::string> names;
   for (std::int32_t i = 0; i < m_package.FileCount(); ++i) {
-    names.push_back(platform::Utf16ToUtf8(m_package.File(i).Name()));
+    names.push_back(platform::Utf16ToUtf8(m_package.FileName(i)));
   }
   return names;
 }

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "kavrel/format/package_layout.h"
@@ -28,9 +27,10 @@ public:
   CDataPackageFile(const CDataPackageFile&) = delete;
   CDataPackageFile& operator=(const CDataPackageFile&) = delete;
 
-  // A listed entry named `name`, with the method, flag, offset and stored
-  // size of `record`; no data.
-  static CDataPackageFile Listed(std::u16string name, const IndexRecord& record);
+  // A listed entry whose name is `nameLength` code units at `nameStart` in
+  // its package's names, with the method, flag, offset and stored size of
+  // `record`; no data.
+  static CDataPackageFile Listed(std::uint32_t nameStart, std::uint16_t nameLength, const IndexRecord& record);
 
   // Drops the data in memory: no data, size 0, state listed.
   void ReleaseData();
@@ -39,8 +39,6 @@ public:
   // memory, kLoaded while it is.
   std::int32_t State() const { return m_nState; }
   bool IsLoaded() const { return m_nState == kLoaded; }
-  // The name, decoded from the index record and cut at its first zero.
-  const std::u16string& Name() const { return m_strName; }
   // The index record's fields: stored size in bytes, offset from the data
   // start, method (0 stored, 1 raw deflate) and flag.
   std::uint32_t StoredSize() const { return m_nStoredSize; }
@@ -67,15 +65,18 @@ public:
 private:
   friend class CDataPackage;
 
-  std::int32_t m_nState = kBlank;
-  std::u16string m_strName;
+  // Packed to 32 bytes: an index of millions of records costs little more
+  // than its own size (the names live in the package, once).
+  std::unique_ptr<std::uint8_t[]> m_pData;
   std::uint32_t m_nStoredSize = 0;
   std::uint32_t m_nOffset = 0;       // relative to the data start
+  std::int32_t m_nSize = 0;          // bytes in m_pData; 0 while not loaded
+  std::uint32_t m_nNameStart = 0;    // in the package's names
+  std::uint16_t m_nNameLength = 0;   // code units
+  std::uint8_t m_nState = kBlank;
   std::uint8_t m_nMethod = 0;        // 0 stored, 1 raw deflate
   std::uint8_t m_nFlag = 0;
   bool m_bSharesBytes = false;
-  std::int32_t m_nSize = 0;          // bytes in m_pData; 0 while not loaded
-  std::unique_ptr<std::uint8_t[]> m_pData;
 };
 
 // The open package: its directory, file and entries.
@@ -105,7 +106,7 @@ public:
 
   // Index of the first entry whose name equals `name` exactly (code unit by
   // code unit), or -1. Only Open changes which names the directory holds.
-  // Throws std::bad_alloc when the key cannot be copied.
+  // Allocates nothing.
   std::int32_t FindFile(std::u16string_view name) const;
 
   // Brings the entry into memory (inflating a method-1 entry). kOk when it is
@@ -149,6 +150,12 @@ public:
   // Take an index from FindFile and use it before the next Open, which
   // replaces the directory; an index out of range is undefined behaviour.
   std::int32_t FileCount() const { return static_cast<std::int32_t>(m_files.size()); }
+  // The name of an entry of this package's directory, decoded from its
+  // index record and cut at its first zero; valid until the next Open.
+  std::u16string_view NameOf(const CDataPackageFile& entry) const {
+    return std::u16string_view(m_names).substr(entry.m_nNameStart, entry.m_nNameLength);
+  }
+  std::u16string_view FileName(std::int32_t index) const { return NameOf(File(index)); }
   CDataPackageFile& File(std::int32_t index) { return m_files[static_cast<std::size_t>(index)]; }
   const CDataPackageFile& File(std::int32_t index) const { return m_files[static_cast<std::size_t>(index)]; }
 
@@ -176,15 +183,29 @@ private:
   static void MarkSharedBytes(std::vector<CDataPackageFile>& files, std::uint64_t dataStart,
                               std::uint64_t fileSize);
 
+  // Parses `index` into `files` (their names appended to `names`) and
+  // lists each name's first entry in `table`. False for a record that runs
+  // past the end of the index. Throws std::bad_alloc, and
+  // std::runtime_error when a converter for the names is missing.
+  static bool ListEntries(std::string_view index, std::uint8_t nameEncoding, std::vector<CDataPackageFile>& files,
+                          std::u16string& names, std::vector<std::int32_t>& table);
+  // The slot of `name` in `table` (as ListEntries made it over `files` and
+  // `names`): the slot holding its first entry, or the empty slot where it
+  // would go.
+  static std::size_t Slot(const std::vector<std::int32_t>& table, const std::vector<CDataPackageFile>& files,
+                          const std::u16string& names, std::u16string_view name);
+
   std::vector<CDataPackageFile> m_files;
+  std::u16string m_names;  // every entry's name, one after another
   std::u16string m_strPath;
   platform::ReadOnlyFile m_file;
   std::uint32_t m_nDataStart = 0;
   std::uint8_t m_nHeaderFlag = 0;
   std::uint8_t m_nNameEncoding = 0;
 
-  // Name to index of its first entry; follows m_files.
-  std::unordered_map<std::u16string, std::int32_t> m_index;
+  // Open addressing from a name to its first entry (-1: an empty slot); a
+  // power of two in size, at most half full.
+  std::vector<std::int32_t> m_table;
   // The file's length when it was opened; entries must lie inside it.
   std::uint64_t m_nFileSize = 0;
   bool m_bDamageTold = false;

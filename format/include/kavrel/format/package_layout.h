@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "kavrel/format/byte_order.h"
+
 namespace kavrel {
 
 inline constexpr std::uint32_t kPackageHeaderSize = 8;
@@ -48,6 +50,26 @@ struct IndexRecord {
   std::uint32_t storedSize = 0;
   std::uint64_t position = 0;    // of the record within the index
 };
+
+// Calls `visit` with each record of `index` (the bytes after the header), in
+// order. False when a record runs past the end of the index; the records
+// before it have been visited.
+template <typename Visit>
+bool VisitIndex(std::string_view index, Visit&& visit) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(index.data());
+  const std::uint64_t size = index.size();
+  std::uint64_t position = 0;
+  while (position < size) {
+    if (size - position < 2) return false;
+    const std::uint16_t nameLength = ReadU16(bytes + position);
+    if (size - position < kIndexRecordFixedSize + nameLength) return false;
+    const unsigned char* tail = bytes + position + 2 + nameLength;
+    visit(IndexRecord{index.substr(position + 2, nameLength), tail[0], tail[1], ReadU32(tail + 2),
+                      ReadU32(tail + 6), position});
+    position += kIndexRecordFixedSize + nameLength;
+  }
+  return true;
+}
 
 // The records of `index` (the bytes after the header), in order, appended to
 // `records`. False when a record runs past the end of the index; the records
