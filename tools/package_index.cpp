@@ -6,7 +6,7 @@
 
 namespace kavrel::pack {
 
-PackageIndex ReadPackageIndex(std::string_view file) {
+PackageIndex ReadPackageIndex(std::string_view file, bool keepEntries) {
   PackageIndex index;
   index.fileSize = file.size();
   if (file.size() < kPackageHeaderSize) {
@@ -31,9 +31,13 @@ PackageIndex ReadPackageIndex(std::string_view file) {
 
   // The records that lie inside both the index and the file.
   const std::string_view bytes = file.substr(kPackageHeaderSize, index.indexSize);
-  std::vector<IndexRecord> records;
-  const bool whole = ReadIndex(bytes, records) && indexInFile;
-  for (const IndexRecord& record : records) {
+  std::uint64_t stop = 0;  // where the last record read ends
+  std::uint64_t outside = 0;
+  const bool whole = VisitIndex(bytes, [&](const IndexRecord& record) {
+    ++index.entryCount;
+    stop = record.position + kIndexRecordFixedSize + record.name.size();
+    const bool dataInFile = EntryInFile(index.dataStart, record.offset, record.storedSize, file.size());
+    if (!keepEntries && (dataInFile || ++outside > kMostToldEntries)) return;
     IndexEntry entry;
     entry.displayName = index.nameEncoding == kNamesUtf8
                             ? platform::Utf16ToUtf8(platform::Utf8ToUtf16(record.name))
@@ -41,17 +45,19 @@ PackageIndex ReadPackageIndex(std::string_view file) {
     entry.method = record.method;
     entry.offset = record.offset;
     entry.storedSize = record.storedSize;
-    entry.dataInFile = EntryInFile(index.dataStart, entry.offset, entry.storedSize, file.size());
-    if (!entry.dataInFile) {
+    entry.dataInFile = dataInFile;
+    if (!dataInFile && (keepEntries ? ++outside : outside) <= kMostToldEntries) {
       index.problems.push_back(entry.displayName + ": its data (" + std::to_string(entry.storedSize) +
                                " bytes at offset " + std::to_string(entry.offset) +
                                ") runs past the end of the file");
     }
-    index.entries.push_back(std::move(entry));
+    if (keepEntries) index.entries.push_back(std::move(entry));
+  }) && indexInFile;
+  if (outside > kMostToldEntries) {
+    index.problems.push_back("and " + std::to_string(outside - kMostToldEntries) +
+                             " more entries whose data runs past the end of the file");
   }
   if (!whole) {
-    const std::uint64_t stop =
-        records.empty() ? 0 : records.back().position + kIndexRecordFixedSize + records.back().name.size();
     index.problems.push_back("the index record at byte " + std::to_string(kPackageHeaderSize + stop) +
                              " runs past the end of the index");
   }

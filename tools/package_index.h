@@ -27,6 +27,7 @@ struct PackageIndex {
   std::uint32_t indexSize = 0;
   std::uint64_t dataStart = 0;
   std::uint64_t fileSize = 0;
+  std::uint64_t entryCount = 0;  // records read, kept in entries or not
   std::vector<IndexEntry> entries;
   // One sentence per inconsistency: a short file, a wrong magic, an index
   // past the end of the file, a record past the end of the index, an entry
@@ -36,8 +37,12 @@ struct PackageIndex {
 
 // Reads the header and index from the whole `file` content. Never reads
 // beyond it; records up to the first one that runs past the index end are
-// kept.
-PackageIndex ReadPackageIndex(std::string_view file);
+// counted, and kept in entries unless `keepEntries` is false (an index of
+// millions of records then costs no memory of its own). Of the entries
+// whose data runs past the end of the file, the first kMostToldEntries are
+// told one by one and the rest in one count.
+inline constexpr std::size_t kMostToldEntries = 20;
+PackageIndex ReadPackageIndex(std::string_view file, bool keepEntries = true);
 
 // "stored", "deflate", or "method N" for any other method byte.
 std::string MethodName(std::uint8_t method);

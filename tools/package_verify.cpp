@@ -52,20 +52,22 @@ public:
   explicit Verifier(std::string path) : m_path(std::move(path)) {}
 
   VerifyReport Run() {
-    const PackageIndex index = ReadPackageIndex(ReadPackageFile(m_path));
+    // The entries themselves are read by the engine's reader below; an
+    // index of millions of records is not held twice.
+    const PackageIndex index = ReadPackageIndex(ReadPackageFile(m_path), false);
     for (const std::string& problem : index.problems) Problem(problem);
-    m_report.entries = static_cast<std::uint32_t>(index.entries.size());
-    if (!index.headerRead) return std::move(m_report);
+    m_report.entries = static_cast<std::uint32_t>(index.entryCount);
+    if (!index.headerRead) return Finished();
 
     const PackageStatus opened = m_package.Open(platform::Utf8ToUtf16(m_path));
     if (opened != PackageStatus::kOk) {
       Problem(std::string("the engine's package reader refuses it (") + PackageStatusText(opened) + ")");
-      return std::move(m_report);
+      return Finished();
     }
-    if (static_cast<std::size_t>(m_package.FileCount()) != index.entries.size()) {
+    if (static_cast<std::uint64_t>(m_package.FileCount()) != index.entryCount) {
       Problem("the engine reads " + std::to_string(m_package.FileCount()) + " entries from an index of " +
-              std::to_string(index.entries.size()));
-      return std::move(m_report);
+              std::to_string(index.entryCount));
+      return Finished();
     }
     ClassifyEntries(index);
     for (std::int32_t i : m_nameBlocks) CheckNameBlock(i);
@@ -77,28 +79,42 @@ public:
     m_report.pointBlocks = static_cast<std::uint32_t>(m_pointBlocks.size());
     m_report.nameBlocks = static_cast<std::uint32_t>(m_nameBlocks.size());
     if (m_pointBlocks.empty()) Problem("holds no point blocks, so the engine finds no address anywhere");
-    return std::move(m_report);
+    return Finished();
   }
 
 private:
-  void Problem(const std::string& text) { m_report.problems.push_back(text); }
+  // The problems past the first kMostProblems are only counted, so that a
+  // package of millions of faulty records is reported in bounded memory.
+  static constexpr std::size_t kMostProblems = 1000;
+
+  void Problem(const std::string& text) {
+    if (m_report.problems.size() < kMostProblems) {
+      m_report.problems.push_back(text);
+    } else {
+      ++m_untold;
+    }
+  }
+
+  VerifyReport Finished() {
+    if (m_untold > 0) m_report.problems.push_back("and " + std::to_string(m_untold) + " more problems");
+    return std::move(m_report);
+  }
 
   void ClassifyEntries(const PackageIndex& index) {
-    std::unordered_map<std::u16string_view, std::int32_t> first;
     for (std::int32_t i = 0; i < m_package.FileCount(); ++i) {
       const CDataPackageFile& entry = m_package.File(i);
       const std::string name = Narrow(m_package.NameOf(entry));
-      const auto [seen, isNew] = first.emplace(m_package.NameOf(entry), i);
-      if (!isNew) {
-        Problem(name + ": entry " + std::to_string(i) + " has the name of entry " +
-                std::to_string(seen->second) + "; the engine only ever finds the first");
+      const std::int32_t first = m_package.FindFile(m_package.NameOf(entry));
+      if (first != i) {
+        Problem(name + ": entry " + std::to_string(i) + " has the name of entry " + std::to_string(first) +
+                "; the engine only ever finds the first");
         continue;
       }
       if (entry.Method() > 1) {
         Problem(name + ": stored with " + MethodName(entry.Method()) + ", which the engine cannot read");
       }
       // Its data lies past the end of the file: already told, nothing to read.
-      if (!index.entries[static_cast<std::size_t>(i)].dataInFile) continue;
+      if (!EntryInFile(index.dataStart, entry.Offset(), entry.StoredSize(), index.fileSize)) continue;
       if (entry.SharesBytes()) {
         Problem(name + ": its stored bytes overlap those of another entry, so the engine loads neither");
         continue;
@@ -235,6 +251,7 @@ private:
 
   std::string m_path;
   VerifyReport m_report;
+  std::uint64_t m_untold = 0;  // problems past kMostProblems
   CDataPackage m_package;
   std::vector<std::int32_t> m_pointBlocks;
   std::vector<std::int32_t> m_nameBlocks;
