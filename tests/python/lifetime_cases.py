@@ -4,7 +4,16 @@ interpreter (at once, or at exit when two objects free one handle).
 
     python3 lifetime_cases.py CASE ROUNDS [PACKAGE]
 
-Prints one line of counts and exits 0 when every round held.
+Prints one line of counts and exits 0 when every round held. Against a
+library built with KAVREL_SANITIZE (not in CTest: the interpreter must load
+the sanitizer's runtime first):
+
+    LD_PRELOAD=$(gcc -print-file-name=libasan.so) ASAN_OPTIONS=detect_leaks=0 \
+    KAVREL_LIBRARY=build-asan/bin/libkavrelcore.so.1 PYTHONPATH=build/python \
+        python3 tests/python/lifetime_cases.py close_race 20
+
+(with kavreldata.bin copied beside that library, where the default package
+is looked for).
 """
 
 import copy
