@@ -234,7 +234,7 @@ void PrintVersion(CConsoleOutput& out) {
 
 void PrintUsage(CConsoleOutput& out) {
   PrintVersion(out);
-  const std::u16string program = platform::ConsoleToUtf16(platform::ExecutablePath());
+  const std::u16string program = platform::PathText(platform::ExecutablePath());
   out.Write(FormatMessageText(LoadMessage(kMsgUsage), {std::u16string_view(GetFileNamePart(program))}));
   out.Write(kLineEnd);
 }

@@ -195,8 +195,8 @@ public:
         m_options(options),
         m_job(job),
         // File names are bytes: whatever the arguments held comes back unchanged.
-        m_inputPath(platform::Utf16ToConsoleKeepingBytes(job.inputPath)),
-        m_outputPath(platform::Utf16ToConsoleKeepingBytes(job.outputPath)),
+        m_inputPath(platform::PathFromArgument(job.inputPath)),
+        m_outputPath(platform::PathFromArgument(job.outputPath)),
         m_lines(converter.BlockSize()) {}
 
   // Opens the input, finds the /cols fields in its first line, opens the

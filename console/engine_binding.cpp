@@ -101,7 +101,7 @@ std::int32_t CEngineBinding::LoadEngine(const std::u16string& dataFile) {
   if (const std::int32_t bound = BindLibrary(); bound != 0) return bound;
   if (m_designed.initialize == nullptr) return kEntryMissing;
   m_dataFile = dataFile;
-  return m_designed.initialize(m_dataFile.c_str());
+  return m_designed.initialize(LibraryText(m_dataFile).c_str());
 }
 
 std::int32_t CEngineBinding::SetStep(std::int32_t step, std::int32_t width) const {
@@ -109,7 +109,8 @@ std::int32_t CEngineBinding::SetStep(std::int32_t step, std::int32_t width) cons
 }
 
 std::int32_t CEngineBinding::SetSeparator(const std::u16string& separator) const {
-  return m_designed.setSeparator != nullptr ? m_designed.setSeparator(separator.c_str()) : kEntryMissing;
+  if (m_designed.setSeparator == nullptr) return kEntryMissing;
+  return m_designed.setSeparator(LibraryText(separator).c_str());
 }
 
 std::int32_t CEngineBinding::PreloadData() const {
@@ -134,7 +135,7 @@ std::int32_t CEngineBinding::ReverseLookup(double latitude, double longitude,
   if (result != 0) return result;
   std::size_t length = 0;
   while (length < kAddressCapacity && buffer[length] != 0) ++length;
-  address.assign(buffer, length);
+  address.assign(buffer, buffer + length);
   return 0;
 }
 
@@ -150,11 +151,11 @@ std::string CEngineBinding::DataFilePath() const {
   if (m_designed.getDatafilename == nullptr) return {};
   std::uint32_t size = 0;
   if (m_designed.getDatafilename(nullptr, &size) != KAVREL_E_FORMAT || size < 2) return {};
-  std::u16string path(size / 2, u'\0');
+  std::basic_string<kavrel_char> path(size / 2, 0);
   if (m_designed.getDatafilename(path.data(), &size) != 0) return {};
-  path.resize(std::min(path.find(u'\0'), path.size()));
+  path.resize(std::min(path.find(kavrel_char{0}), path.size()));
   // The engine made the path from file system bytes read as UTF-8.
-  return platform::Utf16ToUtf8(path);
+  return platform::Utf16ToUtf8(std::u16string(path.begin(), path.end()));
 }
 
 std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+#include <string_view>
 
 #include "kavrel/platform/library.h"
 #include "kavrel.h"
@@ -23,6 +24,12 @@ inline constexpr const char16_t* kDataFileName = u"" KAVREL_DEFAULT_PACKAGE;
 inline constexpr std::int32_t kEngineNotLoadable = -100;
 inline constexpr std::int32_t kEntryMissing = -101;
 inline constexpr std::int32_t kOutsideArea = -102;
+
+// `text` as the library takes texts: kavrel_char is char16_t on POSIX and
+// wchar_t on Windows, both UTF-16 code units.
+inline std::basic_string<kavrel_char> LibraryText(std::u16string_view text) {
+  return std::basic_string<kavrel_char>(text.begin(), text.end());
+}
 
 // Capacity, in UTF-16 units with the terminator, of the address buffer
 // passed to ReverseGeocoding.

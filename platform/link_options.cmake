@@ -10,6 +10,28 @@ function(kavrel_export_only target map_file)
     target_link_options(${target} PRIVATE -Wl,--no-undefined -Wl,-Bsymbolic-functions
       -Wl,--version-script=${map_file})
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${map_file})
+  elseif(WIN32)
+    # The same names as a module-definition file, which also serves hosts
+    # built with other compilers; the DLL is <target>.dll and its import
+    # library <target>.lib, as those hosts expect.
+    file(STRINGS ${map_file} lines)
+    set(exports)
+    set(in_global FALSE)
+    foreach(line IN LISTS lines)
+      string(STRIP "${line}" line)
+      if(line STREQUAL "global:")
+        set(in_global TRUE)
+      elseif(line STREQUAL "local:")
+        set(in_global FALSE)
+      elseif(in_global AND line MATCHES "^([A-Za-z_][A-Za-z0-9_]*);$")
+        string(APPEND exports "  ${CMAKE_MATCH_1}\n")
+      endif()
+    endforeach()
+    set(def_file ${CMAKE_CURRENT_BINARY_DIR}/${target}.def)
+    file(GENERATE OUTPUT ${def_file} CONTENT "LIBRARY ${target}.dll\nEXPORTS\n${exports}")
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${map_file})
+    target_sources(${target} PRIVATE ${def_file})
+    set_target_properties(${target} PROPERTIES PREFIX "" IMPORT_PREFIX "" IMPORT_SUFFIX ".lib")
   else()
     message(FATAL_ERROR "kavrel_export_only: no export list for ${CMAKE_EXECUTABLE_FORMAT} objects yet")
   endif()
@@ -28,6 +50,9 @@ function(kavrel_find_libraries_beside_program target)
       BUILD_WITH_INSTALL_RPATH ON
       INSTALL_RPATH "\$ORIGIN;\$ORIGIN/../lib")
     target_link_options(${target} PRIVATE -Wl,--enable-new-dtags)
+  elseif(WIN32)
+    # Nothing to set: the system's search for a library loaded by bare name
+    # starts in the program's own folder.
   else()
     message(FATAL_ERROR
       "kavrel_find_libraries_beside_program: no library search path for ${CMAKE_EXECUTABLE_FORMAT} programs yet")

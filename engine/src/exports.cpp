@@ -19,13 +19,20 @@ kavrel::CkavrelcoreApp g_engine;
 constexpr std::u16string_view kVersionText = u"Norvane Reverse Geocoder DLL version 1.0";
 constexpr std::u16string_view kIdentityText = u"DLL_NORVANE_RGEO_DLL";
 
+// A caller's zero-terminated text as the engine keeps it. kavrel_char is
+// char16_t on POSIX and wchar_t on Windows, both UTF-16 code units.
+std::u16string EngineText(const kavrel_char* text) {
+  return std::u16string(text, text + std::char_traits<kavrel_char>::length(text));
+}
+
 }  // namespace
 
 extern "C" {
 
 KAVREL_API int32_t Initialize(const kavrel_char* dataFile) {
   try {
-    return g_engine.Initialize(dataFile);
+    if (dataFile == nullptr) return g_engine.Initialize(nullptr);
+    return g_engine.Initialize(EngineText(dataFile).c_str());
   } catch (...) {
     return KAVREL_E_NO_FILE;
   }
@@ -59,7 +66,8 @@ KAVREL_API int32_t SetStep(int32_t step, int32_t width) { return g_engine.SetSte
 
 KAVREL_API int32_t SetSeparator(const kavrel_char* separator) {
   try {
-    return g_engine.SetSeparator(separator);
+    if (separator == nullptr) return g_engine.SetSeparator(nullptr);
+    return g_engine.SetSeparator(EngineText(separator).c_str());
   } catch (...) {
     // Out of memory for the copy: the old separator stays.
     return KAVREL_OK;

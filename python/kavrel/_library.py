@@ -18,8 +18,13 @@ MODE_NEAREST = 1
 _HERE = Path(__file__).resolve().parent
 # Where the library lies relative to this package: beside the programs in a
 # build tree (build/python/kavrel -> build/bin), in lib/ of an install tree
-# (<prefix>/lib/python3/site-packages/kavrel -> <prefix>/lib).
-_LIBRARY_FOLDERS = (_HERE.parent.parent / "bin", _HERE.parent.parent.parent)
+# (<prefix>/lib/python3/site-packages/kavrel -> <prefix>/lib), or beside the
+# programs at the top of the Windows release (-> <prefix>).
+_LIBRARY_FOLDERS = (
+    _HERE.parent.parent / "bin",
+    _HERE.parent.parent.parent,
+    _HERE.parent.parent.parent.parent,
+)
 
 
 class CQuery(ctypes.Structure):

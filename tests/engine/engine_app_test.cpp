@@ -48,9 +48,9 @@ class BesideProgram {
 public:
   explicit BesideProgram(const std::string& relative) {
     const std::string program = platform::ExecutablePath();
-    m_folder = program.substr(0, program.rfind('/'));
-    m_path = m_folder + "/" + relative;
-    m_top = m_folder + "/" + relative.substr(0, relative.find('/'));
+    m_folder = program.substr(0, program.rfind(platform::kPathSeparator));
+    m_path = platform::JoinPath(m_folder, relative);
+    m_top = platform::JoinPath(m_folder, relative.substr(0, relative.find(platform::kPathSeparator)));
   }
   ~BesideProgram() {
     std::error_code ignored;
@@ -143,7 +143,7 @@ TEST(EngineInitialize, FindsThePackageInSearchOrder) {
     test::TempDir dir;
     const std::string unique = UniqueName("search", dir);
     const std::string name = c.form == kDefault      ? "kavreldata.bin"
-                             : c.form == kWithFolder ? "sub-" + unique + "/data.bin"
+                             : c.form == kWithFolder ? platform::JoinPath("sub-" + unique, "data.bin")
                                                      : unique;
     const std::string passed = c.form == kAbsolute ? dir / name : name;
     std::optional<BesideProgram> beside;
@@ -167,7 +167,7 @@ TEST(EngineInitialize, FindsThePackageInSearchOrder) {
       EXPECT_EQ(engine.Cleanup(), KAVREL_E_NOT_READY) << c.what;
     } else {
       EXPECT_EQ(engine.IsInitialized(), true) << c.what;
-      EXPECT_EQ(engine.DataFile(), Wide(c.found == kAsGiven ? passed : beside->Folder() + "/" + name))
+      EXPECT_EQ(engine.DataFile(), Wide(c.found == kAsGiven ? passed : platform::JoinPath(beside->Folder(), name)))
           << c.what;
       EXPECT_EQ(engine.Package().FindFile(c.found == kAsGiven ? u"current" : u"beside"), 0) << c.what;
     }

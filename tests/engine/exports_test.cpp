@@ -11,6 +11,7 @@
 #include <string>
 
 #include "kavrelcore.h"
+#include "library_text.h"
 #include "package_writer.h"
 #include "test_packages.h"
 #include "test_support.h"
@@ -18,6 +19,8 @@
 namespace {
 
 namespace fs = std::filesystem;
+using kavrel::test::LibraryString;
+using kavrel::test::LibraryText;
 using kavrel::test::TempDir;
 using kavrel::test::Wide;
 using kavrel::test::WriteBytes;
@@ -29,27 +32,27 @@ protected:
 };
 
 TEST_F(Exports, GetInfoCopiesAtMostCapacityMinusOne) {
-  const std::u16string version = u"Norvane Reverse Geocoder DLL version 1.0";
-  const std::u16string identity = u"DLL_NORVANE_RGEO_DLL";
+  const LibraryString version = LibraryText(u"Norvane Reverse Geocoder DLL version 1.0");
+  const LibraryString identity = LibraryText(u"DLL_NORVANE_RGEO_DLL");
   struct Case {
     std::int32_t type;
     std::uint32_t capacity;
-    std::u16string text;
+    LibraryString text;
   };
   const Case cases[] = {
       {1, 512, version},
       {1, 41, version},
       {1, 40, version.substr(0, 39)},
       {2, 41, version},
-      {2, 2, u"N"},
-      {1, 1, u""},
+      {2, 2, LibraryText(u"N")},
+      {1, 1, LibraryText(u"")},
       {3, 21, identity},
       {3, 20, identity.substr(0, 19)},
-      {3, 5, u"DLL_"},
+      {3, 5, LibraryText(u"DLL_")},
       {3, 100, identity},
   };
   for (const Case& c : cases) {
-    std::u16string buffer(600, u'#');
+    LibraryString buffer(600, u'#');
     EXPECT_EQ(GetInfo(c.type, buffer.data(), c.capacity), KAVREL_OK) << c.type << "/" << c.capacity;
     EXPECT_EQ(buffer.substr(0, c.text.size()), c.text) << c.type << "/" << c.capacity;
     EXPECT_EQ(buffer[c.text.size()], 0) << c.type << "/" << c.capacity;
@@ -60,11 +63,11 @@ TEST_F(Exports, GetInfoCopiesAtMostCapacityMinusOne) {
 
 TEST_F(Exports, GetInfoRefusesUnknownTypesAndMissingBuffers) {
   for (std::int32_t type : {0, 4, -1, 1000}) {
-    std::u16string buffer(64, u'#');
+    LibraryString buffer(64, u'#');
     EXPECT_EQ(GetInfo(type, buffer.data(), 64), KAVREL_E_ARGUMENT) << type;
-    EXPECT_EQ(buffer, std::u16string(64, u'#')) << type;
+    EXPECT_EQ(buffer, LibraryString(64, u'#')) << type;
   }
-  char16_t one = u'#';
+  kavrel_char one = u'#';
   EXPECT_EQ(GetInfo(1, &one, 0), KAVREL_E_ARGUMENT);
   EXPECT_EQ(one, u'#');
   EXPECT_EQ(GetInfo(3, nullptr, 40), KAVREL_E_ARGUMENT);
@@ -87,14 +90,14 @@ TEST_F(Exports, IsJapanRegionBounds) {
 
 TEST_F(Exports, StateRulesBeforeInitialize) {
   std::uint32_t size = 100;
-  char16_t buffer[50];
+  kavrel_char buffer[50];
   EXPECT_EQ(Cleanup(), KAVREL_E_NOT_READY);
   EXPECT_EQ(PreloadData(), KAVREL_E_NOT_READY);
   EXPECT_EQ(GetDatafilename(buffer, &size), KAVREL_E_NOT_READY);
   EXPECT_EQ(size, 100u);
   // These work at any time.
   EXPECT_EQ(SetStep(50, 3000), KAVREL_OK);
-  EXPECT_EQ(SetSeparator(u"/"), KAVREL_OK);
+  EXPECT_EQ(SetSeparator(LibraryText(u"/").c_str()), KAVREL_OK);
   EXPECT_EQ(SetSeparator(nullptr), KAVREL_OK);
   EXPECT_EQ(GetInfo(3, buffer, 50), KAVREL_OK);
 }
@@ -106,36 +109,36 @@ TEST_F(Exports, GetDatafilenameSizesItsBufferInBytes) {
   writer.Add("entry", "content");
   WriteBytes(dir / "abcdef.bin", writer.Serialize());
   fs::current_path(dir.Path());
-  ASSERT_EQ(Initialize(u"abcdef.bin"), KAVREL_OK);  // 10 characters: 22 bytes with the terminator
+  ASSERT_EQ(Initialize(LibraryText(u"abcdef.bin").c_str()), KAVREL_OK);  // 10 characters: 22 bytes with the terminator
   fs::current_path(before);
 
   std::uint32_t size = 0;
   EXPECT_EQ(GetDatafilename(nullptr, &size), KAVREL_E_FORMAT);
   EXPECT_EQ(size, 22u);
 
-  std::u16string buffer(20, u'#');
+  LibraryString buffer(20, u'#');
   size = 21;
   EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_E_FORMAT);
   EXPECT_EQ(size, 22u);
-  EXPECT_EQ(buffer, std::u16string(20, u'#'));
+  EXPECT_EQ(buffer, LibraryString(20, u'#'));
 
   size = 22;
   EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_OK);
   EXPECT_EQ(size, 22u);
-  EXPECT_EQ(buffer.substr(0, 11), std::u16string(u"abcdef.bin\0", 11));
+  EXPECT_EQ(buffer.substr(0, 11), LibraryText(std::u16string_view(u"abcdef.bin\0", 11)));
   EXPECT_EQ(buffer[11], u'#');
 
   // A larger buffer is zero-filled over all its bytes.
   size = 30;
   EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_OK);
   EXPECT_EQ(size, 30u);
-  EXPECT_EQ(buffer.substr(0, 15), std::u16string(u"abcdef.bin\0\0\0\0\0", 15));
+  EXPECT_EQ(buffer.substr(0, 15), LibraryText(std::u16string_view(u"abcdef.bin\0\0\0\0\0", 15)));
   EXPECT_EQ(buffer[15], u'#');
 
   EXPECT_EQ(GetDatafilename(buffer.data(), nullptr), KAVREL_E_ARGUMENT);
 
   // A failed second Initialize empties the path: the terminator alone.
-  EXPECT_EQ(Initialize(Wide(dir / "missing.bin").c_str()), KAVREL_E_NO_FILE);
+  EXPECT_EQ(Initialize(LibraryText(Wide(dir / "missing.bin")).c_str()), KAVREL_E_NO_FILE);
   EXPECT_EQ(GetDatafilename(nullptr, &size), KAVREL_E_FORMAT);
   EXPECT_EQ(size, 2u);
   EXPECT_EQ(GetDatafilename(buffer.data(), &size), KAVREL_OK);
@@ -145,8 +148,8 @@ TEST_F(Exports, GetDatafilenameSizesItsBufferInBytes) {
 TEST_F(Exports, InitializePassesTheEnginesCodeOn) {
   TempDir dir;
   WriteBytes(dir / "bad.bin", "not a package");
-  EXPECT_EQ(Initialize(Wide(dir / "bad.bin").c_str()), KAVREL_E_FORMAT);
-  EXPECT_EQ(Initialize(Wide(dir / "bad.bin").c_str()), KAVREL_E_ALREADY_OPEN);
+  EXPECT_EQ(Initialize(LibraryText(Wide(dir / "bad.bin")).c_str()), KAVREL_E_FORMAT);
+  EXPECT_EQ(Initialize(LibraryText(Wide(dir / "bad.bin")).c_str()), KAVREL_E_ALREADY_OPEN);
 }
 
 }  // namespace
@@ -158,14 +161,14 @@ class ReverseGeocodingExport : public testing::Test {
 protected:
   void SetUp() override {
     WriteBytes(m_dir / "kavreldata.bin", TokyoStationPackage().Serialize());
-    ASSERT_EQ(Initialize(Wide(m_dir / "kavreldata.bin").c_str()), 0);
+    ASSERT_EQ(Initialize(LibraryText(Wide(m_dir / "kavreldata.bin")).c_str()), 0);
     SetStep(100, 300);
-    SetSeparator(u",");
+    SetSeparator(LibraryText(u",").c_str());
   }
   void TearDown() override { Cleanup(); }
 
   TempDir m_dir;
-  const std::u16string m_address = u"東京都,千代田区,丸の内一丁目";
+  const LibraryString m_address = LibraryText(u"東京都,千代田区,丸の内一丁目");
 };
 
 TEST_F(ReverseGeocodingExport, TheTextComesOnlyWithRoomForItsTerminator) {
@@ -182,20 +185,20 @@ TEST_F(ReverseGeocodingExport, TheTextComesOnlyWithRoomForItsTerminator) {
       {true, 5, KAVREL_E_FORMAT},  {true, size, KAVREL_E_FORMAT},  {true, size + 1, KAVREL_OK},
   };
   for (const Case& c : cases) {
-    std::u16string buffer(size + 1, u'#');
+    LibraryString buffer(size + 1, u'#');
     std::uint32_t length = c.capacity;
     std::int32_t elapsed = -1;
     EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, c.buffer ? buffer.data() : nullptr, &length, &elapsed),
               c.code) << c.buffer << "/" << c.capacity;
     EXPECT_GE(elapsed, 0) << c.buffer << "/" << c.capacity;
     EXPECT_EQ(length, c.code == KAVREL_OK ? c.capacity : size) << c.buffer << "/" << c.capacity;
-    EXPECT_EQ(buffer, c.code == KAVREL_OK ? m_address + u'\0' : std::u16string(size + 1, u'#'))
+    EXPECT_EQ(buffer, c.code == KAVREL_OK ? m_address + kavrel_char{0} : LibraryString(size + 1, u'#'))
         << c.buffer << "/" << c.capacity;
   }
 }
 
 TEST_F(ReverseGeocodingExport, MissingLengthOrPointIsReported) {
-  char16_t buffer[64] = {};
+  kavrel_char buffer[64] = {};
   EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, buffer, nullptr, nullptr), KAVREL_E_ARGUMENT);
   std::uint32_t length = 64;
   std::int32_t elapsed = -1;

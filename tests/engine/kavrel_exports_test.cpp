@@ -13,6 +13,7 @@
 #include "kavrel.h"
 #include "kavrel_results.h"
 #include "kavrelcore.h"
+#include "library_text.h"
 #include "lookup_parts.h"
 #include "test_packages.h"
 
@@ -434,7 +435,7 @@ TEST(KavrelHandles, SeveralHandlesAndTheDesignedEngineKeepTheirOwnPackages) {
   // The designed engine opens a third package meanwhile.
   TempDir dir;
   WriteBytes(dir / "designed.bin", PointPackage({{35681236, 139767125, 3, 3, 3}}).Serialize());
-  ASSERT_EQ(Initialize(Wide(dir / "designed.bin").c_str()), KAVREL_OK);
+  ASSERT_EQ(Initialize(LibraryText(Wide(dir / "designed.bin")).c_str()), KAVREL_OK);
   // Tokyo Station lies about 100 km away: beyond the default reach.
   const kavrel_query query = Query(KAVREL_MODE_NEAREST, 0, 0, std::numeric_limits<double>::infinity());
   kavrel_answer fromTokyo, fromOther;
@@ -442,7 +443,7 @@ TEST(KavrelHandles, SeveralHandlesAndTheDesignedEngineKeepTheirOwnPackages) {
   ASSERT_EQ(kavrel_lookup(other.get(), 35.0, 139.0, &query, &fromOther), KAVREL_SUCCESS);
   EXPECT_EQ(fromTokyo.area_key, 1234u);
   EXPECT_EQ(fromOther.area_key, 1u);
-  char16_t text[64];
+  kavrel_char text[64];
   std::uint32_t length = 64;
   SetStep(50, 3000);
   EXPECT_EQ(ReverseGeocoding(35.681236, 139.767125, text, &length, nullptr), KAVREL_OK);

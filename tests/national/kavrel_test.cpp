@@ -19,6 +19,7 @@
 #include "kavrel.h"
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "library_text.h"
 #include "search.h"
 #include "search_index.h"
 #include "test_support.h"
@@ -90,9 +91,9 @@ kavrel_geocoder* KavrelNational::s_handle = nullptr;
 std::unique_ptr<SearchIndex> KavrelNational::s_index;
 
 TEST_F(KavrelNational, DesignedModeGivesWhatReverseGeocodingGives) {
-  ASSERT_EQ(Initialize(platform::Utf8ToUtf16(NationalPackagePath()).c_str()), KAVREL_OK);
+  ASSERT_EQ(Initialize(LibraryText(platform::Utf8ToUtf16(NationalPackagePath())).c_str()), KAVREL_OK);
   ASSERT_EQ(PreloadData(), KAVREL_OK);
-  SetSeparator(u"|");
+  SetSeparator(LibraryText(u"|").c_str());
   // The engine whose search also says which point won.
   CkavrelcoreApp engine;
   ASSERT_EQ(engine.Initialize(platform::Utf8ToUtf16(NationalPackagePath()).c_str()), KAVREL_OK);
@@ -115,7 +116,7 @@ TEST_F(KavrelNational, DesignedModeGivesWhatReverseGeocodingGives) {
     engine.SetStep(p.step, p.width);
     const kavrel_query query = {KAVREL_MODE_DESIGNED, p.step, p.width, 0};
     for (const Coordinate& q : MixedQueries(p.queries / kScale, p.step)) {
-      char16_t text[512];
+      kavrel_char text[512];
       std::uint32_t length = 512;
       const std::int32_t designed = ReverseGeocoding(q.latitude, q.longitude, text, &length, nullptr);
       kavrel_answer answer;
@@ -134,7 +135,7 @@ TEST_F(KavrelNational, DesignedModeGivesWhatReverseGeocodingGives) {
       if (result != KAVREL_SUCCESS) continue;
       ++found;
       const std::string joined = std::string(answer.prefecture) + "|" + answer.city + "|" + answer.area;
-      ASSERT_EQ(joined, platform::Utf16ToUtf8(text)) << q.latitude << "," << q.longitude;
+      ASSERT_EQ(joined, platform::Utf16ToUtf8(Utf16Text(text))) << q.latitude << "," << q.longitude;
       AddressKey keys;
       ASSERT_EQ(engine.FindNearestPoint(CoordinateKey(q.latitude), CoordinateKey(q.longitude), keys), 0);
       ASSERT_EQ(answer.prefecture_key, keys.nPref);

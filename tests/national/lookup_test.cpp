@@ -6,6 +6,7 @@
 
 #include "kavrel/platform/text.h"
 #include "kavrelcore.h"
+#include "library_text.h"
 #include "test_support.h"
 
 namespace kavrel::test {
@@ -15,7 +16,7 @@ class NationalPackage : public testing::Test {
 protected:
   void SetUp() override {
     KAVREL_REQUIRE_NATIONAL_PACKAGE();
-    const std::u16string path = platform::Utf8ToUtf16(NationalPackagePath());
+    const LibraryString path = LibraryText(platform::Utf8ToUtf16(NationalPackagePath()));
     ASSERT_EQ(Initialize(path.c_str()), 0);
     m_initialized = true;
     SetSeparator(nullptr);
@@ -26,11 +27,11 @@ protected:
 
   // The address at the coordinate in UTF-8, or the result code as text.
   static std::string Lookup(double latitude, double longitude) {
-    char16_t buffer[512];
+    kavrel_char buffer[512];
     std::uint32_t length = 512;
     const std::int32_t code = ReverseGeocoding(latitude, longitude, buffer, &length, nullptr);
     if (code != KAVREL_OK) return "code " + std::to_string(code);
-    return platform::Utf16ToUtf8(buffer);
+    return platform::Utf16ToUtf8(Utf16Text(buffer));
   }
 
   bool m_initialized = false;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 #include <string>
 
@@ -12,6 +12,16 @@
 
 namespace kavrel::platform {
 namespace {
+
+namespace fs = std::filesystem;
+
+// `path` written with '/', with the system's separator in its place.
+template <typename Text>
+Text Native(Text path) {
+  std::replace(path.begin(), path.end(), static_cast<typename Text::value_type>('/'),
+               static_cast<typename Text::value_type>(kPathSeparator));
+  return path;
+}
 
 TEST(Files, ExistenceMeansAnExistingNonDirectory) {
   test::TempDir dir;
@@ -26,15 +36,15 @@ TEST(Files, ExistenceMeansAnExistingNonDirectory) {
 TEST(Files, CurrentDirectoryHasNoLengthLimit) {
   test::TempDir dir;
   // A folder path well past 260 characters.
-  std::string deep = dir.Path();
+  fs::path deep = dir.Path();
   for (int i = 0; i < 12; ++i) {
-    deep += "/" + std::string(40, static_cast<char>('a' + i));
-    ASSERT_EQ(::mkdir(deep.c_str(), 0700), 0);
+    deep /= std::string(40, static_cast<char>('a' + i));
+    ASSERT_TRUE(fs::create_directory(deep));
   }
-  const std::string before = CurrentDirectory();
-  ASSERT_EQ(::chdir(deep.c_str()), 0);
+  const fs::path before = fs::current_path();
+  fs::current_path(deep);
   const std::string seen = CurrentDirectory();
-  ASSERT_EQ(::chdir(before.c_str()), 0);
+  fs::current_path(before);
   EXPECT_GT(seen.size(), 500u);
   EXPECT_EQ(seen.substr(seen.size() - 40), std::string(40, 'l'));
 }
@@ -42,23 +52,23 @@ TEST(Files, CurrentDirectoryHasNoLengthLimit) {
 TEST(Files, ExecutablePathIsThisTestProgram) {
   const std::string path = ExecutablePath();
   ASSERT_FALSE(path.empty());
-  EXPECT_EQ(path.substr(path.rfind('/') + 1), "platform_tests");
+  EXPECT_EQ(fs::path(path).stem().string(), "platform_tests");
 }
 
 TEST(Files, ProgramFolderHoldsThisTestProgram) {
   const std::optional<std::string> folder = ProgramFolder();
   ASSERT_TRUE(folder.has_value());
-  EXPECT_EQ(JoinPath(*folder, "platform_tests"), ExecutablePath());
+  EXPECT_EQ(JoinPath(*folder, fs::path(ExecutablePath()).filename().string()), ExecutablePath());
 }
 
 TEST(Files, PathsSplitAndJoinAtTheSeparator) {
-  EXPECT_EQ(FileNamePart(u"/usr/local/bin/kavrel"), u"kavrel");
+  EXPECT_EQ(FileNamePart(Native(std::u16string(u"/usr/local/bin/kavrel"))), u"kavrel");
   EXPECT_EQ(FileNamePart(u"kavrel"), u"kavrel");
-  EXPECT_EQ(FileNamePart(u"/a/"), u"");
-  EXPECT_TRUE(HasFolder(u"./kavreldata.bin"));
+  EXPECT_EQ(FileNamePart(Native(std::u16string(u"/a/"))), u"");
+  EXPECT_TRUE(HasFolder(Native(std::u16string(u"./kavreldata.bin"))));
   EXPECT_FALSE(HasFolder(u"kavreldata.bin"));
-  EXPECT_EQ(JoinPath(u"/a", u"b.bin"), u"/a/b.bin");
-  EXPECT_EQ(JoinPath("", "b.bin"), "/b.bin");  // a program in the root folder
+  EXPECT_EQ(JoinPath(Native(std::u16string(u"/a")), u"b.bin"), Native(std::u16string(u"/a/b.bin")));
+  EXPECT_EQ(JoinPath("", "b.bin"), Native(std::string("/b.bin")));  // a program in the root folder
 }
 
 TEST(ReadOnlyFile, PositionedReadsStopAtTheEnd) {

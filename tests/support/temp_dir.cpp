@@ -1,15 +1,25 @@
 #include "temp_dir.h"
 
-#include <cstdlib>
 #include <filesystem>
+#include <random>
 #include <stdexcept>
 
 namespace kavrel::test {
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kavrel-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  m_path = pattern;
+  // A new folder under a random name: create_directory makes it only where
+  // nothing of that name exists, so no other test or process shares it.
+  std::random_device seed;
+  std::mt19937_64 random(seed());
+  const std::filesystem::path base = std::filesystem::temp_directory_path();
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const std::filesystem::path candidate = base / ("kavrel-test-" + std::to_string(random() % 1000000000000ull));
+    if (std::filesystem::create_directory(candidate)) {
+      m_path = candidate.string();
+      return;
+    }
+  }
+  throw std::runtime_error("no free temporary folder name");
 }
 
 TempDir::~TempDir() {

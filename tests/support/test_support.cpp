@@ -3,20 +3,22 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
 namespace kavrel::test {
 
 void WriteBytes(const std::string& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  // Paths are UTF-8 (u8path: the same bytes on POSIX, UTF-16 on Windows).
+  std::ofstream out(std::filesystem::u8path(path), std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   out.close();
   if (!out) ADD_FAILURE() << "cannot write " << path;
 }
 
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(std::filesystem::u8path(path), std::ios::binary);
   if (!in) {
     ADD_FAILURE() << "cannot read " << path;
     return {};

@@ -31,6 +31,14 @@ std::string OutputDir();
 
 }  // namespace kavrel::test
 
+// Skips the current test on Windows, saying why: for behaviour only POSIX
+// systems have (a locale per process, files rewritten while open).
+#if defined(_WIN32)
+#define KAVREL_POSIX_ONLY(why) GTEST_SKIP() << (why)
+#else
+#define KAVREL_POSIX_ONLY(why) static_cast<void>(why)
+#endif
+
 // Fails the current test, saying why, when the national package is missing:
 // the normal build makes it from the town data in the repository.
 #define KAVREL_REQUIRE_NATIONAL_PACKAGE()                                          \

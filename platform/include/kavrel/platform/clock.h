@@ -1,23 +1,21 @@
 // Clocks: a steady clock for elapsed times and the calendar clock.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 
 namespace kavrel::platform {
 
-// Measures elapsed time on the steady clock from its construction.
+// Measures elapsed time on the system's steady clock (std::chrono's
+// steady_clock on POSIX, QueryPerformanceCounter on Windows) from its
+// construction. Copyable; touches no shared state.
 class Stopwatch {
 public:
-  Stopwatch() : m_start(std::chrono::steady_clock::now()) {}
+  Stopwatch();
   // Whole milliseconds since construction, truncated toward zero.
-  std::int64_t ElapsedMilliseconds() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now() - m_start).count();
-  }
+  std::int64_t ElapsedMilliseconds() const;
 
 private:
-  std::chrono::steady_clock::time_point m_start;
+  std::int64_t m_start;  // in the clock's own ticks
 };
 
 // Calendar time in whole seconds since 1970-01-01 00:00 UTC.

@@ -1,5 +1,7 @@
-// Files, folders and the paths of the running program. Paths are native byte
-// strings (UTF-8 here); no length limits.
+// Files, folders and the paths of the running program. Paths are byte
+// strings: the system's own on POSIX (UTF-8 in practice), UTF-8 on Windows,
+// where they become UTF-16 for the system's wide-character functions. No
+// length limits.
 #pragma once
 
 #include <cerrno>
@@ -13,7 +15,8 @@
 
 namespace kavrel::platform {
 
-// True when `path` names something that exists and is not a directory.
+// True when `path` names something that exists and is not a directory
+// (stat on POSIX; FindFirstFileW on Windows, where the name is a pattern).
 bool FileExists(const std::string& path);
 
 // Size in bytes of the file at `path`, or nothing when it cannot be stat'ed.
@@ -47,13 +50,23 @@ std::string SystemErrorText(int error);
 // The current working directory, or an empty string when it cannot be had.
 std::string CurrentDirectory();
 
-// Full path of the running program's executable (/proc/self/exe), or an empty
-// string when it cannot be had. Inside a shared library this is still the
+// Full path of the running program's executable (/proc/self/exe on POSIX,
+// GetModuleFileNameW on Windows), or an empty string when it cannot be had. Inside a shared library this is still the
 // program that loaded it.
 std::string ExecutablePath();
 
-// The path separator between a folder and a name.
-inline constexpr char kPathSeparator = '/';
+// A file name from the command line (UTF-16, as ConsoleToUtf16KeepingBytes
+// or the system gave it) as a path for the functions here: on POSIX the very
+// bytes given (Utf16ToConsoleKeepingBytes), on Windows UTF-8.
+std::string PathFromArgument(std::u16string_view argument);
+// A path from the functions here (ExecutablePath, CurrentDirectory) as
+// UTF-16 text for the console: on POSIX read in the console's codeset
+// (ConsoleToUtf16), on Windows read as UTF-8.
+std::u16string PathText(std::string_view path);
+
+// The path separator between a folder and a name: '/' on POSIX, '\\' on
+// Windows.
+extern const char kPathSeparator;
 
 // The folder of the running program, without a trailing separator ("" for a
 // program in the root folder); nothing when its path cannot be had.
@@ -78,18 +91,22 @@ using FileStream = std::unique_ptr<std::FILE, StreamCloser>;
 
 // Opens `path` as a binary stream for reading (kRead) or for writing,
 // created or emptied (kCreate). Null when it cannot be opened, with errno
-// saying why. A folder opens for reading; reading it fails.
+// saying why. A folder opens for reading on POSIX, where reading it fails
+// (EISDIR); on Windows it does not open (EISDIR).
 // kCreate takes an exclusive advisory lock on the file before it empties
 // it, held until the stream is closed, so that two writers never share one
 // output: a file another process holds locked is left untouched and
 // refused with errno kLockedByAnother. Where the file system keeps no locks
-// the file is written without one.
+// the file is written without one. On Windows the lock is the open itself,
+// which shares the file with readers only.
 enum class StreamMode { kRead, kCreate };
 inline constexpr int kLockedByAnother = EAGAIN;
 FileStream OpenStream(const std::string& path, StreamMode mode);
 
-// A file opened read-only, for positioned reads. Other readers are not
-// refused. Closes itself when destroyed; move-only.
+// A file opened read-only, for positioned reads at 64-bit offsets (pread on
+// POSIX; CreateFileW shared for reading and ReadFile at an offset on
+// Windows). Other readers are not refused. Closes itself when destroyed;
+// move-only.
 class ReadOnlyFile {
 public:
   ReadOnlyFile() = default;
@@ -106,7 +123,7 @@ public:
   // without a writer is refused at once. Closes any file held before.
   bool Open(const std::string& path);
   void Close();
-  bool IsOpen() const { return m_fd >= 0; }
+  bool IsOpen() const { return m_file != kNoFile; }
 
   // Reads up to `count` bytes at `offset`, retrying short reads; returns the
   // number of bytes read (less than `count` only at the end of the file), or
@@ -117,7 +134,9 @@ public:
   std::optional<std::uint64_t> Size() const;
 
 private:
-  int m_fd = -1;
+  // A file descriptor on POSIX, a HANDLE on Windows; -1 is neither.
+  static constexpr std::intptr_t kNoFile = -1;
+  std::intptr_t m_file = kNoFile;
 };
 
 }  // namespace kavrel::platform

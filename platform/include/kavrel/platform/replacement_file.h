@@ -1,6 +1,7 @@
 // A new file that takes the place of another only once it is complete.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -39,7 +40,9 @@ public:
 private:
   void Discard();
 
-  int m_fd = -1;
+  // A file descriptor on POSIX, a HANDLE on Windows; -1 is neither.
+  static constexpr std::intptr_t kNoFile = -1;
+  std::intptr_t m_file = kNoFile;
   std::string m_target;
   std::string m_temporary;
 };

@@ -1,4 +1,5 @@
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/text.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -60,35 +61,11 @@ std::string ExecutablePath() {
   }
 }
 
-std::optional<std::string> ProgramFolder() {
-  const std::string program = ExecutablePath();
-  const std::size_t separator = program.rfind(kPathSeparator);
-  if (separator == std::string::npos) return std::nullopt;
-  return program.substr(0, separator);
-}
+const char kPathSeparator = '/';
 
-std::string JoinPath(std::string_view folder, std::string_view name) {
-  std::string path(folder);
-  path += kPathSeparator;
-  path += name;
-  return path;
-}
+std::string PathFromArgument(std::u16string_view argument) { return Utf16ToConsoleKeepingBytes(argument); }
 
-std::u16string JoinPath(std::u16string_view folder, std::u16string_view name) {
-  std::u16string path(folder);
-  path += static_cast<char16_t>(kPathSeparator);
-  path += name;
-  return path;
-}
-
-bool HasFolder(std::u16string_view path) {
-  return path.find(static_cast<char16_t>(kPathSeparator)) != std::u16string_view::npos;
-}
-
-std::u16string_view FileNamePart(std::u16string_view path) {
-  const std::size_t separator = path.rfind(static_cast<char16_t>(kPathSeparator));
-  return separator == std::u16string_view::npos ? path : path.substr(separator + 1);
-}
+std::u16string PathText(std::string_view path) { return ConsoleToUtf16(path); }
 
 namespace {
 
@@ -124,12 +101,12 @@ FileStream OpenStream(const std::string& path, StreamMode mode) {
 
 ReadOnlyFile::~ReadOnlyFile() { Close(); }
 
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_fd(std::exchange(other.m_fd, -1)) {}
+ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_file(std::exchange(other.m_file, kNoFile)) {}
 
 ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
   if (this != &other) {
     Close();
-    m_fd = std::exchange(other.m_fd, -1);
+    m_file = std::exchange(other.m_file, kNoFile);
   }
   return *this;
 }
@@ -148,22 +125,23 @@ bool ReadOnlyFile::Open(const std::string& path) {
     errno = error;
     return false;
   }
-  m_fd = fd;
+  m_file = fd;
   return true;
 }
 
 void ReadOnlyFile::Close() {
-  if (m_fd >= 0) ::close(m_fd);
-  m_fd = -1;
+  if (IsOpen()) ::close(static_cast<int>(m_file));
+  m_file = kNoFile;
 }
 
 std::optional<std::size_t> ReadOnlyFile::ReadAt(std::uint64_t offset, void* buffer,
                                                 std::size_t count) const {
-  if (m_fd < 0) return std::nullopt;
+  if (!IsOpen()) return std::nullopt;
+  const int fd = static_cast<int>(m_file);
   auto* bytes = static_cast<char*>(buffer);
   std::size_t done = 0;
   while (done < count) {
-    ssize_t got = ::pread(m_fd, bytes + done, count - done, static_cast<off_t>(offset + done));
+    ssize_t got = ::pread(fd, bytes + done, count - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR) continue;
       return std::nullopt;
@@ -176,7 +154,7 @@ std::optional<std::size_t> ReadOnlyFile::ReadAt(std::uint64_t offset, void* buff
 
 std::optional<std::uint64_t> ReadOnlyFile::Size() const {
   struct stat info {};
-  if (m_fd < 0 || ::fstat(m_fd, &info) != 0) return std::nullopt;
+  if (!IsOpen() || ::fstat(static_cast<int>(m_file), &info) != 0) return std::nullopt;
   return static_cast<std::uint64_t>(info.st_size);
 }
 

@@ -20,14 +20,14 @@ std::string Describe(const std::string& path, int error) { return path + ": " + 
 ReplacementFile::~ReplacementFile() { Discard(); }
 
 ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)),
+    : m_file(std::exchange(other.m_file, kNoFile)),
       m_target(std::move(other.m_target)),
       m_temporary(std::exchange(other.m_temporary, std::string())) {}
 
 ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
   if (this != &other) {
     Discard();
-    m_fd = std::exchange(other.m_fd, -1);
+    m_file = std::exchange(other.m_file, kNoFile);
     m_target = std::move(other.m_target);
     m_temporary = std::exchange(other.m_temporary, std::string());
   }
@@ -47,7 +47,7 @@ bool ReplacementFile::Create(const std::string& target, std::string& error) {
     std::string candidate = target + suffix;
     const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      m_fd = fd;
+      m_file = fd;
       m_target = target;
       m_temporary = std::move(candidate);
       return true;
@@ -62,12 +62,12 @@ bool ReplacementFile::Create(const std::string& target, std::string& error) {
 }
 
 bool ReplacementFile::Write(std::string_view bytes, std::string& error) {
-  if (m_fd < 0) {
+  if (m_file == kNoFile) {
     error = "no temporary file is open";
     return false;
   }
   while (!bytes.empty()) {
-    const ssize_t written = ::write(m_fd, bytes.data(), bytes.size());
+    const ssize_t written = ::write(static_cast<int>(m_file), bytes.data(), bytes.size());
     if (written < 0) {
       if (errno == EINTR) continue;
       error = Describe(m_temporary, errno);
@@ -79,15 +79,15 @@ bool ReplacementFile::Write(std::string_view bytes, std::string& error) {
 }
 
 bool ReplacementFile::Commit(std::string& error) {
-  if (m_fd < 0) {
+  if (m_file == kNoFile) {
     error = "no temporary file is open";
     return false;
   }
   // Data on disk before the rename, so that a crash leaves the old file or the
   // whole new one, never a renamed empty file.
-  bool ok = ::fsync(m_fd) == 0;
+  bool ok = ::fsync(static_cast<int>(m_file)) == 0;
   if (!ok) error = Describe(m_temporary, errno);
-  const int closed = ::close(std::exchange(m_fd, -1));
+  const int closed = ::close(static_cast<int>(std::exchange(m_file, kNoFile)));
   if (ok && closed != 0) {
     ok = false;
     error = Describe(m_temporary, errno);
@@ -102,7 +102,7 @@ bool ReplacementFile::Commit(std::string& error) {
 }
 
 void ReplacementFile::Discard() {
-  if (m_fd >= 0) ::close(std::exchange(m_fd, -1));
+  if (m_file != kNoFile) ::close(static_cast<int>(std::exchange(m_file, kNoFile)));
   if (!m_temporary.empty()) ::unlink(m_temporary.c_str());
   m_temporary.clear();
   m_target.clear();

@@ -1,0 +1,51 @@
+#include <windows.h>
+
+#include <utility>
+
+#include "kavrel/platform/library.h"
+#include "wide.h"
+
+namespace kavrel::platform {
+
+namespace {
+
+HMODULE AsModule(void* handle) { return static_cast<HMODULE>(handle); }
+
+}  // namespace
+
+SharedLibrary::~SharedLibrary() { Release(); }
+
+SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
+    : m_handle(std::exchange(other.m_handle, nullptr)) {}
+
+SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
+  if (this != &other) {
+    Release();
+    m_handle = std::exchange(other.m_handle, nullptr);
+  }
+  return *this;
+}
+
+bool SharedLibrary::Load(const std::string& fileName) {
+  Release();
+  m_handle = LoadLibraryW(win32::Wide(fileName).c_str());
+  m_loadError = m_handle == nullptr ? win32::ErrorText(GetLastError()) : "";
+  return m_handle != nullptr;
+}
+
+// The system's search for a bare name starts in the program's own folder,
+// which is where the library lies in the build and in the install tree.
+bool SharedLibrary::LoadForProgram(std::string_view name) { return Load(SharedLibraryFileName(name)); }
+
+void SharedLibrary::Release() {
+  if (m_handle != nullptr) FreeLibrary(AsModule(m_handle));
+  m_handle = nullptr;
+}
+
+void* SharedLibrary::Symbol(const char* name) const {
+  return m_handle == nullptr ? nullptr : reinterpret_cast<void*>(GetProcAddress(AsModule(m_handle), name));
+}
+
+std::string SharedLibraryFileName(std::string_view name) { return std::string(name) + ".dll"; }
+
+}  // namespace kavrel::platform
