@@ -3,9 +3,10 @@
 #  - kavrelcore.dll exports the eleven designed functions and the kavrel_
 #    functions of kavrel.h, undecorated, and nothing else;
 #  - kavrel.exe does not import kavrelcore.dll (it loads it at run time);
-#  - none of the three needs a DLL of the compiler's runtime or zlib's.
-#   cmake -DOBJDUMP=<objdump> -DLIBRARY=<kavrelcore.dll> -DPROGRAM=<kavrel.exe>
-#         -DPACK=<kavrel-pack.exe> -P pe_tables.cmake
+#  - none of the three needs a DLL of the compiler's runtime or zlib's;
+#  - the DLL and kavrel.exe carry their version blocks.
+#   cmake -DOBJDUMP=<objdump> -DSTRINGS=<strings> -DLIBRARY=<kavrelcore.dll> -DPROGRAM=<kavrel.exe>
+#         -DPACK=<kavrel-pack.exe> -DVERSION=<project version> -P pe_tables.cmake
 cmake_policy(SET CMP0057 NEW)  # IN_LIST
 function(read_tables file out_exports out_imports)
   execute_process(COMMAND ${CMAKE_COMMAND} -E env LC_ALL=C ${OBJDUMP} -p ${file}
@@ -55,6 +56,24 @@ foreach(file IN ITEMS ${LIBRARY} ${PROGRAM} ${PACK})
     endif()
   endif()
 endforeach()
+# The version block's texts, UTF-16 in the resource section.
+function(check_version_block file)
+  execute_process(COMMAND ${STRINGS} -el ${file} OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${STRINGS} -el failed on ${file}")
+  endif()
+  string(REPLACE "\n" ";" texts "${listing}")
+  foreach(expected IN LISTS ARGN)
+    if(NOT expected IN_LIST texts)
+      string(APPEND failures "${file}: no \"${expected}\" in its version block\n")
+    endif()
+  endforeach()
+  set(failures "${failures}" PARENT_SCOPE)
+endfunction()
+check_version_block(${LIBRARY} FileVersion ${VERSION} ProductVersion "norvane reverse geocoder dll"
+  kavrelcore.dll kavrelcore)
+check_version_block(${PROGRAM} FileVersion ${VERSION} "norvane reverse geocoder" kavrel.exe)
+
 if(failures)
   message(FATAL_ERROR "${failures}")
 endif()
