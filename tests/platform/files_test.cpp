@@ -95,7 +95,7 @@ TEST(ReadOnlyFile, RefusesMissingFilesDirectoriesAndDevices) {
   EXPECT_FALSE(file.Open(dir.Path()));
   EXPECT_EQ(errno, EISDIR);
   // A device is no package file, though it opens and reads.
-  EXPECT_FALSE(file.Open("/dev/null"));
+  EXPECT_FALSE(file.Open(test::kNullDevice));
   EXPECT_EQ(errno, ESPIPE);
   EXPECT_FALSE(file.IsOpen());
   char byte = 0;

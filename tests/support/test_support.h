@@ -17,6 +17,14 @@ std::string ReadBytes(const std::string& path);
 // Each byte of `ascii` as one UTF-16 unit: for the ASCII paths of the tests.
 inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }
 
+// A device that opens and reads as empty, and so is no package file: /dev/null
+// on POSIX, NUL on Windows.
+#if defined(_WIN32)
+inline constexpr char kNullDevice[] = "NUL";
+#else
+inline constexpr char kNullDevice[] = "/dev/null";
+#endif
+
 // The town-level address data, and the national package the build makes
 // from it (the default package); the environment variables
 // KAVREL_TEST_TOWNS_CSV and KAVREL_TEST_NATIONAL_PACKAGE name others, so

@@ -18,6 +18,12 @@ namespace {
 
 HANDLE AsHandle(std::intptr_t file) { return reinterpret_cast<HANDLE>(file); }
 
+// True when `path` names an existing folder.
+bool IsFolder(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 // Calls `fill(buffer, capacity)`, which returns the characters written (the
 // text's full length, or the capacity or more when the buffer was too small),
 // with ever larger buffers until the text fits; empty when `fill` fails.
@@ -88,10 +94,7 @@ FileStream OpenStream(const std::string& path, StreamMode mode) {
   const std::wstring wide = Wide(path);
   FileStream stream(_wfopen(wide.c_str(), mode == StreamMode::kRead ? L"rb" : L"wb"));
   // The C library says "permission denied" for a folder; say what it is.
-  if (!stream) {
-    const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) errno = EISDIR;
-  }
+  if (!stream && IsFolder(wide)) errno = EISDIR;
   return stream;
 }
 
@@ -109,13 +112,31 @@ ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
 
 bool ReadOnlyFile::Open(const std::string& path) {
   Close();
+  const std::wstring wide = Wide(path);
   // Shared for reading: several processes may read one package at once.
-  const HANDLE file = CreateFileW(Wide(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_RANDOM_ACCESS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    // A folder does not open without backup semantics: the system calls
+    // that "access denied".
+    errno = IsFolder(wide) ? EISDIR : win32::ErrnoFor(code);
+    return false;
+  }
+  // Only a disk file suits positioned reads: a pipe, the console or a device
+  // such as NUL opens as well and is refused here.
+  int error = 0;
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(file, &info) || (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    error = ESPIPE;
+  } else if (!GetFileInformationByHandle(file, &info)) {
+    error = win32::ErrnoFor(GetLastError());
+  } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    error = EISDIR;
+  }
+  if (error != 0) {
     CloseHandle(file);
+    errno = error;
     return false;
   }
   m_file = reinterpret_cast<std::intptr_t>(file);

@@ -120,7 +120,9 @@ public:
   // cannot be opened, errno telling why, or is not a regular file: errno is
   // then EISDIR for a folder and ESPIPE for anything else (a FIFO, socket or
   // device), which positioned reads do not suit. Never waits: a FIFO
-  // without a writer is refused at once. Closes any file held before.
+  // without a writer is refused at once. On Windows a file is what
+  // GetFileType calls a disk file; a pipe, the console or NUL is refused.
+  // Closes any file held before.
   bool Open(const std::string& path);
   void Close();
   bool IsOpen() const { return m_file != kNoFile; }
