@@ -185,9 +185,10 @@ TEST(PackagePlaces, TheHandlesOrderIsInitializesFollowedByTheLibrarysPlaces) {
   ASSERT_EQ(handle.size(), 5u);
   EXPECT_TRUE(std::equal(designed.begin(), designed.end(), handle.begin()));
   EXPECT_EQ(designed[0], u"p.bin");
-  EXPECT_EQ(handle[3], library + u"/p.bin");
-  EXPECT_EQ(handle[4], library + u"/../bin/p.bin");
-  EXPECT_EQ(PackagePlaces(u"sub/p.bin", true), std::vector<std::u16string>{u"sub/p.bin"});
+  EXPECT_EQ(handle[3], library + test::Native(std::u16string(u"/p.bin")));
+  EXPECT_EQ(handle[4], library + test::Native(std::u16string(u"/../bin/p.bin")));
+  const std::u16string inFolder = test::Native(std::u16string(u"sub/p.bin"));
+  EXPECT_EQ(PackagePlaces(inFolder, true), std::vector<std::u16string>{inFolder});
 }
 
 TEST(KavrelDefaultPackage, NamesThePackageThatOpeningNoneOpens) {

@@ -15,13 +15,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// `path` written with '/', with the system's separator in its place.
-template <typename Text>
-Text Native(Text path) {
-  std::replace(path.begin(), path.end(), static_cast<typename Text::value_type>('/'),
-               static_cast<typename Text::value_type>(kPathSeparator));
-  return path;
-}
+using test::Native;
 
 TEST(Files, ExistenceMeansAnExistingNonDirectory) {
   test::TempDir dir;

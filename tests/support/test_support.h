@@ -1,6 +1,7 @@
 // Helpers for the test suites.
 #pragma once
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,14 @@ namespace kavrel::test {
 void WriteBytes(const std::string& path, std::string_view bytes);
 // The whole content of `path`; empty (and a test failure) when unreadable.
 std::string ReadBytes(const std::string& path);
+
+// `path` written with '/', with the system's separator in its place.
+template <typename Text>
+Text Native(Text path) {
+  std::replace(path.begin(), path.end(), static_cast<typename Text::value_type>('/'),
+               static_cast<typename Text::value_type>(platform::kPathSeparator));
+  return path;
+}
 
 // Each byte of `ascii` as one UTF-16 unit: for the ASCII paths of the tests.
 inline std::u16string Wide(std::string_view ascii) { return std::u16string(ascii.begin(), ascii.end()); }

@@ -24,21 +24,6 @@ bool IsFolder(const std::wstring& path) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-// Calls `fill(buffer, capacity)`, which returns the characters written (the
-// text's full length, or the capacity or more when the buffer was too small),
-// with ever larger buffers until the text fits; empty when `fill` fails.
-template <typename Fill>
-std::wstring GrowingBuffer(Fill fill) {
-  std::vector<wchar_t> buffer(MAX_PATH + 1);
-  for (;;) {
-    const DWORD capacity = static_cast<DWORD>(buffer.size());
-    const DWORD length = fill(buffer.data(), capacity);
-    if (length == 0) return {};
-    if (length < capacity) return std::wstring(buffer.data(), length);
-    buffer.resize(std::max<std::size_t>(buffer.size() * 2, length + 1));
-  }
-}
-
 }  // namespace
 
 const char kPathSeparator = '\\';
@@ -73,18 +58,13 @@ std::optional<FileIdentity> IdentifyFile(const std::string& path) {
 std::string SystemErrorText(int error) { return std::strerror(error); }
 
 std::string CurrentDirectory() {
-  return Narrow(GrowingBuffer([](wchar_t* buffer, DWORD capacity) {
+  return Narrow(win32::GrowingBuffer([](wchar_t* buffer, DWORD capacity) {
     // The length with the terminating zero when the buffer is too small.
     return GetCurrentDirectoryW(capacity, buffer);
   }));
 }
 
-std::string ExecutablePath() {
-  return Narrow(GrowingBuffer([](wchar_t* buffer, DWORD capacity) {
-    // The capacity itself when the path was cut.
-    return GetModuleFileNameW(nullptr, buffer, capacity);
-  }));
-}
+std::string ExecutablePath() { return win32::ModulePath(nullptr); }
 
 std::string PathFromArgument(std::u16string_view argument) { return Utf16ToUtf8(argument); }
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "kavrel/platform/files.h"
 #include "kavrel/platform/library.h"
 #include "wide.h"
 
@@ -47,5 +48,15 @@ void* SharedLibrary::Symbol(const char* name) const {
 }
 
 std::string SharedLibraryFileName(std::string_view name) { return std::string(name) + ".dll"; }
+
+std::optional<std::string> OwnBinaryFolder() {
+  HMODULE module = nullptr;
+  const DWORD flags = GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT;
+  if (!GetModuleHandleExW(flags, reinterpret_cast<LPCWSTR>(&OwnBinaryFolder), &module)) return std::nullopt;
+  const std::string path = win32::ModulePath(module);
+  const std::size_t separator = path.rfind(kPathSeparator);
+  if (separator == std::string::npos) return std::nullopt;
+  return path.substr(0, separator);
+}
 
 }  // namespace kavrel::platform

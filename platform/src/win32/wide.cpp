@@ -30,6 +30,13 @@ std::string ErrorText(DWORD code) {
   return Narrow(text);
 }
 
+std::string ModulePath(HMODULE module) {
+  return Narrow(GrowingBuffer([module](wchar_t* buffer, DWORD capacity) {
+    // The capacity itself when the path was cut.
+    return GetModuleFileNameW(module, buffer, capacity);
+  }));
+}
+
 int ErrnoFor(DWORD code) {
   switch (code) {
     case ERROR_NO_DATA:

@@ -4,8 +4,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kavrel::platform::win32 {
 
@@ -22,5 +24,24 @@ std::string ErrorText(DWORD code);
 // for callers that report errno (EPIPE for a closed pipe, ENOSPC for a full
 // disk, ENOENT for a missing file, EACCES for a refused one, else EIO).
 int ErrnoFor(DWORD code);
+
+// Calls `fill(buffer, capacity)`, which returns the characters written (the
+// text's full length, or the capacity or more when the buffer was too small),
+// with ever larger buffers until the text fits; empty when `fill` fails.
+template <typename Fill>
+std::wstring GrowingBuffer(Fill fill) {
+  std::vector<wchar_t> buffer(MAX_PATH + 1);
+  for (;;) {
+    const DWORD capacity = static_cast<DWORD>(buffer.size());
+    const DWORD length = fill(buffer.data(), capacity);
+    if (length == 0) return {};
+    if (length < capacity) return std::wstring(buffer.data(), length);
+    buffer.resize(std::max<std::size_t>(buffer.size() * 2, length + 1));
+  }
+}
+
+// The full path of `module` (the program for null) as UTF-8, of any length;
+// empty when the system cannot say (GetModuleFileNameW).
+std::string ModulePath(HMODULE module);
 
 }  // namespace kavrel::platform::win32
