@@ -181,9 +181,9 @@ TEST(KavrelLookup, ACoordinateBeyondItsKeysRangeIsNoAnswerNeverAWrappedOne) {
     }
   }
   // The designed exports keep their arithmetic: the wrapped key finds Tokyo.
-  ASSERT_EQ(Initialize(Wide(handle.Path()).c_str()), KAVREL_OK);
+  ASSERT_EQ(Initialize(LibraryText(Wide(handle.Path())).c_str()), KAVREL_OK);
   SetStep(50, 3000);
-  char16_t text[64];
+  kavrel_char text[64];
   std::uint32_t length = 64;
   EXPECT_EQ(ReverseGeocoding(4330.648532, longitude, text, &length, nullptr), KAVREL_OK);
   EXPECT_EQ(Cleanup(), KAVREL_OK);
