@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
+
 #include <cerrno>
 #include <cstring>
 #include <utility>
@@ -42,17 +45,35 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+namespace {
+
+// The volume and file index of the open `file`: what makes it the same file
+// under any of its names.
+std::optional<FileIdentity> IdentifyHandle(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+}  // namespace
+
 std::optional<FileIdentity> IdentifyFile(const std::string& path) {
   // Backup semantics let a folder open too, as stat takes one.
   const HANDLE file = CreateFileW(Wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool known = GetFileInformationByHandle(file, &info) != 0;
+  const std::optional<FileIdentity> identity = IdentifyHandle(file);
   CloseHandle(file);
-  if (!known) return std::nullopt;
-  return FileIdentity{info.dwVolumeSerialNumber,
-                      (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return identity;
+}
+
+std::optional<FileIdentity> IdentifyStandardStream(StandardStream stream) {
+  const HANDLE handle = GetStdHandle(stream == StandardStream::kInput ? STD_INPUT_HANDLE : STD_OUTPUT_HANDLE);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE || GetFileType(handle) != FILE_TYPE_DISK) {
+    return std::nullopt;
+  }
+  return IdentifyHandle(handle);
 }
 
 std::string SystemErrorText(int error) { return std::strerror(error); }
@@ -70,9 +91,42 @@ std::string PathFromArgument(std::u16string_view argument) { return Utf16ToUtf8(
 
 std::u16string PathText(std::string_view path) { return Utf8ToUtf16(path); }
 
-FileStream OpenStream(const std::string& path, StreamMode mode) {
+namespace {
+
+// Opens `path` for writing, shared with readers only: the open itself is the
+// lock, which another writer's open fails against (a sharing violation)
+// before it could empty the file. Emptied once held.
+FileStream CreateLocked(const std::string& path) {
   const std::wstring wide = Wide(path);
-  FileStream stream(_wfopen(wide.c_str(), mode == StreamMode::kRead ? L"rb" : L"wb"));
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    errno = IsFolder(wide) ? EISDIR : code == ERROR_SHARING_VIOLATION ? kLockedByAnother : win32::ErrnoFor(code);
+    return nullptr;
+  }
+  // Devices and pipes have nothing to empty.
+  if (GetFileType(file) == FILE_TYPE_DISK && !SetEndOfFile(file)) {
+    errno = win32::ErrnoFor(GetLastError());
+    CloseHandle(file);
+    return nullptr;
+  }
+  const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (fd < 0) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  std::FILE* stream = _fdopen(fd, "wb");
+  if (stream == nullptr) _close(fd);
+  return FileStream(stream);
+}
+
+}  // namespace
+
+FileStream OpenStream(const std::string& path, StreamMode mode) {
+  if (mode == StreamMode::kCreate) return CreateLocked(path);
+  const std::wstring wide = Wide(path);
+  FileStream stream(_wfopen(wide.c_str(), L"rb"));
   // The C library says "permission denied" for a folder; say what it is.
   if (!stream && IsFolder(wide)) errno = EISDIR;
   return stream;
