@@ -1,17 +1,19 @@
 # The sentence kavrel-pack warns with about points outside the covered area
 # stands word for word in the READMEs and the manual pages. Run as:
-#   cmake -DPACK=<kavrel-pack> -DSOURCE=<source folder> -DWORK=<scratch folder> -P outside_area_rule.cmake
+#   cmake -DPACK=<kavrel-pack> -DSOURCE=<source folder> -DWORK=<scratch folder> [-DEMULATOR=<wine>]
+#         -P outside_area_rule.cmake
 file(MAKE_DIRECTORY ${WORK})
 file(WRITE ${WORK}/outside.csv
   "latitude,longitude,prefecture,city,area\n"
   "35.681236,139.767125,東京都,千代田区,丸の内一丁目\n"
   "24.289170,153.980589,東京都,小笠原村,南鳥島\n")
-execute_process(COMMAND ${PACK} build ${WORK}/outside.csv -o ${WORK}/outside.bin
+execute_process(COMMAND ${EMULATOR} "${PACK}" build ${WORK}/outside.csv -o ${WORK}/outside.bin
   ERROR_VARIABLE warning RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
   message(FATAL_ERROR "kavrel-pack build failed: ${warning}")
 endif()
-if(NOT warning MATCHES "warning: 1 point lies outside 24-46 N, 122-149 E; kept\\. ([^\n]+)\n")
+# (Windows ends the line with CR LF.)
+if(NOT warning MATCHES "warning: 1 point lies outside 24-46 N, 122-149 E; kept\\. ([^\r\n]+)\r?\n")
   message(FATAL_ERROR "no warning about the point outside the area:\n${warning}")
 endif()
 set(rule "${CMAKE_MATCH_1}")
