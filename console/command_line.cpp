@@ -103,7 +103,7 @@ bool SetData(CkavrelCommandLineInfo& info, std::u16string_view text) {
 }
 
 bool SetColumns(CkavrelCommandLineInfo& info, std::u16string_view text) {
-  return ParseColumnSpec(platform::Utf16ToConsoleKeepingBytes(text), info.m_extended.columns);
+  return ParseColumnChoice(platform::Utf16ToConsoleKeepingBytes(text), info.m_extended.columns);
 }
 bool SetGzip(CkavrelCommandLineInfo& info, std::u16string_view) {
   info.m_extended.gzipOutput = true;

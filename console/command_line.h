@@ -34,7 +34,7 @@ struct ExtendedOptions {
   bool distance = false;       // /dist: the distance to the matched point, in metres
   std::int32_t threads = 1;    // /threads: lookups at once; 0 takes every core
   std::u16string dataPath;     // /data: the package to use instead of the search for kavreldata.bin
-  ColumnSpec columns;          // /cols: the pair from these two CSV fields; not Given: the designed scan
+  ColumnChoice columns;          // /cols: the pair from these two CSV fields; not Given: the designed scan
   bool gzipOutput = false;     // /gzip: the conversion's output gzip compressed
   // /maxfail: a conversion in which more than this percentage (0 to 100) of
   // the lines with content got no answer fails; nothing: no limit.

@@ -37,7 +37,7 @@ std::optional<double> FieldDegrees(const std::string& field) {
 std::optional<std::size_t> FindColumn(const std::string& part, const std::vector<std::string>& fields,
                                       const char* role, std::string& why) {
   if (IsDigits(part)) {
-    // ParseColumnSpec refused 0 and the digits are few: no overflow here
+    // ParseColumnChoice refused 0 and the digits are few: no overflow here
     // that could turn a huge number into a small index.
     const std::size_t number = part.size() > 9 ? fields.size() + 1 : std::stoul(part);
     if (number >= 1 && number <= fields.size()) return number - 1;
@@ -54,7 +54,7 @@ std::optional<std::size_t> FindColumn(const std::string& part, const std::vector
 
 }  // namespace
 
-bool ParseColumnSpec(std::string_view text, ColumnSpec& spec) {
+bool ParseColumnChoice(std::string_view text, ColumnChoice& choice) {
   const std::size_t comma = text.find(',');
   if (comma == std::string_view::npos || text.find(',', comma + 1) != std::string_view::npos) return false;
   const std::string_view latitude = text.substr(0, comma);
@@ -63,19 +63,19 @@ bool ParseColumnSpec(std::string_view text, ColumnSpec& spec) {
     if (part.empty()) return false;
     if (IsDigits(part) && part.find_first_not_of('0') == std::string_view::npos) return false;
   }
-  spec.latitude = latitude;
-  spec.longitude = longitude;
+  choice.latitude = latitude;
+  choice.longitude = longitude;
   return true;
 }
 
-std::optional<ColumnIndexes> ResolveColumns(const ColumnSpec& spec, std::string_view firstLine,
+std::optional<ColumnIndexes> ResolveColumns(const ColumnChoice& choice, std::string_view firstLine,
                                             std::string& why) {
   std::string_view body = LineBody(firstLine);
   if (body.substr(0, kByteOrderMark.size()) == kByteOrderMark) body.remove_prefix(kByteOrderMark.size());
   const std::vector<std::string> fields = CsvFields(body);
-  const std::optional<std::size_t> latitude = FindColumn(spec.latitude, fields, "latitude", why);
+  const std::optional<std::size_t> latitude = FindColumn(choice.latitude, fields, "latitude", why);
   if (!latitude) return std::nullopt;
-  const std::optional<std::size_t> longitude = FindColumn(spec.longitude, fields, "longitude", why);
+  const std::optional<std::size_t> longitude = FindColumn(choice.longitude, fields, "longitude", why);
   if (!longitude) return std::nullopt;
   return ColumnIndexes{*latitude, *longitude};
 }

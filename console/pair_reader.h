@@ -13,7 +13,7 @@ namespace kavrel::console {
 
 // What /cols names, as typed (console codeset bytes): for each coordinate a
 // header name or a 1-based field number (digits only).
-struct ColumnSpec {
+struct ColumnChoice {
   std::string latitude;
   std::string longitude;
   bool Given() const { return !latitude.empty(); }
@@ -21,8 +21,8 @@ struct ColumnSpec {
 
 // Reads the value of /cols, "LAT,LON": two parts, neither empty, split at
 // the one comma; a part of digits only is a field number and must not be 0.
-// False for anything else, leaving `spec` unchanged.
-bool ParseColumnSpec(std::string_view text, ColumnSpec& spec);
+// False for anything else, leaving `choice` unchanged.
+bool ParseColumnChoice(std::string_view text, ColumnChoice& choice);
 
 // The 0-based indexes of the latitude's and the longitude's fields.
 struct ColumnIndexes {
@@ -30,13 +30,13 @@ struct ColumnIndexes {
   std::size_t longitude = 0;
 };
 
-// Finds the fields `spec` names in the input's first line `firstLine` (as
+// Finds the fields `choice` names in the input's first line `firstLine` (as
 // read, line end included): a number N is field N - 1, which the first line
 // must have; a name is the first field of the line equal to it, byte for
 // byte, after the quotes of a quoted field are removed (a UTF-8 byte order
 // mark before the first field is not part of it). Nothing when a part does
 // not fit, with `why` saying which and why as one line.
-std::optional<ColumnIndexes> ResolveColumns(const ColumnSpec& spec, std::string_view firstLine,
+std::optional<ColumnIndexes> ResolveColumns(const ColumnChoice& choice, std::string_view firstLine,
                                             std::string& why);
 
 // Finds the pair of a line. Holds nothing that changes after construction, so

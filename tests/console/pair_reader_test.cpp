@@ -41,7 +41,7 @@ TEST(CsvFields, QuotesKeepCommasAndDoubledQuotes) {
   EXPECT_EQ(LineBody("a\rb"), "a\rb");
 }
 
-TEST(ParseColumnSpec, TwoPartsNamesOrNumbersFromOne) {
+TEST(ParseColumnChoice, TwoPartsNamesOrNumbersFromOne) {
   struct Case {
     const char* text;
     bool accepted;
@@ -55,10 +55,10 @@ TEST(ParseColumnSpec, TwoPartsNamesOrNumbersFromOne) {
       {"a,b,c", false, "", ""},        {"", false, "", ""},
   };
   for (const Case& c : cases) {
-    ColumnSpec spec;
-    EXPECT_EQ(ParseColumnSpec(c.text, spec), c.accepted) << c.text;
-    EXPECT_EQ(spec.latitude, c.latitude) << c.text;
-    EXPECT_EQ(spec.longitude, c.longitude) << c.text;
+    ColumnChoice choice;
+    EXPECT_EQ(ParseColumnChoice(c.text, choice), c.accepted) << c.text;
+    EXPECT_EQ(choice.latitude, c.latitude) << c.text;
+    EXPECT_EQ(choice.longitude, c.longitude) << c.text;
   }
 }
 
