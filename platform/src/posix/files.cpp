@@ -99,18 +99,6 @@ FileStream OpenStream(const std::string& path, StreamMode mode) {
   return FileStream(std::fopen(path.c_str(), "rb"));
 }
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
-
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_file(std::exchange(other.m_file, kNoFile)) {}
-
-ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_file = std::exchange(other.m_file, kNoFile);
-  }
-  return *this;
-}
-
 bool ReadOnlyFile::Open(const std::string& path) {
   Close();
   // Without O_NONBLOCK, opening a FIFO waits for a writer; on a regular file

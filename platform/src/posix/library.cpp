@@ -9,19 +9,6 @@
 
 namespace kavrel::platform {
 
-SharedLibrary::~SharedLibrary() { Release(); }
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-  if (this != &other) {
-    Release();
-    m_handle = std::exchange(other.m_handle, nullptr);
-  }
-  return *this;
-}
-
 bool SharedLibrary::Load(const std::string& fileName) {
   Release();
   m_handle = ::dlopen(fileName.c_str(), RTLD_NOW);

@@ -17,23 +17,6 @@ std::string Describe(const std::string& path, int error) { return path + ": " + 
 
 }  // namespace
 
-ReplacementFile::~ReplacementFile() { Discard(); }
-
-ReplacementFile::ReplacementFile(ReplacementFile&& other) noexcept
-    : m_file(std::exchange(other.m_file, kNoFile)),
-      m_target(std::move(other.m_target)),
-      m_temporary(std::exchange(other.m_temporary, std::string())) {}
-
-ReplacementFile& ReplacementFile::operator=(ReplacementFile&& other) noexcept {
-  if (this != &other) {
-    Discard();
-    m_file = std::exchange(other.m_file, kNoFile);
-    m_target = std::move(other.m_target);
-    m_temporary = std::exchange(other.m_temporary, std::string());
-  }
-  return *this;
-}
-
 bool ReplacementFile::Create(const std::string& target, std::string& error) {
   Discard();
   // O_EXCL with a random suffix rather than mkstemp: mkstemp makes the file

@@ -132,18 +132,6 @@ FileStream OpenStream(const std::string& path, StreamMode mode) {
   return stream;
 }
 
-ReadOnlyFile::~ReadOnlyFile() { Close(); }
-
-ReadOnlyFile::ReadOnlyFile(ReadOnlyFile&& other) noexcept : m_file(std::exchange(other.m_file, kNoFile)) {}
-
-ReadOnlyFile& ReadOnlyFile::operator=(ReadOnlyFile&& other) noexcept {
-  if (this != &other) {
-    Close();
-    m_file = std::exchange(other.m_file, kNoFile);
-  }
-  return *this;
-}
-
 bool ReadOnlyFile::Open(const std::string& path) {
   Close();
   const std::wstring wide = Wide(path);

@@ -14,19 +14,6 @@ HMODULE AsModule(void* handle) { return static_cast<HMODULE>(handle); }
 
 }  // namespace
 
-SharedLibrary::~SharedLibrary() { Release(); }
-
-SharedLibrary::SharedLibrary(SharedLibrary&& other) noexcept
-    : m_handle(std::exchange(other.m_handle, nullptr)) {}
-
-SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
-  if (this != &other) {
-    Release();
-    m_handle = std::exchange(other.m_handle, nullptr);
-  }
-  return *this;
-}
-
 bool SharedLibrary::Load(const std::string& fileName) {
   Release();
   m_handle = LoadLibraryW(win32::Wide(fileName).c_str());
