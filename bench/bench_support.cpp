@@ -18,9 +18,9 @@ std::string PackagePath(int argc, char** argv) {
   return fromEnvironment != nullptr ? fromEnvironment : KAVREL_NATIONAL_PACKAGE;
 }
 
-std::vector<Coordinate> PackagePoints(const std::string& path) {
+std::vector<PointRecord> PackageRecords(const std::string& path) {
   CDataPackage package;
-  std::vector<Coordinate> points;
+  std::vector<PointRecord> points;
   if (package.Open(platform::Utf8ToUtf16(path)) != PackageStatus::kOk) return points;
   for (std::int32_t i = 0; i < package.FileCount(); ++i) {
     const std::u16string name(package.FileName(i));
@@ -28,11 +28,16 @@ std::vector<Coordinate> PackagePoints(const std::string& path) {
     const CDataPackageFile& block = package.File(package.FindFile(name));
     constexpr std::int32_t kRecord = kPointRecordSize;
     for (std::int32_t offset = 0; block.Data() && offset + kRecord <= block.Size(); offset += kRecord) {
-      const PointRecord point = ReadPointRecord(block.Data() + offset);
-      points.push_back({point.latitude / 1e6, point.longitude / 1e6});
+      points.push_back(ReadPointRecord(block.Data() + offset));
     }
     package.UnloadFile(name);
   }
+  return points;
+}
+
+std::vector<Coordinate> PackagePoints(const std::string& path) {
+  std::vector<Coordinate> points;
+  for (const PointRecord& point : PackageRecords(path)) points.push_back({point.latitude / 1e6, point.longitude / 1e6});
   return points;
 }
 
@@ -53,6 +58,13 @@ std::vector<Coordinate> SampleNear(const std::vector<Coordinate>& points, std::s
     sample.push_back({town.latitude + dLat, town.longitude + dLon});
   }
   return sample;
+}
+
+std::string LoadAverage() {
+  std::ifstream file("/proc/loadavg");
+  std::string one, five, fifteen;
+  if (!(file >> one >> five >> fifteen)) return "?";
+  return one + " " + five + " " + fifteen;
 }
 
 double MemoryMiB(const char* field) {
