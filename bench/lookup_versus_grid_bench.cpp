@@ -223,8 +223,7 @@ int main(int argc, char** argv) {
                 kavrel::bench::LoadAverage().c_str());
   }
   std::printf("grid text equal to nearest mode's on 10,000 more queries: %.2f%%\n",
-              100 * Agreement(contenders,
-              DistinctNear(points, kQueries / 10, random, seen)));
+              100 * Agreement(contenders, DistinctNear(points, kQueries / 10, random, seen)));
   std::printf("median %11.0f  %10.0f  %7.0f  %13.2f  (%zu distinct queries a round; text sum %llu)\n",
               Median(designed), Median(nearest), Median(reference), Median(ratios), kQueries,
               static_cast<unsigned long long>(sink));
