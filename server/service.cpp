@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -158,6 +159,10 @@ void ReverseService::Install(httplib::Server& server) {
   // within about the timeout and stop() does not wait longer.
   server.set_keep_alive_timeout(seconds > 0 ? seconds : 1);
   server.set_payload_max_length(m_options.maxBody);
+  // The library closes a connection after 5 requests by default, so that
+  // every client reconnects all the time; a worker holds its connection
+  // anyway, and an idle one is closed by the keep-alive timeout.
+  server.set_keep_alive_max_count(std::numeric_limits<std::size_t>::max());
 
   server.Get("/reverse", [this](const httplib::Request& q, httplib::Response& r) { Reverse(q, r); });
   // The body is read here rather than by the server, which would take a body

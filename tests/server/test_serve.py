@@ -4,7 +4,10 @@ with the Python package's."""
 
 import json
 import math
+import os
+import re
 import socket
+import subprocess
 import threading
 import time
 
@@ -312,3 +315,24 @@ def test_a_bounded_concurrent_load_gives_no_errors(server, geocoder):
     for thread in threads:
         thread.join()
     assert errors == []
+
+
+def test_a_second_server_on_a_port_in_use_is_refused(server):
+    second = subprocess.run([os.environ["KAVREL_SERVE"], "--listen", server.address, "--quiet"],
+                            capture_output=True, text=True, timeout=10)
+    assert second.returncode == 1
+    assert f"cannot listen on {server.address}" in second.stderr
+    assert reverse(server, lat=TOKYO_STATION[0], lon=TOKYO_STATION[1]).status_code == 200
+
+
+def test_one_keep_alive_connection_serves_many_requests(server):
+    with socket.create_connection((server.address.rsplit(":", 1)[0], int(server.address.rsplit(":", 1)[1])), timeout=10) as connection:
+        reader = connection.makefile("rb")
+        for _ in range(20):
+            connection.sendall(b"GET /status HTTP/1.1\r\nHost: x\r\n\r\n")
+            head = b""
+            while not head.endswith(b"\r\n\r\n"):
+                head += reader.readline()
+            assert b"200 OK" in head and b"connection: close" not in head.lower()
+            length = int(re.search(rb"(?i)content-length: *(\d+)", head).group(1))
+            assert reader.read(length) == b"OK"
