@@ -61,6 +61,14 @@ int Serve(const ServeOptions& options) {
     return 1;
   }
   const std::unique_ptr<kavrel_geocoder, void (*)(kavrel_geocoder*)> owner(handle, kavrel_close);
+  // A service answers the whole country: everything is made now, so that no
+  // request pays a first touch and a shortage of memory shows at start.
+  for (const std::int32_t mode : {KAVREL_MODE_DESIGNED, KAVREL_MODE_NEAREST}) {
+    if (const std::int32_t made = kavrel_preload(handle, mode); made != KAVREL_SUCCESS) {
+      std::fprintf(stderr, "kavrel-serve: %s: %s\n", package.c_str(), kavrel_result_text(made));
+      return 1;
+    }
+  }
 
   // SIGTERM and SIGINT are taken by one thread with sigwait, so that stop()
   // runs in an ordinary thread; every thread started later inherits the mask.

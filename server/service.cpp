@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "batch_answer.h"
 #include "batch_body.h"
 #include "kavrel/format/package_attribution.h"
 #include "kavrel/output/json.h"
@@ -73,62 +74,7 @@ std::string LicenceOf(const std::string& packagePath) {
   return LicenceLine(format::AttributionBeside(packagePath, attributionPath));
 }
 
-// Rows formatted at a time while a batch answer is sent: about 400 KB of JSON
-// lines, written into one reused buffer so that memory stays at the answers
-// plus one block, whatever the batch size, and no page is touched twice.
-constexpr std::size_t kRowsPerBlock = 512;
-
-// A batch answer being sent: the looked-up rows and how far the sending got.
-struct BatchAnswer {
-  AnswerContext context;
-  ReverseRequest request;
-  BatchPoints points;
-  std::vector<kavrel_answer> answers;
-  std::vector<std::int32_t> results;
-  std::size_t next = 0;  // the first row not yet formatted
-  bool started = false;
-  std::string block;
-};
-
-// Appends the rows [begin, end) of a batch answer in the request's format:
-// the CSV header or the array's '[' before row 0, its ']' after the last row.
-void AppendBatchRows(std::string& text, const BatchAnswer& batch, std::size_t begin, std::size_t end) {
-  const AnswerFormat format = batch.request.format;
-  const std::size_t count = batch.answers.size();
-  if (begin == 0 && format == AnswerFormat::kCsv) text += kCsvHeader;
-  if (begin == 0 && format == AnswerFormat::kJson) text.push_back('[');
-  for (std::size_t i = begin; i < end; ++i) {
-    const bool found = batch.results[i] == KAVREL_SUCCESS;
-    if (format == AnswerFormat::kCsv) {
-      AppendCsvRow(text, batch.points.latitudes[i], batch.points.longitudes[i], found ? &batch.answers[i] : nullptr);
-      continue;
-    }
-    if (i > 0 && format == AnswerFormat::kJson) text.push_back(',');
-    if (found) {
-      AppendAnswer(text, batch.context, AnswerFormat::kJson, batch.request.detail, batch.answers[i]);
-    } else {
-      AppendUnableToGeocode(text);
-    }
-    if (format == AnswerFormat::kJsonLines) text.push_back('\n');
-  }
-  if (end == count && format == AnswerFormat::kJson) text.push_back(']');
-}
-
-// Formats and sends the next block of `batch`; false when the client is gone.
-bool SendNextBlock(BatchAnswer& batch, httplib::DataSink& sink) {
-  const std::size_t count = batch.answers.size();
-  if (batch.started && batch.next == count) {
-    sink.done();
-    return true;
-  }
-  const std::size_t end = std::min(count, batch.next + kRowsPerBlock);
-  batch.block.clear();
-  AppendBatchRows(batch.block, batch, batch.next, end);
-  batch.started = true;
-  batch.next = end;
-  return batch.block.empty() || sink.write(batch.block.data(), batch.block.size());
-}
-
+// The media type of a batch answer in `format`.
 const char* BatchType(AnswerFormat format) {
   switch (format) {
     case AnswerFormat::kCsv: return "text/csv; charset=utf-8";
@@ -260,22 +206,26 @@ void ReverseService::Batch(const httplib::Request& q, const std::string& body, h
     case BodyResult::kMalformed: Refuse(r, 400, "Malformed body: " + why + "."); return;
     case BodyResult::kTooManyPoints: Refuse(r, 413, "Too many points: " + why + "."); return;
   }
-  const auto batch = std::make_shared<BatchAnswer>(BatchAnswer{m_context, request, std::move(points), {}, {}, 0, false, {}});
-  const std::size_t count = batch->points.latitudes.size();
-  batch->answers.resize(count);
-  batch->results.resize(count);
-  const std::int32_t status =
-      kavrel_lookup_many(m_handle, count, batch->points.latitudes.data(), batch->points.longitudes.data(),
-                         &batch->request.query, m_options.threads, batch->answers.data(), batch->results.data());
-  if (status != KAVREL_SUCCESS) {
+  const auto batch = std::make_shared<BatchAnswer>(m_handle, m_context, request, std::move(points),
+                                                   static_cast<std::size_t>(m_options.threads));
+  // The first wave is made before the answer starts, so that a failing
+  // lookup is still answered with its status.
+  if (const std::int32_t status = batch->MakeWave(); status != KAVREL_SUCCESS) {
     Refuse(r, status == KAVREL_INVALID_ARGUMENT ? 400 : 503, kavrel_result_text(status));
     return;
   }
-  m_metrics.CountLookups(count);
-  // Sent as it is formatted, a block at a time (chunked), so that a large
-  // batch never holds its whole answer text.
-  r.set_chunked_content_provider(BatchType(request.format),
-                                 [batch](std::size_t, httplib::DataSink& sink) { return SendNextBlock(*batch, sink); });
+  m_metrics.CountLookups(batch->Rows());
+  // Sent a run at a time (chunked) as the waves are made. A later failure
+  // cuts the answer off, so that the client sees it incomplete.
+  r.set_chunked_content_provider(BatchType(request.format), [batch](std::size_t, httplib::DataSink& sink) {
+    if (batch->Finished()) {
+      sink.done();
+      return true;
+    }
+    std::string_view text;
+    if (batch->Next(text) != KAVREL_SUCCESS) return false;
+    return text.empty() || sink.write(text.data(), text.size());
+  });
   m_metrics.ObserveLatency(SecondsSince(start));
 }
 
