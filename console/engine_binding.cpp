@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <optional>
+#include <utility>
 
 #include "failure_report.h"
 #include "kavrel/platform/files.h"
@@ -29,32 +30,30 @@ std::string PackageOpenFailure(const std::string& path) {
   return OpenErrorText(errno);
 }
 
-std::string DescribeMissingPackage(const std::u16string& dataFile) {
+std::string DescribeMissingPackage(const std::u16string& dataFile, const std::vector<std::string>& folders) {
   // A name that is there but cannot be opened (a loop of symbolic links, a
   // folder without permission) is told with the system's reason.
-  for (const std::string& candidate : PackageCandidates(dataFile)) {
+  for (const std::string& candidate : PackageCandidates(dataFile, folders)) {
     platform::ReadOnlyFile file;
     if (file.Open(candidate)) continue;
     if (errno != ENOENT && errno != ENOTDIR) {
       return "cannot open the data package " + Quoted(candidate) + ": " + OpenErrorText(errno);
     }
   }
-  return "no data package: looked for " + PackagePlaces(dataFile);
+  return "no data package: looked for " + PackagePlaces(dataFile, folders);
 }
 
-std::vector<std::string> PackageCandidates(const std::u16string& dataFile) {
+std::vector<std::string> PackageCandidates(const std::u16string& dataFile, const std::vector<std::string>& folders) {
   // File names are bytes: a name the codeset cannot read is kept as given.
   const std::string name = platform::Utf16ToConsoleKeepingBytes(dataFile);
   if (platform::HasFolder(dataFile)) return {name};
   std::vector<std::string> candidates = {name};
-  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
-    candidates.push_back(platform::JoinPath(*folder, name));
-  }
+  for (const std::string& folder : folders) candidates.push_back(platform::JoinPath(folder, name));
   return candidates;
 }
 
-std::string PackagePlaces(const std::u16string& dataFile) {
-  std::vector<std::string> candidates = PackageCandidates(dataFile);
+std::string PackagePlaces(const std::u16string& dataFile, const std::vector<std::string>& folders) {
+  std::vector<std::string> candidates = PackageCandidates(dataFile, folders);
   // A bare name as given is the one in the current folder: say which that is.
   if (!platform::HasFolder(dataFile)) {
     candidates.front() = platform::JoinPath(platform::CurrentDirectory(), candidates.front());
@@ -94,6 +93,7 @@ std::int32_t CEngineBinding::BindLibrary() {
   m_threadSafe.lookupMany = m_module.Bind<kavrel_lookup_many_fn>("kavrel_lookup_many");
   m_threadSafe.preload = m_module.Bind<kavrel_preload_fn>("kavrel_preload");
   m_threadSafe.attribution = m_module.Bind<kavrel_attribution_fn>("kavrel_attribution");
+  m_threadSafe.packageFolder = m_module.Bind<kavrel_package_folder_fn>("kavrel_package_folder");
   return 0;
 }
 
@@ -115,6 +115,20 @@ std::int32_t CEngineBinding::SetSeparator(const std::u16string& separator) const
 
 std::int32_t CEngineBinding::PreloadData() const {
   return m_designed.preloadData != nullptr ? m_designed.preloadData() : kEntryMissing;
+}
+
+std::vector<std::string> CEngineBinding::PackageFolders() const {
+  std::vector<std::string> folders;
+  const kavrel_package_folder_fn folderAt = m_threadSafe.packageFolder;
+  if (folderAt == nullptr) return folders;
+  std::size_t length = 0;
+  for (std::size_t index = 0; folderAt(index, nullptr, 0, &length) == KAVREL_INVALID_ARGUMENT; ++index) {
+    std::string folder(length + 1, '\0');
+    if (folderAt(index, folder.data(), folder.size(), &length) != KAVREL_SUCCESS) break;
+    folder.resize(length);
+    folders.push_back(std::move(folder));
+  }
+  return folders;
 }
 
 const ThreadSafeEntries* CEngineBinding::ThreadSafe() const {
@@ -161,14 +175,15 @@ std::string CEngineBinding::DataFilePath() const {
 std::string CEngineBinding::DescribeLoadFailure(std::int32_t code) const {
   if (code == kEngineNotLoadable) {
     return "cannot load the engine library " + platform::SharedLibraryFileName(kEngineLibrary) +
-           " (looked for beside the program, in ../lib and on the system's library path): " +
+           " (looked for beside the program, in " + platform::kLibraryFolderFromProgram +
+           " and on the system's library path): " +
            m_libraryError;
   }
   if (code == kEntryMissing) {
     return "the engine library has no function Initialize: it is not a kavrel engine";
   }
   const std::string package = DataFilePath();
-  if (code == KAVREL_E_NO_FILE && package.empty()) return DescribeMissingPackage(m_dataFile);
+  if (code == KAVREL_E_NO_FILE && package.empty()) return DescribeMissingPackage(m_dataFile, PackageFolders());
   if (code == KAVREL_E_NO_FILE) {
     return "cannot open the data package " + Quoted(package) + ": " + PackageOpenFailure(package);
   }

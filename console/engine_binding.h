@@ -47,6 +47,7 @@ struct ThreadSafeEntries {
   // Optional: libraries that index everything when they open have none.
   kavrel_preload_fn preload = nullptr;
   kavrel_attribution_fn attribution = nullptr;
+  kavrel_package_folder_fn packageFolder = nullptr;
   // True when every entry but the optional ones is bound.
   bool IsComplete() const { return version && resultText && open && close && factsOf && lookupMany; }
 };
@@ -95,6 +96,11 @@ public:
   // in file system bytes; empty when the engine has none or cannot say.
   std::string DataFilePath() const;
 
+  // The folders where the loaded library's Initialize looks for a package
+  // named without a folder, after the current folder (kavrel_package_folder),
+  // in its order; empty when no library is loaded or it cannot say.
+  std::vector<std::string> PackageFolders() const;
+
   // The thread-safe interface, or null when the library lacks any of it.
   // The entries stay valid until UnloadEngine.
   const ThreadSafeEntries* ThreadSafe() const;
@@ -134,24 +140,24 @@ private:
 
 // Where the engine looks for the package `dataFile`, in its order: a name
 // with a folder in it only where it says; a bare name as given (the current
-// folder), then in the program's folder.
-std::vector<std::string> PackageCandidates(const std::u16string& dataFile);
+// folder), then in each of `folders` (CEngineBinding::PackageFolders).
+std::vector<std::string> PackageCandidates(const std::u16string& dataFile, const std::vector<std::string>& folders);
 
 // Why the package at `path` cannot be opened for reading, as the system
 // says (a pipe or a device is told as not being a file).
 std::string PackageOpenFailure(const std::string& path);
 
-// The report line of a package `dataFile` that was not found: the first of
-// its PackageCandidates that is there but cannot be opened (a loop of
-// symbolic links, no permission), with the system's reason; else "no data
-// package" and the places looked at.
-std::string DescribeMissingPackage(const std::u16string& dataFile);
+// The report line of a package `dataFile` that was not found in `folders`:
+// the first of its PackageCandidates that is there but cannot be opened (a
+// loop of symbolic links, no permission), with the system's reason; else "no
+// data package" and the places looked at.
+std::string DescribeMissingPackage(const std::u16string& dataFile, const std::vector<std::string>& folders);
 
 // The report line of a package at `path` whose header or index is not valid.
 std::string DescribeDamagedPackage(const std::string& path);
 
 // The places PackageCandidates names, quoted and joined for a report line
 // (the current folder named in full).
-std::string PackagePlaces(const std::u16string& dataFile);
+std::string PackagePlaces(const std::u16string& dataFile, const std::vector<std::string>& folders);
 
 }  // namespace kavrel::console

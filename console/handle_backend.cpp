@@ -37,10 +37,11 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
           "/in /out /lat /lon /sep /step /width need it";
     return false;
   }
-  const std::vector<std::string> candidates = PackageCandidates(dataFile);
+  const std::vector<std::string> folders = m_engine.PackageFolders();
+  const std::vector<std::string> candidates = PackageCandidates(dataFile, folders);
   const auto found = std::find_if(candidates.begin(), candidates.end(), platform::FileExists);
   if (found == candidates.end()) {
-    why = DescribeMissingPackage(dataFile);
+    why = DescribeMissingPackage(dataFile, folders);
     return false;
   }
   m_path = *found;

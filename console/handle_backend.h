@@ -24,7 +24,8 @@ public:
   HandleBackend& operator=(const HandleBackend&) = delete;
 
   // Binds the library without starting its designed engine, finds the
-  // package as the engine would (PackageCandidates) and opens it with
+  // package as the engine would (PackageCandidates over the library's own
+  // PackageFolders) and opens it with
   // kavrel_open. `why` tells a missing library or interface, a package
   // found nowhere (every place looked in) and kavrel_open's refusal.
   bool Start(const std::u16string& dataFile, std::string& why) override;

@@ -38,8 +38,10 @@ function(kavrel_export_only target map_file)
 endfunction()
 
 # The program `target` finds the shared libraries it loads in its own folder
-# (build tree) and in ../lib beside it (install tree), before the system's
-# search; SharedLibrary::LoadForProgram looks in the same two places.
+# (build tree) and in the install's library folder relative to it
+# (KAVREL_LIBRARY_FOLDER_FROM_PROGRAM: ../lib, or ../lib/x86_64-linux-gnu for
+# Debian's), before the system's search; SharedLibrary::LoadForProgram looks
+# in the same two places.
 function(kavrel_find_libraries_beside_program target)
   if(CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
     # RUNPATH (not RPATH): LD_LIBRARY_PATH still comes first.
@@ -48,7 +50,7 @@ function(kavrel_find_libraries_beside_program target)
     # search the current folder.
     set_target_properties(${target} PROPERTIES
       BUILD_WITH_INSTALL_RPATH ON
-      INSTALL_RPATH "\$ORIGIN;\$ORIGIN/../lib")
+      INSTALL_RPATH "\$ORIGIN;\$ORIGIN/${KAVREL_LIBRARY_FOLDER_FROM_PROGRAM}")
     target_link_options(${target} PRIVATE -Wl,--enable-new-dtags)
   elseif(WIN32)
     # Nothing to set: the system's search for a library loaded by bare name

@@ -20,11 +20,24 @@ namespace {
 
 using kavrel::serve::ServeOptions;
 
-// The package beside the program, where the build and the install put it: a
-// service does not depend on the folder it was started from.
+// The package beside the program, where the build puts it, else the first
+// of the folders where an install puts it that holds one (the library's
+// list, kavrel_package_folder, in which the program's folder comes first):
+// a service does not depend on the folder it was started from. With none
+// anywhere, the one beside the program, which the failure then names.
 std::string DefaultPackage() {
-  const std::optional<std::string> folder = kavrel::platform::ProgramFolder();
-  return (folder ? *folder + "/" : std::string()) + KAVREL_DEFAULT_PACKAGE;
+  std::vector<std::string> places;
+  std::size_t length = 0;
+  for (std::size_t index = 0; kavrel_package_folder(index, nullptr, 0, &length) == KAVREL_INVALID_ARGUMENT; ++index) {
+    std::string folder(length + 1, '\0');
+    if (kavrel_package_folder(index, folder.data(), folder.size(), &length) != KAVREL_SUCCESS) break;
+    folder.resize(length);
+    places.push_back(kavrel::platform::JoinPath(folder, KAVREL_DEFAULT_PACKAGE));
+  }
+  for (const std::string& place : places) {
+    if (kavrel::platform::FileExists(place)) return place;
+  }
+  return places.empty() ? std::string(KAVREL_DEFAULT_PACKAGE) : places.front();
 }
 
 std::string ListenAddress(const std::string& host, int port) {

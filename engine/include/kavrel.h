@@ -214,8 +214,10 @@ KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode
 /* The package that kavrel_open(NULL) opens: KAVREL_DEFAULT_PACKAGE looked
  * for as Initialize looks for it (the current directory, then the running
  * program's directory), then in this library's directory and in the bin
- * directory beside it (../bin, where an install puts the package), the first
- * that exists.
+ * directory beside it (../bin, where older installs put the package), then
+ * where an install puts it (see kavrel_package_folder, with share/kavrel of
+ * this library's prefix after that of the program's), the first that
+ * exists.
  *  buffer: receives the UTF-8 path and a terminating zero when capacity
  *          (bytes) holds both; may be NULL when capacity is 0.
  *  length: required; receives the path's length in bytes, without the zero
@@ -225,6 +227,23 @@ KAVREL_EXPORT int32_t kavrel_preload(const kavrel_geocoder* handle, int32_t mode
  * buffer is too small: nothing is written but *length) or
  * KAVREL_OUT_OF_MEMORY. */
 KAVREL_EXPORT int32_t kavrel_default_package(char* buffer, size_t capacity, size_t* length);
+
+/* The folder number `index` (from 0) of those where Initialize looks for a
+ * package named without a folder after the current directory, in its order:
+ * the running program's directory, then where an install puts the package:
+ * KAVREL_PACKAGE_FOLDER_FROM_PROGRAM from the program's directory (the
+ * share/kavrel folder of its prefix) and KAVREL_INSTALLED_PACKAGE_FOLDER.
+ * For hosts that name every place looked in when no package was found.
+ *  buffer: receives the folder in file system bytes (UTF-8 on Windows) and
+ *          a terminating zero when capacity (bytes) holds both; may be NULL
+ *          when capacity is 0.
+ *  length: required; receives the folder's length in bytes, without the
+ *          zero (0 past the last folder).
+ * Returns KAVREL_SUCCESS (the folder is written), KAVREL_PACKAGE_NOT_FOUND
+ * (index is past the last folder), KAVREL_INVALID_ARGUMENT (length is NULL,
+ * or the buffer is too small: nothing is written but *length) or
+ * KAVREL_OUT_OF_MEMORY. */
+KAVREL_EXPORT int32_t kavrel_package_folder(size_t index, char* buffer, size_t capacity, size_t* length);
 
 /* Frees a handle and every text it gave out. NULL is ignored. No other call
  * on the handle may be running or follow. */
@@ -302,6 +321,7 @@ typedef uint32_t (*kavrel_abi_fn)(size_t*, size_t*, size_t*);
 typedef const char* (*kavrel_result_text_fn)(int32_t);
 typedef int32_t (*kavrel_open_fn)(const char*, kavrel_geocoder**);
 typedef int32_t (*kavrel_default_package_fn)(char*, size_t, size_t*);
+typedef int32_t (*kavrel_package_folder_fn)(size_t, char*, size_t, size_t*);
 typedef void (*kavrel_close_fn)(kavrel_geocoder*);
 typedef int32_t (*kavrel_preload_fn)(const kavrel_geocoder*, int32_t);
 typedef int32_t (*kavrel_facts_of_fn)(const kavrel_geocoder*, kavrel_facts*);

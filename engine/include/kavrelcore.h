@@ -73,7 +73,8 @@ enum {
 
 /* Finds the data package and opens it. dataFile: a path or bare name; NULL
  * means "kavreldata.bin". A name without '/' is looked for as given, then in
- * the current directory, then in the running program's directory. Returns 0;
+ * the current directory, then in the running program's directory, then
+ * where an install puts the package (kavrel.h: kavrel_package_folder). Returns 0;
  * KAVREL_E_NO_FILE when not found or not openable; KAVREL_E_FORMAT for a bad
  * header or index; KAVREL_E_ALREADY_OPEN when a package is open already. */
 KAVREL_API int32_t Initialize(const kavrel_char* dataFile);

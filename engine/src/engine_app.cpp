@@ -4,6 +4,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "kavrel/format/blocks.h"
 #include "kavrel/platform/clock.h"
@@ -24,7 +25,42 @@ void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwat
   if (elapsedMs != nullptr && stopwatch) *elapsedMs = static_cast<std::int32_t>(stopwatch->ElapsedMilliseconds());
 }
 
+// `relative` (a path whose parts are separated by '/', leading ".." parts
+// included) from `folder`: each leading ".." takes away the last part of
+// `folder` while it has one, so that the path names the folder plainly
+// (/usr/bin and ../share/kavrel give /usr/share/kavrel).
+std::string InstallFolder(std::string folder, std::string_view relative) {
+  while (relative.substr(0, 3) == "../") {
+    const std::size_t separator = folder.rfind(platform::kPathSeparator);
+    if (separator == std::string::npos || separator == 0) break;
+    folder.erase(separator);
+    relative.remove_prefix(3);
+  }
+  return platform::JoinPath(folder, relative);
+}
+
 }  // namespace
+
+std::vector<std::string> PackageFolders(bool besideLibrary) {
+  std::vector<std::string> folders;
+  const std::optional<std::string> program = platform::ProgramFolder();
+  const std::optional<std::string> library =
+      besideLibrary ? platform::OwnBinaryFolder() : std::optional<std::string>();
+  if (program) folders.push_back(*program);
+  if (library) {
+    folders.push_back(*library);
+    folders.push_back(platform::JoinPath(platform::JoinPath(*library, ".."), "bin"));
+  }
+  // The install's places come after every place searched before installs
+  // put the package there, so that they never change which package a run
+  // that found one before finds now.
+  if (!std::string_view(KAVREL_PACKAGE_FOLDER_FROM_PROGRAM).empty()) {
+    if (program) folders.push_back(InstallFolder(*program, KAVREL_PACKAGE_FOLDER_FROM_PROGRAM));
+    if (library) folders.push_back(InstallFolder(*library, KAVREL_PACKAGE_FOLDER_FROM_LIBRARY));
+  }
+  if (!std::string_view(KAVREL_INSTALLED_PACKAGE_FOLDER).empty()) folders.push_back(KAVREL_INSTALLED_PACKAGE_FOLDER);
+  return folders;
+}
 
 std::vector<std::u16string> PackagePlaces(const std::u16string& name, bool besideLibrary) {
   std::vector<std::u16string> places = {name};
@@ -32,14 +68,8 @@ std::vector<std::u16string> PackagePlaces(const std::u16string& name, bool besid
   if (platform::HasFolder(name)) return places;
   const std::string current = platform::CurrentDirectory();
   if (!current.empty()) places.push_back(platform::JoinPath(platform::Utf8ToUtf16(current), name));
-  if (const std::optional<std::string> folder = platform::ProgramFolder()) {
-    places.push_back(platform::JoinPath(platform::Utf8ToUtf16(*folder), name));
-  }
-  if (!besideLibrary) return places;
-  if (const std::optional<std::string> folder = platform::OwnBinaryFolder()) {
-    const std::u16string library = platform::Utf8ToUtf16(*folder);
-    places.push_back(platform::JoinPath(library, name));
-    places.push_back(platform::JoinPath(platform::JoinPath(platform::JoinPath(library, u".."), u"bin"), name));
+  for (const std::string& folder : PackageFolders(besideLibrary)) {
+    places.push_back(platform::JoinPath(platform::Utf8ToUtf16(folder), name));
   }
   return places;
 }

@@ -23,10 +23,19 @@ namespace kavrel {
 // The package that a host naming none gets.
 inline constexpr char16_t kDefaultDataFile[] = u"" KAVREL_DEFAULT_PACKAGE;
 
+// The folders, in file system bytes, where a package named without a folder
+// is looked for after the current folder, in order: the program's folder;
+// with `besideLibrary` this library's folder and the bin folder beside it
+// (../bin, where older installs put the package beside the programs); then
+// where an install puts it: share/kavrel of the program's prefix, with
+// `besideLibrary` that of the library's prefix, and the package folder of
+// the prefix the build was configured for (none of these three on Windows,
+// whose release is one folder). A folder that cannot be had is left out.
+std::vector<std::string> PackageFolders(bool besideLibrary);
+
 // Where a package named `name` is looked for, in order: the name as given,
-// then (for a bare name only) the current folder and the program's folder;
-// with `besideLibrary` also this library's folder and the bin folder beside
-// it (../bin, where an install puts the package beside the programs).
+// then (for a bare name only) the current folder and each of
+// PackageFolders(besideLibrary).
 std::vector<std::u16string> PackagePlaces(const std::u16string& name, bool besideLibrary);
 
 // The first of PackagePlaces(name, besideLibrary) that exists; nothing when
@@ -43,7 +52,8 @@ public:
   // --- the exports' operations ---
 
   // Finds the package by the search order (as given, current directory,
-  // program directory; a name with '/' is not searched further) and opens
+  // program directory, then the install's package folders of
+  // PackageFolders(false); a name with '/' is not searched further) and opens
   // it. Null means "kavreldata.bin". Returns 0, KAVREL_E_NO_FILE, or Open's
   // code.
   std::int32_t Initialize(const char16_t* dataFile);

@@ -77,6 +77,19 @@ KAVREL_EXPORT int32_t kavrel_open(const char* path, kavrel_geocoder** handle) {
   return made != KAVREL_SUCCESS ? made : result;
 }
 
+namespace {
+
+// Hands `text` over as kavrel_default_package and kavrel_package_folder do:
+// its length always, the bytes with a zero only when the buffer holds both.
+int32_t CopyOut(const std::string& text, char* buffer, size_t capacity, size_t* length) {
+  *length = text.size();
+  if (buffer == nullptr || capacity <= text.size()) return KAVREL_INVALID_ARGUMENT;
+  std::memcpy(buffer, text.c_str(), text.size() + 1);
+  return KAVREL_SUCCESS;
+}
+
+}  // namespace
+
 KAVREL_EXPORT int32_t kavrel_default_package(char* buffer, size_t capacity, size_t* length) {
   if (length == nullptr) return KAVREL_INVALID_ARGUMENT;
   *length = 0;
@@ -87,10 +100,17 @@ KAVREL_EXPORT int32_t kavrel_default_package(char* buffer, size_t capacity, size
   });
   if (found != KAVREL_SUCCESS) return found;
   if (path.empty()) return KAVREL_PACKAGE_NOT_FOUND;
-  *length = path.size();
-  if (buffer == nullptr || capacity <= path.size()) return KAVREL_INVALID_ARGUMENT;
-  std::memcpy(buffer, path.c_str(), path.size() + 1);
-  return KAVREL_SUCCESS;
+  return CopyOut(path, buffer, capacity, length);
+}
+
+KAVREL_EXPORT int32_t kavrel_package_folder(size_t index, char* buffer, size_t capacity, size_t* length) {
+  if (length == nullptr) return KAVREL_INVALID_ARGUMENT;
+  *length = 0;
+  std::vector<std::string> folders;
+  const int32_t listed = Guarded([&] { folders = kavrel::PackageFolders(false); });
+  if (listed != KAVREL_SUCCESS) return listed;
+  if (index >= folders.size()) return KAVREL_PACKAGE_NOT_FOUND;
+  return CopyOut(folders[index], buffer, capacity, length);
 }
 
 KAVREL_EXPORT void kavrel_close(kavrel_geocoder* handle) { std::unique_ptr<kavrel_geocoder> closed(handle); }

@@ -1,7 +1,10 @@
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/library.h"
 
 // Paths as strings, the same on every system but for the separator.
 namespace kavrel::platform {
+
+const char kLibraryFolderFromProgram[] = KAVREL_LIBRARY_FOLDER_FROM_PROGRAM;
 
 std::optional<std::string> ProgramFolder() {
   const std::string program = ExecutablePath();

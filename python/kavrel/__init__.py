@@ -125,7 +125,8 @@ class Geocoder:
     UTF-8 works as the file system has it; a NUL in it is ValueError); None
     opens the library's default package (see kavrel.h's
     kavrel_default_package: the current folder, the program's folder, then
-    beside the library, where a build or an install puts it).
+    beside the library, where a build or pip puts it, then where an install
+    puts it).
     Raises KavrelError, naming the path and the reason, when the package
     cannot be opened.
 

@@ -16,11 +16,14 @@ MODE_DESIGNED = 0
 MODE_NEAREST = 1
 
 _HERE = Path(__file__).resolve().parent
-# Where the library lies relative to this package: beside the programs in a
+# Where the library lies relative to this package: inside it, as pip
+# installs it (with the default package beside it); beside the programs in a
 # build tree (build/python/kavrel -> build/bin), in lib/ of an install tree
 # (<prefix>/lib/python3/site-packages/kavrel -> <prefix>/lib), or beside the
-# programs at the top of the Windows release (-> <prefix>).
+# programs at the top of the Windows release (-> <prefix>). Elsewhere (the
+# Debian package's /usr/lib/x86_64-linux-gnu) the system's search finds it.
 _LIBRARY_FOLDERS = (
+    _HERE,
     _HERE.parent.parent / "bin",
     _HERE.parent.parent.parent,
     _HERE.parent.parent.parent.parent,
@@ -143,7 +146,8 @@ native = _load(LIBRARY_PATH)
 def default_package():
     """The package that the library opens when given none (kavrel.h's
     kavrel_default_package: the current folder, the program's folder, then
-    beside the library and in ../bin from it); None when there is none."""
+    beside the library and in ../bin from it, then where an install puts
+    it); None when there is none."""
     length = ctypes.c_size_t(0)
     if native.kavrel_default_package(None, 0, ctypes.byref(length)) == PACKAGE_NOT_FOUND:
         return None

@@ -363,7 +363,8 @@ TEST(KavrelFailureReports, EachFailureSaysWhatWhichFileAndWhy) {
       {"missing library", false, true, nullptr, {"/lat", "35.681236", "/lon", "139.767125"},
        {"cannot load the engine library libkavrelcore.so", "No such file"}},
       {"missing package", true, false, nullptr, {"/in", "in.csv", "/out", "out.csv"},
-       {"no data package: looked for", "/work/kavreldata.bin\" and \"", "/kavreldata.bin\""}},
+       {"no data package: looked for", "/work/kavreldata.bin\" and \"", "/kavreldata.bin\"",
+        "/share/kavrel/kavreldata.bin\""}},
       {"damaged package", true, true, "not a package at all", {"/lat", "35.681236", "/lon", "139.767125"},
        {"/kavreldata.bin\" is damaged"}},
       {"missing input", true, true, nullptr, {"/in", "missing.csv", "/out", "out.csv"},
@@ -391,6 +392,37 @@ TEST(KavrelFailureReports, EachFailureSaysWhatWhichFileAndWhy) {
       EXPECT_TRUE(Contains(result.error, part)) << c.what << ": " << result.error;
     }
   }
+}
+
+// An install's layout: the program in bin/ with the library beside it, the
+// package in share/kavrel of the same prefix. The designed engine and the
+// handle of the options beyond it both find the package there, run from
+// anywhere; a package beside the program still comes first.
+TEST(KavrelInstalledLayout, ThePackageIsFoundInShareKavrelOfTheProgramsPrefix) {
+  namespace fs = std::filesystem;
+  TempDir prefix;
+  const fs::path bin = fs::path(prefix.Path()) / "bin";
+  const fs::path share = fs::path(prefix.Path()) / "share" / "kavrel";
+  fs::create_directories(bin);
+  fs::create_directories(share);
+  fs::create_directory(fs::path(prefix.Path()) / "work");
+  fs::copy_file(KAVREL_PROGRAM_PATH, bin / "kavrel");
+  fs::copy_file(KAVREL_LIBRARY_PATH, bin / "libkavrelcore.so");
+  WriteBytes(share / "kavreldata.bin", TokyoStationPackage().Serialize());
+  const std::string work = prefix / "work";
+  const auto run = [&](const std::vector<std::string>& arguments) {
+    return RunProcess((bin / "kavrel").string(), arguments, work, RunOptions{});
+  };
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"/lat", "35.681236", "/lon", "139.767125"},
+        std::vector<std::string>{"/lat", "35.681236", "/lon", "139.767125", "/dist"}}) {
+    const ProcessResult lookup = run(arguments);
+    EXPECT_EQ(lookup.exitStatus, 0) << arguments.size() << ": " << lookup.error;
+    EXPECT_TRUE(Contains(lookup.output, kTokyoStation)) << lookup.output;
+  }
+  EXPECT_TRUE(Contains(run({"/package"}).output, "package: " + (share / "kavreldata.bin").string() + "\r\n"));
+  WriteBytes(bin / "kavreldata.bin", TokyoStationPackage().Serialize());
+  EXPECT_TRUE(Contains(run({"/package"}).output, "package: " + (bin / "kavreldata.bin").string() + "\r\n"));
 }
 
 TEST_F(KavrelSafeguards, APackageThatCannotBeOpenedIsToldWithTheSystemsReason) {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 #include <algorithm>
 
@@ -174,21 +175,93 @@ TEST(EngineInitialize, FindsThePackageInSearchOrder) {
   }
 }
 
-// The kavrel_ interface looks where Initialize looks, then beside the
-// library and in the bin folder next to it; a name with a folder stays where
-// it says.
-TEST(PackagePlaces, TheHandlesOrderIsInitializesFollowedByTheLibrarysPlaces) {
-  const std::vector<std::u16string> designed = PackagePlaces(u"p.bin", false);
-  const std::vector<std::u16string> handle = PackagePlaces(u"p.bin", true);
-  const std::u16string library = Wide(*platform::OwnBinaryFolder());
-  ASSERT_EQ(designed.size(), 3u);
-  ASSERT_EQ(handle.size(), 5u);
-  EXPECT_TRUE(std::equal(designed.begin(), designed.end(), handle.begin()));
-  EXPECT_EQ(designed[0], u"p.bin");
-  EXPECT_EQ(handle[3], library + test::Native(std::u16string(u"/p.bin")));
-  EXPECT_EQ(handle[4], library + test::Native(std::u16string(u"/../bin/p.bin")));
+// `folder` less its last part, as the install's share/kavrel is reached
+// from a program's or the library's folder.
+std::string PrefixOf(const std::string& folder) { return folder.substr(0, folder.rfind(platform::kPathSeparator)); }
+
+// Initialize looks as given, in the current folder and beside the program,
+// then where an install puts the package: share/kavrel of the program's
+// prefix, then the configured prefix's package folder. The kavrel_
+// interface looks beside the library and in ../bin from it before those,
+// and in share/kavrel of the library's prefix after the program's. A name
+// with a folder stays where it says. Windows installs keep the package
+// beside the programs: no install folders there.
+TEST(PackagePlaces, TheInstallsFoldersComeAfterEveryOtherPlace) {
+  const std::string program = *platform::ProgramFolder();
+  const std::string library = *platform::OwnBinaryFolder();
+  std::vector<std::string> designed = {program};
+  std::vector<std::string> handle = {program, library, platform::JoinPath(platform::JoinPath(library, ".."), "bin")};
+  if (!std::string_view(KAVREL_INSTALLED_PACKAGE_FOLDER).empty()) {
+    const std::string share = platform::JoinPath("share", "kavrel");
+    designed.push_back(platform::JoinPath(PrefixOf(program), share));
+    designed.push_back(KAVREL_INSTALLED_PACKAGE_FOLDER);
+    handle.push_back(platform::JoinPath(PrefixOf(program), share));
+    handle.push_back(platform::JoinPath(PrefixOf(library), share));
+    handle.push_back(KAVREL_INSTALLED_PACKAGE_FOLDER);
+  }
+  EXPECT_EQ(PackageFolders(false), designed);
+  EXPECT_EQ(PackageFolders(true), handle);
+
+  const std::vector<std::u16string> places = PackagePlaces(u"p.bin", true);
+  ASSERT_EQ(places.size(), handle.size() + 2);
+  EXPECT_EQ(places[0], u"p.bin");
+  EXPECT_EQ(places[1], Wide(platform::JoinPath(platform::CurrentDirectory(), "p.bin")));
+  for (std::size_t i = 0; i < handle.size(); ++i) EXPECT_EQ(places[i + 2], Wide(platform::JoinPath(handle[i], "p.bin")));
   const std::u16string inFolder = test::Native(std::u16string(u"sub/p.bin"));
   EXPECT_EQ(PackagePlaces(inFolder, true), std::vector<std::u16string>{inFolder});
+}
+
+// kavrel_package_folder hands out Initialize's folders one by one, with the
+// size conventions of kavrel_default_package.
+TEST(KavrelPackageFolder, ListsInitializesFoldersInOrder) {
+  const std::vector<std::string> folders = PackageFolders(false);
+  std::size_t length = 99;
+  for (std::size_t index = 0; index < folders.size(); ++index) {
+    EXPECT_EQ(kavrel_package_folder(index, nullptr, 0, &length), KAVREL_INVALID_ARGUMENT);
+    EXPECT_EQ(length, folders[index].size());
+    std::string exact(length, '\0');
+    EXPECT_EQ(kavrel_package_folder(index, exact.data(), exact.size(), &length), KAVREL_INVALID_ARGUMENT)
+        << "no room for the zero";
+    std::string folder(length + 1, 'x');
+    ASSERT_EQ(kavrel_package_folder(index, folder.data(), folder.size(), &length), KAVREL_SUCCESS);
+    EXPECT_EQ(folder, folders[index] + '\0');
+  }
+  EXPECT_EQ(kavrel_package_folder(folders.size(), nullptr, 0, &length), KAVREL_PACKAGE_NOT_FOUND);
+  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(kavrel_package_folder(0, nullptr, 0, nullptr), KAVREL_INVALID_ARGUMENT);
+}
+
+// A package found nowhere else is opened from share/kavrel of the program's
+// prefix; one beside the program still wins.
+TEST(EngineInitialize, FindsAnInstalledPackageOnlyAfterTheDesignedPlaces) {
+  if (std::string_view(KAVREL_PACKAGE_FOLDER_FROM_PROGRAM).empty()) GTEST_SKIP() << "no install folder here";
+  test::TempDir dir;
+  const std::string name = UniqueName("installed", dir);
+  const std::string share = platform::JoinPath(PrefixOf(*platform::ProgramFolder()), platform::JoinPath("share", "kavrel"));
+  const bool made = fs::create_directories(share);
+  const std::string installed = platform::JoinPath(share, name);
+  test::WriteBytes(installed, SmallPackage("installed"));
+  CurrentFolder here(dir.Path());
+  {
+    CkavrelcoreApp engine;
+    ASSERT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
+    EXPECT_EQ(engine.DataFile(), Wide(installed));
+    EXPECT_EQ(engine.Package().FindFile(u"installed"), 0);
+  }
+  {
+    BesideProgram beside(name);
+    test::WriteBytes(beside.Path(), SmallPackage("beside"));
+    CkavrelcoreApp engine;
+    ASSERT_EQ(engine.Initialize(Wide(name).c_str()), KAVREL_OK);
+    EXPECT_EQ(engine.Package().FindFile(u"beside"), 0);
+  }
+  fs::remove(installed);
+  // Only folders this test made, and only while empty.
+  std::error_code ignored;
+  if (made) {
+    fs::remove(share, ignored);
+    fs::remove(PrefixOf(share), ignored);
+  }
 }
 
 TEST(KavrelDefaultPackage, NamesThePackageThatOpeningNoneOpens) {

@@ -15,7 +15,7 @@ endforeach()
 list(SORT names)
 set(expected Cleanup GetDatafilename GetInfo Initialize IsJapanRegion PointDistance PreloadData
     ReverseGeocoding SetSeparator SetStep TOKYO2WGS84
-    kavrel_abi kavrel_attribution kavrel_close kavrel_default_package kavrel_facts_of kavrel_lookup kavrel_lookup_many kavrel_name_at kavrel_open kavrel_preload
+    kavrel_abi kavrel_attribution kavrel_close kavrel_default_package kavrel_facts_of kavrel_lookup kavrel_lookup_many kavrel_name_at kavrel_open kavrel_package_folder kavrel_preload
     kavrel_result_text kavrel_version)
 if(NOT names STREQUAL expected)
   message(FATAL_ERROR "exports of ${LIBRARY}:\n  ${names}\nexpected:\n  ${expected}")

@@ -1,8 +1,10 @@
 # Installs the build into a scratch prefix and runs the installed kavrel from
-# another folder: it must find its library in ../lib and the package beside
-# itself, with the package's attribution file next to the package.
+# another folder: it must find its library in LIBDIR and the package in
+# share/kavrel of its prefix, with the package's attribution file next to
+# the package.
 #   cmake -DBUILD=<build folder> -DPREFIX=<scratch folder> -DATTRIBUTION=<attribution source>
-#         -DVERSION=<project version> [-DSERVE=ON] -P install_tree.cmake
+#         -DVERSION=<project version> -DLIBDIR=<library folder in the prefix> [-DSERVE=ON]
+#         -P install_tree.cmake
 file(REMOVE_RECURSE "${PREFIX}")
 execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD}" --prefix "${PREFIX}"
                 OUTPUT_QUIET RESULT_VARIABLE result)
@@ -13,7 +15,8 @@ set(pages kavrel.1 kavrel-pack.1)
 if(SERVE)
   list(APPEND pages kavrel-serve.1)
 endif()
-set(files bin/kavrel bin/kavrel-pack bin/kavreldata.bin bin/kavreldata-attribution.txt lib/libkavrelcore.so)
+set(files bin/kavrel bin/kavrel-pack share/kavrel/kavreldata.bin share/kavrel/kavreldata-attribution.txt
+    ${LIBDIR}/libkavrelcore.so)
 if(SERVE)
   list(APPEND files bin/kavrel-serve)
 endif()
@@ -44,14 +47,14 @@ foreach(page IN LISTS pages)
     message(FATAL_ERROR "man -l ${page} does not show the version ${VERSION}")
   endif()
 endforeach()
-execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${ATTRIBUTION}" "${PREFIX}/bin/kavreldata-attribution.txt"
+execute_process(COMMAND "${CMAKE_COMMAND}" -E compare_files "${ATTRIBUTION}" "${PREFIX}/share/kavrel/kavreldata-attribution.txt"
                 RESULT_VARIABLE differ)
 if(NOT differ EQUAL 0)
   message(FATAL_ERROR "the installed attribution differs from ${ATTRIBUTION}")
 endif()
 
 # The program, built or installed, searches for libraries beside itself and
-# in ../lib, never in the folder it is run from: a damaged C++ runtime there
+# in the install's library folder, never in the folder it is run from: a damaged C++ runtime there
 # must not be loaded.
 file(MAKE_DIRECTORY "${PREFIX}/untrusted")
 file(WRITE "${PREFIX}/untrusted/libstdc++.so.6" "not a library")

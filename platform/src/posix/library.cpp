@@ -23,7 +23,7 @@ bool SharedLibrary::LoadForProgram(std::string_view name) {
   const std::string firstError = m_loadError;
   const std::optional<std::string> folder = ProgramFolder();
   const bool loaded = folder && (Load(JoinPath(*folder, fileName)) ||
-                                 Load(JoinPath(JoinPath(*folder, ".."), JoinPath("lib", fileName))));
+                                 Load(JoinPath(JoinPath(*folder, kLibraryFolderFromProgram), fileName)));
   if (!loaded) m_loadError = firstError;
   return loaded;
 }

@@ -7,6 +7,11 @@
 
 namespace kavrel::platform {
 
+// Where an install puts the shared libraries, relative to the programs'
+// folder ('/' between parts), as the build decided it: "../lib", or
+// "../lib/x86_64-linux-gnu" where the install's library folder is Debian's.
+extern const char kLibraryFolderFromProgram[];
+
 // A shared library loaded with dlopen(RTLD_NOW); released when destroyed.
 // Move-only.
 class SharedLibrary {
@@ -24,7 +29,8 @@ public:
   bool Load(const std::string& fileName);
   // Loads the library called `name` (see SharedLibraryFileName) where the
   // program's own links find it: by file name, so that the program's RUNPATH
-  // (its folder, then ../lib beside it; see link_options.cmake) and the
+  // (its folder, then kLibraryFolderFromProgram from it; see
+  // link_options.cmake) and the
   // system's search apply; failing that, by path in those two folders, since
   // the loader reads the RUNPATH of the object that calls it, which is a
   // sanitizer's runtime when one intercepts the call. LoadError() keeps the
