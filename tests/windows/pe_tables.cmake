@@ -4,7 +4,7 @@
 #    functions of kavrel.h, undecorated, and nothing else;
 #  - kavrel.exe does not import kavrelcore.dll (it loads it at run time);
 #  - none of the three needs a DLL of the compiler's runtime or zlib's;
-#  - the DLL and kavrel.exe carry their version blocks.
+#  - the three carry their version blocks.
 #   cmake -DOBJDUMP=<objdump> -DSTRINGS=<strings> -DLIBRARY=<kavrelcore.dll> -DPROGRAM=<kavrel.exe>
 #         -DPACK=<kavrel-pack.exe> -DVERSION=<project version> -DMAP=<kavrelcore.map> -P pe_tables.cmake
 cmake_policy(SET CMP0057 NEW)  # IN_LIST
@@ -79,6 +79,7 @@ endfunction()
 check_version_block(${LIBRARY} FileVersion ${VERSION} ProductVersion "norvane reverse geocoder dll"
   kavrelcore.dll kavrelcore)
 check_version_block(${PROGRAM} FileVersion ${VERSION} "norvane reverse geocoder" kavrel.exe)
+check_version_block(${PACK} FileVersion ${VERSION} "kavrel data package tool" kavrel-pack.exe)
 
 if(failures)
   message(FATAL_ERROR "${failures}")
