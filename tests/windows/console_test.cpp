@@ -2,6 +2,7 @@
 // folder at run time, its texts in the system's ANSI code page, arguments in
 // UTF-16, the national package beside it.
 #include <windows.h>
+#include <zlib.h>
 
 #include <gtest/gtest.h>
 
@@ -37,6 +38,24 @@ std::string ProgramFolder() { return fs::path(KAVREL_PROGRAM_PATH).parent_path()
 
 ProcessResult RunKavrel(const std::vector<std::string>& arguments, const std::string& workDir) {
   return RunProcess(KAVREL_PROGRAM_PATH, arguments, workDir, RunOptions{});
+}
+
+// `data` as one gzip member, or inflated from gzip; empty when it is not gzip.
+std::string Gzip(const std::string& data, bool pack) {
+  z_stream stream{};
+  if ((pack ? deflateInit2(&stream, 1, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) : inflateInit2(&stream, 15 + 16)) !=
+      Z_OK) {
+    return {};
+  }
+  std::string out(data.size() * 4 + 64, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int status = pack ? deflate(&stream, Z_FINISH) : inflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  pack ? deflateEnd(&stream) : inflateEnd(&stream);
+  return status == Z_STREAM_END ? out : std::string();
 }
 
 class KavrelExe : public testing::Test {
@@ -98,6 +117,29 @@ TEST_F(KavrelExe, JapaneseFileNamesConvert) {
   EXPECT_EQ(result.exitStatus, 0) << Decoded(result.output);
   ASSERT_TRUE(fs::exists(fs::u8path(m_work / "出力.csv")));
   EXPECT_EQ(Decoded(ReadBytes(m_work / "出力.csv")), "35.681236,139.767125," + kTokyoStation + "\r\n");
+}
+
+// A nightly GPS log: the pair from named or numbered columns with the header
+// passed through, a gzip input known by its bytes whatever its name, gzip
+// output, and two threads, each giving what the program gives on Linux.
+TEST_F(KavrelExe, GpsLogOptions) {
+  const std::string log = "time,lat,lon\r\n08:00,35.681236,139.767125\r\n08:01,x,y\r\n08:02,34.702485,135.495951\r\n";
+  const std::string expected = "time,lat,lon\r\n35.681236,139.767125," + kTokyoStation +
+                               "\r\n08:01,x,y\r\n34.702485,135.495951,大阪府大阪市北区梅田三丁目\r\n";
+  WriteBytes(m_work / "log.csv", log);
+  WriteBytes(m_work / "log.bin", Gzip(log, true));
+
+  ProcessResult result = RunKavrel({"/in", "log.csv", "/out", "plain.csv", "/cols", "lat,lon"}, m_work.Path());
+  EXPECT_EQ(result.exitStatus, 0) << Decoded(result.output);
+  EXPECT_EQ(Decoded(ReadBytes(m_work / "plain.csv")), expected);
+
+  result = RunKavrel({"/in", "log.bin", "/out", "packed.gz", "/cols", "2,3", "/gzip", "/threads", "2"}, m_work.Path());
+  EXPECT_EQ(result.exitStatus, 0) << Decoded(result.output);
+  EXPECT_EQ(Decoded(Gzip(ReadBytes(m_work / "packed.gz"), false)), expected);
+
+  result = RunKavrel({"/in", "log.csv", "/out", "none.csv", "/cols", "lat,speed"}, m_work.Path());
+  EXPECT_EQ(result.exitStatus, 2);
+  EXPECT_NE(result.error.find("speed"), std::string::npos) << result.error;
 }
 
 // 100,000 lines near real towns: every output line holds the address that
