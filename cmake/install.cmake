@@ -88,13 +88,13 @@ set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "The kavrel authors <authors@kavrel.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "offline reverse geocoder for Japan")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "offline reverse geocoder for Japan
- Turns a latitude and longitude into a Japanese address (prefecture, city
- and area) from a compressed data package, with no network. The package
- holds the program kavrel (single lookups and whole files), kavrel-pack
- (builds and verifies data packages), the library libkavrelcore with its C
- headers, pkg-config and CMake files, the Python package kavrel, and the
- default data package of all Japan (CC BY 4.0).")
+# CPack puts the summary first and indents each line of the rest.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION "Turns a latitude and longitude into a Japanese address (prefecture, city
+and area) from a compressed data package, with no network. The package
+holds the program kavrel (single lookups and whole files), kavrel-pack
+(builds and verifies data packages), kavrel-serve (HTTP), the library
+libkavrelcore with its C headers, pkg-config and CMake files, the Python
+package kavrel, and the default data package of all Japan (CC BY 4.0).")
 # What the programs and the library link: the C and C++ runtimes, zlib, and
 # cpp-httplib for kavrel-serve.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, zlib1g")
