@@ -14,6 +14,7 @@
 
 #include "fifo.h"
 #include "kavrel/platform/files.h"
+#include "kavrel/platform/library.h"
 #include "process_runner.h"
 #include "program_folder.h"
 
@@ -376,7 +377,12 @@ TEST(KavrelFailureReports, EachFailureSaysWhatWhichFileAndWhy) {
       {"outside the area", true, true, nullptr, {"/lat", "10", "/lon", "100"},
        {"no address for 10.000000,100.000000: the point lies outside the covered area (-102)"}},
   };
+  // Where an installed kavrel (the Debian package) puts the library on the
+  // system's search path, a program without its own finds that one.
+  platform::SharedLibrary installed;
+  const bool systemHasEngine = installed.Load(platform::SharedLibraryFileName("kavrelcore"));
   for (const Case& c : cases) {
+    if (!c.withLibrary && systemHasEngine) continue;
     ProgramFolder folder(c.withLibrary, c.withPackage);
     if (c.packageBytes != nullptr) WriteBytes(folder.Path("kavreldata.bin"), c.packageBytes);
     TempDir root;
