@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <vector>
 
 #include "batch.h"
 #include "failure_report.h"
@@ -69,15 +70,16 @@ std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool wholePa
 
 void HandleBackend::Lookup(const double* latitudes, const double* longitudes, std::size_t count,
                            PointAnswer* answers) {
-  m_answers.assign(count, kavrel_answer{});
-  m_results.assign(count, KAVREL_NO_ANSWER);
-  const std::int32_t result = m_entries->lookupMany(m_handle, count, latitudes, longitudes, &m_query,
-                                                    m_threads, m_answers.data(), m_results.data());
+  // The conversion runs its blocks on its threads: one lookup thread each.
+  std::vector<kavrel_answer> found(count, kavrel_answer{});
+  std::vector<std::int32_t> results(count, KAVREL_NO_ANSWER);
+  const std::int32_t result =
+      m_entries->lookupMany(m_handle, count, latitudes, longitudes, &m_query, 1, found.data(), results.data());
   for (std::size_t i = 0; i < count; ++i) {
     PointAnswer& answer = answers[i];
-    answer.result = result != KAVREL_SUCCESS ? result : m_results[i];
-    const kavrel_answer& found = m_answers[i];
-    answer.names = answer.Found() ? LineAnswer{true, found.prefecture, found.city, found.area, found.distance}
+    answer.result = result != KAVREL_SUCCESS ? result : results[i];
+    const kavrel_answer& names = found[i];
+    answer.names = answer.Found() ? LineAnswer{true, names.prefecture, names.city, names.area, names.distance}
                                   : LineAnswer{};
   }
 }

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "engine_binding.h"
 #include "lookup_backend.h"
@@ -14,9 +13,9 @@ namespace kavrel::console {
 
 class HandleBackend : public LookupBackend {
 public:
-  // `engine` (not owned) must outlive the backend. `threads`: lookups at
-  // once in a block; 0 takes one per core; at most KAVREL_MAX_THREADS are
-  // used.
+  // `engine` (not owned) must outlive the backend. `threads`: the threads
+  // of a conversion, all in all; 0 takes one per core; at most
+  // KAVREL_MAX_THREADS are used.
   HandleBackend(CEngineBinding& engine, std::int32_t threads);
   // Closes the handle.
   ~HandleBackend() override;
@@ -32,11 +31,12 @@ public:
   std::string PackagePath() const override { return m_path; }
   // Takes the query of `settings` (QueryOf); refuses nothing.
   std::int32_t Prepare(const SearchSettings& settings, bool wholePackage, std::string& why) override;
-  // Enough lines to keep every thread busy for a while, few enough that a
-  // conversion's output follows its input closely.
+  // More points than a conversion's block holds: one call per block.
   std::size_t BlockSize() const override { return 16384; }
-  // kavrel_lookup_many over all the points; a call refused as a whole gives
-  // every point its code.
+  std::int32_t Threads() const override { return m_threads; }
+  // kavrel_lookup_many over all the points on the calling thread; a call
+  // refused as a whole gives every point its code. Any number of threads
+  // may call it at once.
   void Lookup(const double* latitudes, const double* longitudes, std::size_t count,
               PointAnswer* answers) override;
   // kavrel_result_text.
@@ -58,8 +58,6 @@ private:
   std::string m_path;
   kavrel_query m_query{};
   std::int32_t m_threads;
-  std::vector<kavrel_answer> m_answers;
-  std::vector<std::int32_t> m_results;
 };
 
 }  // namespace kavrel::console

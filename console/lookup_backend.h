@@ -49,11 +49,17 @@ public:
   // kBatchSeparatorRefused, kBatchPreloadRefused) with `why` set.
   virtual std::int32_t Prepare(const SearchSettings& settings, bool wholePackage, std::string& why) = 0;
 
-  // How many points are best looked up together (1 or more).
+  // How many points are best looked up together (1 or more): a conversion
+  // asks for at most this many in one Lookup.
   virtual std::size_t BlockSize() const = 0;
 
+  // How many threads a conversion may run on, all in all (1 or more). Above
+  // 1, Lookup is called from that many threads at once.
+  virtual std::int32_t Threads() const { return 1; }
+
   // Looks up points i in [0, count) at latitudes[i], longitudes[i] (decimal
-  // degrees) into answers[i]. Every answer is written, found or not.
+  // degrees) into answers[i], on the calling thread. Every answer is
+  // written, found or not.
   virtual void Lookup(const double* latitudes, const double* longitudes, std::size_t count,
                       PointAnswer* answers) = 0;
 

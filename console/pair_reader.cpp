@@ -80,8 +80,8 @@ std::optional<ColumnIndexes> ResolveColumns(const ColumnChoice& choice, std::str
   return ColumnIndexes{*latitude, *longitude};
 }
 
-CoordinatePair PairReader::Read(const std::string& line) const {
-  if (!m_columns) return ScanCoordinatePair(line.c_str());
+CoordinatePair PairReader::Read(std::string_view line) const {
+  if (!m_columns) return ScanCoordinatePair(line.data());
   std::string latitudeField;
   std::string longitudeField;
   if (!ReadTwoCsvFields(LineBody(line), m_columns->latitude, m_columns->longitude, latitudeField,
@@ -97,7 +97,7 @@ CoordinatePair PairReader::Read(const std::string& line) const {
   return {*latitude, *longitude};
 }
 
-bool PairReader::IsHeader(const std::string& line) const {
+bool PairReader::IsHeader(std::string_view line) const {
   if (!m_columns) return false;
   std::string latitudeField;
   std::string longitudeField;

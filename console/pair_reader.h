@@ -50,17 +50,19 @@ public:
 
   bool UsesColumns() const { return m_columns.has_value(); }
 
-  // The pair of `line` (as read, line end included). With columns: the two
+  // The pair of `line` (as read, line end included; when it does not end in
+  // a line feed, the byte after it must be a NUL, as after a std::string's
+  // bytes, for the designed scan reads up to one or the other). With columns: the two
   // fields, blanks around them ignored, must each read whole as a coordinate
   // (ReadsWhole) and lie in their own designed range (the latitude field in
   // the latitude range, the longitude field in the longitude range); nothing
   // else in the line is looked at. Otherwise, or when the line has too few
   // fields, no pair (both 0.0).
-  CoordinatePair Read(const std::string& line) const;
+  CoordinatePair Read(std::string_view line) const;
 
   // True when the first line `line` is a header: with columns, when neither
   // chosen field reads as a number; with the designed scan, never.
-  bool IsHeader(const std::string& line) const;
+  bool IsHeader(std::string_view line) const;
 
 private:
   std::optional<ColumnIndexes> m_columns;

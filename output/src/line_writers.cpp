@@ -11,12 +11,12 @@ namespace kavrel::output {
 namespace {
 
 // The line without its line end (LF, or CR LF), and that line end.
-std::string_view WithoutLineEnd(const std::string& line, std::string_view& lineEnd) {
+std::string_view WithoutLineEnd(std::string_view line, std::string_view& lineEnd) {
   std::size_t body = line.size();
   if (body > 0 && line[body - 1] == '\n') --body;
   if (body > 0 && body < line.size() && line[body - 1] == '\r') --body;
-  lineEnd = std::string_view(line).substr(body);
-  return std::string_view(line).substr(0, body);
+  lineEnd = line.substr(body);
+  return line.substr(0, body);
 }
 
 }  // namespace
@@ -33,7 +33,7 @@ LineFormatter::LineFormatter(OutputFormat format, std::u16string separator, bool
   m_encoder.Append(m_separatorBytes, m_separator);
 }
 
-void LineFormatter::Append(std::string& out, const std::string& line, const Coordinates& pair,
+void LineFormatter::Append(std::string& out, std::string_view line, const Coordinates& pair,
                            const LineAnswer& answer, bool first) const {
   if (line.empty()) return;
   switch (m_format) {
@@ -43,7 +43,7 @@ void LineFormatter::Append(std::string& out, const std::string& line, const Coor
   }
 }
 
-void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
+void LineFormatter::AppendDesigned(std::string& out, std::string_view line,
                                    const Coordinates& pair, const LineAnswer& answer) const {
   if (!pair.IsComplete()) {
     std::string_view lineEnd;
@@ -60,7 +60,7 @@ void LineFormatter::AppendDesigned(std::string& out, const std::string& line,
   out += "\r\n";
 }
 
-void LineFormatter::AppendKept(std::string& out, const std::string& line, const Coordinates& pair,
+void LineFormatter::AppendKept(std::string& out, std::string_view line, const Coordinates& pair,
                                const LineAnswer& answer, bool first) const {
   std::string_view lineEnd;
   const std::string_view body = WithoutLineEnd(line, lineEnd);
@@ -156,16 +156,16 @@ void AppendRecordFields(std::string& bytes, double latitude, double longitude,
   encoder.Append(bytes, address);
 }
 
-std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd) {
+std::string_view CopiedLine(std::string_view line, std::string_view& lineEnd) {
   const std::size_t nul = line.find('\0');
   lineEnd = {};
-  if (nul == std::string::npos) return line;
-  if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+  if (nul == std::string_view::npos) return line;
+  if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n") {
     lineEnd = "\r\n";
   } else if (!line.empty() && line.back() == '\n') {
     lineEnd = "\n";
   }
-  return std::string_view(line).substr(0, nul);
+  return line.substr(0, nul);
 }
 
 }  // namespace kavrel::output

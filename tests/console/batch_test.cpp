@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "designed_backend.h"
@@ -32,6 +34,7 @@ public:
     return refusal;
   }
   std::size_t BlockSize() const override { return blockSize; }
+  std::int32_t Threads() const override { return threads; }
   void Lookup(const double* latitudes, const double*, std::size_t count, PointAnswer* answers) override {
     lookupCalls += count > 0;
     for (std::size_t i = 0; i < count; ++i) {
@@ -44,11 +47,12 @@ public:
   std::string Meaning(std::int32_t result) const override { return std::to_string(result); }
 
   std::size_t blockSize = 1;
+  std::int32_t threads = 1;
   std::int32_t refusal = kBatchCompleted;
   SearchSettings sent;
   bool wholePackageSent = false;
   int prepares = 0;
-  int lookupCalls = 0;
+  std::atomic<int> lookupCalls{0};  // Lookup runs on the conversion's threads
 };
 
 class BatchTest : public ::testing::Test {
@@ -83,6 +87,11 @@ protected:
   }
   std::string Output() const { return test::ReadBytes(Path(m_job.outputPath)); }
   std::string Progress() const { return test::ReadBytes(m_progressPath); }
+  // Empties the progress file for another conversion.
+  void ClearProgress() {
+    ASSERT_EQ(::ftruncate(m_progressFd, 0), 0);
+    ASSERT_EQ(::lseek(m_progressFd, 0, SEEK_SET), 0);
+  }
 
   test::TempDir m_dir;
   std::string m_progressPath = m_dir / "progress.txt";
@@ -143,10 +152,10 @@ TEST_F(BatchTest, APreparationRefusedStopsBeforeAnyFileIsMade) {
   EXPECT_EQ(m_backend.lookupCalls, 0);
 }
 
-// Blocks of several lines: each pair gets its own answer back, whatever
-// lines without a pair stand between them, and the block's end is no line's.
+// Lookups of several points: each pair gets its own answer back, whatever
+// lines without a pair stand between them, and a lookup's end is no line's.
 TEST_F(BatchTest, BlocksOfLinesKeepEachAnswerWithItsLine) {
-  m_backend.blockSize = 3;
+  m_backend.blockSize = 2;
   m_options.used = true;
   m_options.format = OutputFormat::kKeep;
   m_options.distance = true;
@@ -221,6 +230,135 @@ TEST_F(BatchTest, NoProgressWhenTheInputSizeIsUnknown) {
   ::close(fds[0]);
   EXPECT_EQ(Output(), "35.500000,139.500000,東京都千代田区\r\n");
   EXPECT_EQ(Progress(), "");
+}
+
+// Lines of every kind in a file of many blocks: answered pairs and pairs the
+// stand-in does not find, lines without a pair, NULs, blank lines, lone
+// carriage returns, LF and CR LF, lines longer than a block, and a last line
+// without a line end. `answered` receives how many lines have an answer.
+std::string MixedInput(std::size_t lines, std::size_t& answered) {
+  std::string input = "lat,lon,name\r\n";
+  std::uint32_t state = 12345;
+  answered = 0;
+  for (std::size_t i = 0; i < lines; ++i) {
+    state = state * 1103515245u + 12345u;
+    const std::uint32_t pick = (state >> 16) % 100;
+    const std::string latitude = std::to_string(26 + (state >> 8) % 18) + "." + std::to_string(state % 999983);
+    const std::string longitude = std::to_string(128 + (state >> 4) % 17) + ".25";
+    const char* end = pick % 2 == 0 ? "\r\n" : "\n";
+    if (i % 5000 == 2500) {
+      input += std::string(300000 + i % 1000, 'x') + "," + latitude + "," + longitude + end;
+      answered += latitude >= "30";
+    } else if (pick < 70) {
+      input += latitude + "," + longitude + ",town " + std::to_string(i) + end;
+      answered += latitude >= "30";
+    } else if (pick < 78) {
+      input += "no pair here " + std::to_string(i) + end;
+    } else if (pick < 84) {
+      input += std::string("35.5,\0139.5 nul\0", 17) + end;
+    } else if (pick < 88) {
+      input += end;
+    } else if (pick < 92) {
+      input += latitude + "\r" + longitude + end;  // the lone CR cuts the longitude off
+    } else {
+      input += "\"a, \"\"quoted\"\" name\"," + latitude + "," + longitude + end;
+      answered += latitude >= "30";
+    }
+  }
+  ++answered;
+  return input + "36.5,140.5";  // answered, without a line end
+}
+
+// The conversion with /threads: for each format, the same bytes, counts
+// and progress lines as on one thread, over blocks that end inside lines.
+TEST_F(BatchTest, ThreadsGiveTheBytesCountsAndProgressOfOneThread) {
+  std::size_t answered = 0;
+  const std::string input = MixedInput(40000, answered);
+  ASSERT_GT(input.size(), 3u << 20);  // a dozen blocks
+  test::WriteBytes(Path(m_job.inputPath), input);
+  m_backend.blockSize = 1000;
+  struct Case {
+    const char* what;
+    bool used;
+    OutputFormat format;
+    const char* columns;
+    bool gzip;
+  };
+  const Case cases[] = {
+      {"designed records", false, OutputFormat::kDesigned, "", false},
+      {"designed lines", true, OutputFormat::kDesigned, "", false},
+      {"/keep /dist", true, OutputFormat::kKeep, "", false},
+      {"/json /gzip", true, OutputFormat::kJson, "", true},
+      {"/cols /keep", true, OutputFormat::kKeep, "lat,lon", false},
+  };
+  for (const Case& c : cases) {
+    m_options.used = c.used;
+    m_options.format = c.format;
+    m_options.distance = c.format == OutputFormat::kKeep;
+    m_options.gzipOutput = c.gzip;
+    m_options.columns = {};
+    if (*c.columns != '\0') {
+      ASSERT_TRUE(ParseColumnChoice(c.columns, m_options.columns));
+    }
+    std::string expected;
+    std::string expectedProgress;
+    BatchJob expectedJob;
+    for (const std::int32_t threads : {1, 2, 3, 7}) {
+      m_backend.threads = threads;
+      ClearProgress();
+      ASSERT_EQ(ConvertWithPaths(), kBatchCompleted) << c.what << ", " << threads << " threads";
+      const std::string what = std::string(c.what) + ", " + std::to_string(threads) + " threads";
+      if (threads == 1) {
+        expected = Output();
+        expectedProgress = Progress();
+        expectedJob = m_job;
+        // A pair in a line of /cols must be in its own two fields.
+        if (*c.columns == '\0') {
+          EXPECT_EQ(static_cast<std::size_t>(m_job.succeeded), answered) << what;
+        }
+        EXPECT_EQ(std::count(expectedProgress.begin(), expectedProgress.end(), '%'), 10) << what;
+        continue;
+      }
+      EXPECT_TRUE(Output() == expected) << what;
+      EXPECT_EQ(Progress(), expectedProgress) << what;
+      EXPECT_EQ(m_job.succeeded, expectedJob.succeeded) << what;
+      EXPECT_EQ(m_job.failed, expectedJob.failed) << what;
+      EXPECT_EQ(m_job.failedWithoutContent, expectedJob.failedWithoutContent) << what;
+      EXPECT_EQ(m_job.linesCutAtLoneCr, expectedJob.linesCutAtLoneCr) << what;
+    }
+  }
+}
+
+// Where the input ends and how its lines end, on one thread and on several:
+// every line read gives its line, the last one too, and an empty input
+// gives an empty output.
+TEST_F(BatchTest, InputEndsAndLineEndsAreKeptOnAnyThreads) {
+  struct Case {
+    const char* what;
+    std::string input;
+    std::string output;
+    std::int32_t succeeded;
+    std::int32_t failed;
+  };
+  const Case cases[] = {
+      {"empty", "", "", 0, 0},
+      {"one line end", "\n", "\n", 0, 1},
+      {"CR LF and LF", "35.5,139.5\r\n29.5,130.5\nx\r\n", "35.500000,139.500000,東京都千代田区\r\n"
+                                                           "29.500000,130.500000,\r\nx\r\n", 1, 2},
+      {"a last line without a line end", "x\n35.5,139.5", "x\n35.500000,139.500000,東京都千代田区\r\n", 1, 1},
+      {"a last line of text", "35.5,139.5\nlast", "35.500000,139.500000,東京都千代田区\r\nlast", 1, 1},
+  };
+  for (const Case& c : cases) {
+    for (const std::int32_t threads : {1, 2}) {
+      m_backend.threads = threads;
+      m_job.inputPath = u"in.csv";
+      m_job.outputPath = u"out.csv";
+      ASSERT_EQ(Convert(c.input), kBatchCompleted) << c.what;
+      EXPECT_EQ(Output(), c.output) << c.what << ", " << threads << " threads";
+      EXPECT_EQ(m_job.succeeded, c.succeeded) << c.what << ", " << threads << " threads";
+      EXPECT_EQ(m_job.failed, c.failed) << c.what << ", " << threads << " threads";
+    }
+  }
 }
 
 }  // namespace

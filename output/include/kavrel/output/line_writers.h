@@ -53,13 +53,13 @@ public:
   //    without a pair that starts with a letter or a double quote;
   //  - json: one UTF-8 JSON object and "\n"; "error" without an answer.
   // An empty `line` (the read at the end of the input) gives nothing.
-  void Append(std::string& out, const std::string& line, const Coordinates& pair,
+  void Append(std::string& out, std::string_view line, const Coordinates& pair,
               const LineAnswer& answer, bool first) const;
 
 private:
-  void AppendDesigned(std::string& out, const std::string& line, const Coordinates& pair,
+  void AppendDesigned(std::string& out, std::string_view line, const Coordinates& pair,
                       const LineAnswer& answer) const;
-  void AppendKept(std::string& out, const std::string& line, const Coordinates& pair,
+  void AppendKept(std::string& out, std::string_view line, const Coordinates& pair,
                   const LineAnswer& answer, bool first) const;
   void AppendJson(std::string& out, const Coordinates& pair, const LineAnswer& answer) const;
   // Appends `name` (UTF-8) in the console codeset as one CSV field.
@@ -93,6 +93,6 @@ std::u16string JoinedAddress(const LineAnswer& answer, std::u16string_view separ
 // a coordinate pair: those before its first NUL, then its own line end (CR
 // LF or LF) when the NUL cut that off. `lineEnd` receives that line end. The
 // result points into `line`.
-std::string_view CopiedLine(const std::string& line, std::string_view& lineEnd);
+std::string_view CopiedLine(std::string_view line, std::string_view& lineEnd);
 
 }  // namespace kavrel::output

@@ -1,0 +1,111 @@
+#include "ordered_pipeline.h"
+
+#include <system_error>
+#include <thread>
+
+namespace kavrel::console {
+
+OrderedPipeline::OrderedPipeline(std::size_t slots) : m_done(slots == 0 ? 1 : slots, 0) {}
+
+bool OrderedPipeline::Run(int threads, const PipelineStages& stages) {
+  std::vector<std::thread> helpers;
+  helpers.reserve(threads > 1 ? static_cast<std::size_t>(threads - 1) : 0);
+  for (int i = 1; i < threads; ++i) {
+    try {
+      helpers.emplace_back([this, &stages] { Serve(stages); });
+    } catch (const std::system_error&) {
+      break;  // no more threads to be had: those running share the work
+    }
+  }
+  Serve(stages);
+  for (std::thread& helper : helpers) helper.join();
+  if (m_error) std::rethrow_exception(m_error);
+  return !m_stopped;
+}
+
+void OrderedPipeline::Serve(const PipelineStages& stages) {
+  std::unique_lock<std::mutex> lock(m_mutex);
+  while (!m_stopped) {
+    // Writing first: it frees a slot, and the oldest item holds up the rest.
+    if (CanWrite()) {
+      WriteReady(lock, stages);
+    } else if (CanRead()) {
+      ReadAndWork(lock, stages);
+    } else if (m_inputEnded && !m_reading && m_nextWrite == m_nextRead) {
+      return;
+    } else {
+      m_changed.wait(lock);
+    }
+  }
+}
+
+bool OrderedPipeline::CanWrite() const {
+  return !m_writing && m_nextWrite < m_nextRead && m_done[m_nextWrite % m_done.size()] != 0;
+}
+
+bool OrderedPipeline::CanRead() const {
+  return !m_reading && !m_inputEnded && m_nextRead - m_nextWrite < m_done.size();
+}
+
+void OrderedPipeline::WriteReady(std::unique_lock<std::mutex>& lock, const PipelineStages& stages) {
+  m_writing = true;
+  while (!m_stopped && m_nextWrite < m_nextRead && m_done[m_nextWrite % m_done.size()] != 0) {
+    const std::size_t slot = m_nextWrite % m_done.size();
+    lock.unlock();
+    bool written = false;
+    try {
+      written = stages.write(slot);
+    } catch (...) {
+      lock.lock();
+      Stop(std::current_exception());
+      break;
+    }
+    lock.lock();
+    m_done[slot] = 0;
+    ++m_nextWrite;
+    if (!written) Stop(nullptr);
+    m_changed.notify_all();
+  }
+  m_writing = false;
+  m_changed.notify_all();
+}
+
+void OrderedPipeline::ReadAndWork(std::unique_lock<std::mutex>& lock, const PipelineStages& stages) {
+  m_reading = true;
+  const std::size_t slot = m_nextRead % m_done.size();
+  lock.unlock();
+  ReadOutcome outcome = ReadOutcome::kNothing;
+  try {
+    outcome = stages.read(slot);
+  } catch (...) {
+    lock.lock();
+    m_reading = false;
+    Stop(std::current_exception());
+    return;
+  }
+  lock.lock();
+  m_reading = false;
+  if (outcome != ReadOutcome::kItem) m_inputEnded = true;
+  m_changed.notify_all();
+  if (outcome == ReadOutcome::kNothing) return;
+  ++m_nextRead;
+  lock.unlock();
+  try {
+    stages.work(slot);
+  } catch (...) {
+    lock.lock();
+    Stop(std::current_exception());
+    return;
+  }
+  lock.lock();
+  m_done[slot] = 1;
+  m_changed.notify_all();
+}
+
+void OrderedPipeline::Stop(std::exception_ptr error) {
+  if (error && !m_error) m_error = error;
+  m_stopped = true;
+  m_changed.notify_all();
+}
+
+}  // namespace kavrel::console
