@@ -1,15 +1,23 @@
 // Speed of a whole batch conversion: the built program converts 1,000,000
-// lines near real towns with the national package, as a user would run it
-// (start-up and preload included); and the console's own share of it, the
-// same conversion in this process over a stand-in lookup backend that
-// answers at once. KAVREL_BENCH_PROGRAM, when set, names another build of the program
-// to time (an older one, for a before-and-after comparison). The conversion
-// is also timed with /threads 1 and /threads 2.
+// and 10,000,000 lines near real towns with the national package, as a user
+// would run it (start-up and preload included), as the designed run and
+// with /threads 1, 2 and 0 (every core); and the console's own share of it,
+// the same conversion in this process over a stand-in lookup backend that
+// answers at once. Each run reports lines/s, the program's peak resident
+// memory (peak_MiB: flat from 1 M to 10 M lines when the blocks in flight
+// are bounded), its CPU seconds, and the load average of the machine when
+// it started (load1), since other work on the machine skews the rates: the
+// ratios of runs next to each other say more than their rates.
+// KAVREL_BENCH_PROGRAM, when set, names another build of the program to
+// time (an older one, for a before-and-after comparison).
 #include <benchmark/benchmark.h>
+
+#include <stdlib.h>
 
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,20 +31,32 @@ namespace {
 
 constexpr std::size_t kLineCount = 1000000;
 constexpr std::uint32_t kSeed = 20260107;
+// The thread count that stands for the designed run, without /threads.
+constexpr std::int64_t kDesigned = -1;
 
-// The input, written once for all benchmarks of the run.
 const kavrel::test::TempDir& Work() {
   static const kavrel::test::TempDir work;
-  static const bool written = [] {
-    kavrel::test::WriteTownSampleInput(KAVREL_TOWNS_CSV, work / "towns.csv", kLineCount, kSeed);
-    return true;
-  }();
-  (void)written;
   return work;
 }
 
-// Runs the program over the input with `options` added to /in and /out.
-void ConvertNationalTowns(benchmark::State& state, const std::vector<std::string>& options) {
+// The name of an input of `lines` lines, written on first use.
+std::string TownsInput(std::size_t lines) {
+  static std::map<std::size_t, std::string> written;
+  auto& name = written[lines];
+  if (name.empty()) {
+    name = "towns-" + std::to_string(lines) + ".csv";
+    kavrel::test::WriteTownSampleInput(KAVREL_TOWNS_CSV, Work() / name, lines, kSeed);
+  }
+  return name;
+}
+
+double LoadAverage() {
+  double load[1] = {0.0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1.0;
+}
+
+// Runs the program over `lines` lines with `options` added to /in and /out.
+void ConvertNationalTowns(benchmark::State& state, std::size_t lines, const std::vector<std::string>& options) {
   namespace fs = std::filesystem;
   if (!kavrel::platform::FileExists(KAVREL_NATIONAL_PACKAGE)) {
     state.SkipWithError("national package not built");
@@ -48,29 +68,43 @@ void ConvertNationalTowns(benchmark::State& state, const std::vector<std::string
   // Values starting with "/" were option words in older builds: name the
   // files relatively.
   const std::string relativeWork = fs::relative(Work().Path(), packageFolder).string();
-  std::vector<std::string> arguments = {"/in", relativeWork + "/towns.csv", "/out",
+  std::vector<std::string> arguments = {"/in", relativeWork + "/" + TownsInput(lines), "/out",
                                         relativeWork + "/addresses.csv"};
   arguments.insert(arguments.end(), options.begin(), options.end());
+  double load = 0.0;
+  long peakKiB = 0;
+  double cpuSeconds = 0.0;
   for (auto _ : state) {
+    load = LoadAverage();
     const kavrel::test::ProcessResult result =
         kavrel::test::RunProcess(program, arguments, packageFolder.string());
     if (!result.exited || result.exitStatus != 0) {
       state.SkipWithError("conversion failed");
       return;
     }
+    peakKiB = std::max(peakKiB, result.peakKiB);
+    cpuSeconds += result.cpuSeconds;
   }
-  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * kLineCount));
+  state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * lines));
+  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+  state.counters["cpu_s"] = cpuSeconds / static_cast<double>(state.iterations());
+  state.counters["load1"] = load;
   state.SetLabel("lines");
 }
 
-void BM_ConvertNationalTowns(benchmark::State& state) { ConvertNationalTowns(state, {}); }
-BENCHMARK(BM_ConvertNationalTowns)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
-
-// The same conversion through the thread-safe interface with /threads N.
-void BM_ConvertNationalTownsThreads(benchmark::State& state) {
-  ConvertNationalTowns(state, {"/threads", std::to_string(state.range(0))});
+// Arguments: the line count, and the threads (kDesigned: the designed run).
+void BM_ConvertNationalTowns(benchmark::State& state) {
+  const std::int64_t threads = state.range(1);
+  std::vector<std::string> options;
+  if (threads != kDesigned) options = {"/threads", std::to_string(threads)};
+  ConvertNationalTowns(state, static_cast<std::size_t>(state.range(0)), options);
 }
-BENCHMARK(BM_ConvertNationalTownsThreads)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_ConvertNationalTowns)
+    ->ArgNames({"lines", "threads"})
+    ->ArgsProduct({{1000000, 10000000}, {kDesigned, 1, 2, 0}})
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // A stand-in backend: every point has the same address, found at once.
 class StandInBackend : public kavrel::console::LookupBackend {
@@ -91,7 +125,7 @@ public:
 
 void BM_ConsoleShareOfAConversion(benchmark::State& state) {
   StandInBackend backend;
-  const std::string input = Work() / "towns.csv";
+  const std::string input = Work() / TownsInput(kLineCount);
   const std::string output = Work() / "stand-in-addresses.csv";
   for (auto _ : state) {
     kavrel::console::BatchJob job;

@@ -54,7 +54,11 @@ struct BatchJob {
 
 // Runs one conversion with a started `backend`. Has it prepare `settings`
 // for the whole package (LookupBackend::Prepare, whose refusal is returned),
-// then copies the input to the output line by line. When no option of
+// then copies the input to the output line by line, in blocks of many lines
+// that are read, converted and written in order on the backend's Threads()
+// threads in all (one: the calling thread alone); the output and the counts
+// do not depend on the thread count, and the blocks in flight are a few
+// per thread whatever the input's size. When no option of
 // `options` is used, a line holding a latitude and a longitude (see
 // ScanCoordinatePair) becomes "lat,lon,address\r\n" with six decimals and
 // the address as the engine joined it (empty when the lookup fails, which

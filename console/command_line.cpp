@@ -143,7 +143,7 @@ constexpr OptionDescriptor kOptions[] = {
     {u"dist", V::kNone, kActionNone, false, SetDistance, nullptr,
      u"Add the distance to the point found, in metres"},
     {u"threads", V::kStored, kActionNone, false, SetThreads, u"count",
-     u"Lookups at once in a conversion; 0 takes every core"},
+     u"Threads a conversion runs on, all in all; 0 takes every core"},
     {u"data", V::kStored, kActionNone, false, SetData, u"package",
      u"Use this data package instead of kavreldata.bin"},
     {u"package", V::kNone, kActionPackage, false, nullptr, nullptr,

@@ -32,7 +32,7 @@ using output::OutputFormat;
 struct ExtendedOptions {
   OutputFormat format = OutputFormat::kDesigned;
   bool distance = false;       // /dist: the distance to the matched point, in metres
-  std::int32_t threads = 1;    // /threads: lookups at once; 0 takes every core
+  std::int32_t threads = 1;    // /threads: threads of a conversion in all; 0 takes every core
   std::u16string dataPath;     // /data: the package to use instead of the search for kavreldata.bin
   ColumnChoice columns;          // /cols: the pair from these two CSV fields; not Given: the designed scan
   bool gzipOutput = false;     // /gzip: the conversion's output gzip compressed

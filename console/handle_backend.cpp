@@ -1,8 +1,8 @@
 #include "handle_backend.h"
 
 #include <algorithm>
+#include <array>
 #include <thread>
-#include <vector>
 
 #include "batch.h"
 #include "failure_report.h"
@@ -70,17 +70,25 @@ std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool wholePa
 
 void HandleBackend::Lookup(const double* latitudes, const double* longitudes, std::size_t count,
                            PointAnswer* answers) {
-  // The conversion runs its blocks on its threads: one lookup thread each.
-  std::vector<kavrel_answer> found(count, kavrel_answer{});
-  std::vector<std::int32_t> results(count, KAVREL_NO_ANSWER);
-  const std::int32_t result =
-      m_entries->lookupMany(m_handle, count, latitudes, longitudes, &m_query, 1, found.data(), results.data());
-  for (std::size_t i = 0; i < count; ++i) {
-    PointAnswer& answer = answers[i];
-    answer.result = result != KAVREL_SUCCESS ? result : results[i];
-    const kavrel_answer& names = found[i];
-    answer.names = answer.Found() ? LineAnswer{true, names.prefecture, names.city, names.area, names.distance}
-                                  : LineAnswer{};
+  // The conversion runs its blocks on its threads: one lookup thread each,
+  // in pieces whose answers fit on the stack, so that threads never wait on
+  // each other's allocations.
+  constexpr std::size_t kPiece = 256;
+  std::array<kavrel_answer, kPiece> found;
+  std::array<std::int32_t, kPiece> results;
+  for (std::size_t start = 0; start < count; start += kPiece) {
+    const std::size_t n = std::min(kPiece, count - start);
+    found.fill(kavrel_answer{});
+    results.fill(KAVREL_NO_ANSWER);
+    const std::int32_t result = m_entries->lookupMany(m_handle, n, latitudes + start, longitudes + start,
+                                                      &m_query, 1, found.data(), results.data());
+    for (std::size_t i = 0; i < n; ++i) {
+      PointAnswer& answer = answers[start + i];
+      answer.result = result != KAVREL_SUCCESS ? result : results[i];
+      const kavrel_answer& names = found[i];
+      answer.names = answer.Found() ? LineAnswer{true, names.prefecture, names.city, names.area, names.distance}
+                                    : LineAnswer{};
+    }
   }
 }
 

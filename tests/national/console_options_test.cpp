@@ -22,6 +22,11 @@ constexpr std::size_t kThreadLines = 20000;  // the sanitizers slow every lookup
 constexpr std::size_t kThreadLines = 200000;
 #endif
 constexpr std::size_t kNearestLines = 5000;
+#ifdef KAVREL_SANITIZED_BUILD
+constexpr std::size_t kMixedLines = 50000;
+#else
+constexpr std::size_t kMixedLines = 1000000;
+#endif
 
 class NationalOptions : public ::testing::Test {
 protected:
@@ -55,6 +60,62 @@ TEST_F(NationalOptions, ThreadsGiveTheSameBytesAsOneThreadAndAsTheDesignedRun) {
     const std::string counts = designed.output.substr(designed.output.rfind("成功"));
     EXPECT_EQ(result.output.substr(result.output.rfind("成功"), counts.find("件/所要")),
               counts.substr(0, counts.find("件/所要")));
+  }
+}
+
+// `townLines` (lines near real towns, CR LF) turned into a mix: most stay
+// as they are, some lose their CR, and others become lines without a pair,
+// lines cut by a NUL, blank lines, pairs out at sea that get no answer,
+// lines far longer than a block, and a last line without a line end.
+std::string MixedLines(const std::string& townLines) {
+  std::istringstream in(townLines);
+  std::string mixed;
+  std::string line;
+  for (std::size_t i = 0; std::getline(in, line); ++i) {
+    line.pop_back();  // the CR
+    if (i % 200000 == 100000) {
+      mixed += std::string(700000, 'x') + "," + line + "\r\n";
+    } else if (i % 11 == 3) {
+      mixed += "no pair in line " + std::to_string(i) + "\r\n";
+    } else if (i % 13 == 5) {
+      mixed += line.substr(0, 8) + std::string(1, '\0') + line.substr(8) + "\n";
+    } else if (i % 17 == 7) {
+      mixed += "\r\n";
+    } else if (i % 19 == 9) {
+      mixed += "25.000000,125.000000,at sea\r\n";
+    } else if (i % 5 == 1) {
+      mixed += line + "\n";
+    } else {
+      mixed += line + "\r\n";
+    }
+  }
+  return mixed + "35.681236,139.767125";
+}
+
+// The designed run and /threads 2 and 0 over a million mixed lines, in
+// blocks that end inside lines: the same bytes and the same counts.
+TEST_F(NationalOptions, ThreadsOnMixedLinesGiveTheDesignedBytes) {
+  WriteTownSampleInput(TownsCsvPath(), WorkPath("towns.csv"), kMixedLines, 20261209);
+  WriteBytes(WorkPath("in.csv"), MixedLines(ReadBytes(WorkPath("towns.csv"))));
+  const ProcessResult designed = RunProcess(KAVREL_PROGRAM_PATH,
+                                            {"/in", WorkPath("in.csv"), "/out", WorkPath("designed.csv")},
+                                            OutputDir(), RunOptions{});
+  ASSERT_EQ(designed.exitStatus, 0) << designed.error;
+  const std::string expected = ReadBytes(WorkPath("designed.csv"));
+  const std::string counts = designed.output.substr(designed.output.rfind("成功"));
+  const std::string countsOnly = counts.substr(0, counts.find("件/所要"));
+  // Most lines are answered, and the lines of every other kind are counted too.
+  const long succeeded = std::stol(countsOnly.substr(std::string("成功").size()));
+  EXPECT_GT(succeeded, static_cast<long>(kMixedLines) / 2) << countsOnly;
+  EXPECT_LT(succeeded, static_cast<long>(kMixedLines) * 3 / 4) << countsOnly;
+  for (const char* threads : {"2", "0"}) {
+    const std::string output = WorkPath(std::string("threads-") + threads + ".csv");
+    const ProcessResult result = Run({"/in", "in.csv", "/out", output, "/threads", threads});
+    ASSERT_EQ(result.exitStatus, 0) << threads << ": " << result.error;
+    EXPECT_TRUE(ReadBytes(output) == expected) << "/threads " << threads << " differs";
+    const std::string threadCounts = result.output.substr(result.output.rfind("成功"));
+    EXPECT_EQ(threadCounts.substr(0, threadCounts.find("件/所要")), countsOnly) << threads;
+    EXPECT_EQ(result.error, designed.error) << threads;
   }
 }
 

@@ -79,6 +79,8 @@ ProcessResult RunChild(const std::string& program, const std::vector<std::string
     if (errno != EINTR) throw std::runtime_error("wait4 failed");
   }
   result.peakKiB = usage.ru_maxrss;
+  result.cpuSeconds = static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                      static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
   if (WIFEXITED(status)) {
     result.exited = true;
     result.exitStatus = WEXITSTATUS(status);

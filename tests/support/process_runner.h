@@ -20,6 +20,7 @@ struct ProcessResult {
   std::string output;       // standard output bytes (kCaptured)
   std::string error;        // standard error bytes (RunOptions only)
   long peakKiB = 0;         // the child's peak resident memory, KiB
+  double cpuSeconds = 0.0;  // the child's user and system time (POSIX only; 0 elsewhere)
 };
 
 // How RunProcess runs the child beyond its arguments and folder.
