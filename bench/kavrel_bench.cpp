@@ -1,12 +1,14 @@
 // Times the kavrel_ interface on a real package: opening a handle for one
-// lookup, single lookups in both modes, and kavrel_lookup_many over 1,000,000 coordinates on 1 and 2
-// threads. The coordinates lie near real address points.
+// lookup, single lookups in both modes, and kavrel_lookup_many over
+// 1,000,000 coordinates on 1 and 2 threads, in one call and in calls of
+// KAVREL_PRELOAD_ROWS rows. The coordinates lie near real address points.
 //
 // Usage: kavrel_interface_bench [benchmark flags] [package]
 // The package is the argument, else $KAVREL_PACKAGE, else the national
 // package of the build.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -53,16 +55,21 @@ void TimeLookup(benchmark::State& state, const kavrel_geocoder* handle, const Co
   state.SetItemsProcessed(state.iterations());
 }
 
-// One kavrel_lookup_many of the whole sample per iteration.
+// The whole sample per iteration, in calls of kavrel_lookup_many of
+// `block` rows (0: one call), as a host reading its input in blocks makes
+// them.
 void TimeLookupMany(benchmark::State& state, const kavrel_geocoder* handle, const Coordinates& sample) {
   const kavrel_query query = {static_cast<int32_t>(state.range(0)), 0, 0, 0};
   const auto threads = static_cast<int32_t>(state.range(1));
   const std::size_t count = sample.latitudes.size();
+  const std::size_t block = state.range(2) > 0 ? static_cast<std::size_t>(state.range(2)) : count;
   std::vector<kavrel_answer> answers(count);
   std::vector<int32_t> results(count);
   for (auto _ : state) {
-    kavrel_lookup_many(handle, count, sample.latitudes.data(), sample.longitudes.data(), &query, threads,
-                       answers.data(), results.data());
+    for (std::size_t start = 0; start < count; start += block) {
+      kavrel_lookup_many(handle, std::min(block, count - start), &sample.latitudes[start], &sample.longitudes[start],
+                         &query, threads, &answers[start], &results[start]);
+    }
     benchmark::DoNotOptimize(answers.data());
   }
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(count));
@@ -120,11 +127,13 @@ int main(int argc, char** argv) {
       ->Unit(benchmark::kMicrosecond);
   benchmark::RegisterBenchmark("kavrel_lookup_many",
                                [&](benchmark::State& state) { TimeLookupMany(state, handle, many); })
-      ->ArgNames({"mode", "threads"})
-      ->Args({KAVREL_MODE_DESIGNED, 1})
-      ->Args({KAVREL_MODE_DESIGNED, 2})
-      ->Args({KAVREL_MODE_NEAREST, 1})
-      ->Args({KAVREL_MODE_NEAREST, 2})
+      ->ArgNames({"mode", "threads", "block"})
+      ->Args({KAVREL_MODE_DESIGNED, 1, 0})
+      ->Args({KAVREL_MODE_DESIGNED, 2, 0})
+      ->Args({KAVREL_MODE_NEAREST, 1, 0})
+      ->Args({KAVREL_MODE_NEAREST, 2, 0})
+      ->Args({KAVREL_MODE_DESIGNED, 1, KAVREL_PRELOAD_ROWS})
+      ->Args({KAVREL_MODE_NEAREST, 1, KAVREL_PRELOAD_ROWS})
       ->Iterations(1)
       ->Repetitions(5)
       ->ReportAggregatesOnly(true)

@@ -184,7 +184,8 @@ NameTexts CkavrelcoreApp::LookupNames(const AddressKey& keys) {
   return names;
 }
 
-std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs) {
+std::int32_t CkavrelcoreApp::FindAddress(double latitude, double longitude, std::int32_t* elapsedMs,
+                                         NameTexts& names) {
   const std::uint32_t latKey = CoordinateKey(latitude);
   const std::uint32_t lonKey = CoordinateKey(longitude);
   if (elapsedMs != nullptr) *elapsedMs = 0;
@@ -194,13 +195,16 @@ std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, s
   AddressKey keys;
   std::optional<BandPoint> point;
   const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
-  if (result == KAVREL_OK) {
-    // The index has the winner's names ready beside it.
-    NameTexts names;
-    if (!point || !Index()->NamesOf(*point, names)) names = LookupNames(keys);
-    JoinAddress(names, m_strSeparator, m_strAddress);
-  }
+  // The index has the winner's names ready beside it.
+  if (result == KAVREL_OK && (!point || !Index()->NamesOf(*point, names))) names = LookupNames(keys);
   StoreElapsed(elapsedMs, stopwatch);
+  return result;
+}
+
+std::int32_t CkavrelcoreApp::ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs) {
+  NameTexts names;
+  const std::int32_t result = FindAddress(latitude, longitude, elapsedMs, names);
+  if (result == KAVREL_OK) JoinAddress(names, m_strSeparator, m_strAddress);
   return result;
 }
 

@@ -73,6 +73,9 @@ public:
   // lookups allocates nothing), or KAVREL_E_NOT_FOUND. When `elapsedMs` is
   // given it receives the milliseconds taken.
   std::int32_t ReverseGeocode(double latitude, double longitude, std::int32_t* elapsedMs);
+  // The same without joining: `names` receives the three names, valid until
+  // the next lookup, for the caller to join where it wants the text.
+  std::int32_t FindAddress(double latitude, double longitude, std::int32_t* elapsedMs, NameTexts& names);
   // The same, copying the text into `address`.
   std::int32_t ReverseGeocode(double latitude, double longitude, std::u16string& address,
                               std::int32_t* elapsedMs);

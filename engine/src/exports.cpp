@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "address_text.h"
 #include "engine_app.h"
 #include "geodesy.h"
 #include "kavrel/format/coverage.h"
@@ -107,17 +108,15 @@ KAVREL_API int32_t ReverseGeocoding(double latitude, double longitude, kavrel_ch
                                     uint32_t* length, int32_t* elapsedMs) {
   if (length == nullptr) return KAVREL_E_ARGUMENT;
   try {
-    const int32_t result = g_engine.ReverseGeocode(latitude, longitude, elapsedMs);
+    kavrel::NameTexts names;
+    const int32_t result = g_engine.FindAddress(latitude, longitude, elapsedMs, names);
     if (result != KAVREL_OK) return result;
-    const std::u16string& address = g_engine.Address();
     // The buffer must hold the text and its terminator; otherwise report the
     // length needed and leave the buffer alone, so no text is ever cut.
-    if (buffer == nullptr || *length <= address.size()) {
-      *length = static_cast<uint32_t>(address.size());
+    if (!kavrel::WriteAddress(names, g_engine.Separator(), buffer, *length)) {
+      *length = static_cast<uint32_t>(kavrel::AddressLength(names, g_engine.Separator()));
       return KAVREL_E_FORMAT;
     }
-    std::copy(address.begin(), address.end(), buffer);
-    buffer[address.size()] = 0;
     return KAVREL_OK;
   } catch (...) {
     // The point arrays or the text could not be had.

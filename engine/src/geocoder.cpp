@@ -84,10 +84,14 @@ void Geocoder::ReadAttribution() {
 }
 
 void Geocoder::Preload(std::int32_t mode) const {
-  Catalogue();
-  for (int level = kLevelPref; level <= kLevelArea; ++level) {
-    for (const std::uint32_t key : Catalogue().keys[level]) m_names->Text(level, key);
-  }
+  // Once made, a second preload costs one atomic load: a caller that looks
+  // up in many blocks of rows preloads with each block.
+  m_preloaded.Get([this] {
+    for (int level = kLevelPref; level <= kLevelArea; ++level) {
+      for (const std::uint32_t key : Catalogue().keys[level]) m_names->Text(level, key);
+    }
+    return true;
+  });
   if (mode == KAVREL_MODE_NEAREST) NearestPoints();
 }
 

@@ -112,6 +112,7 @@ private:
   bool m_hasAttribution = false;
   mutable Once<Nearest> m_nearest;
   mutable Once<KeyLists> m_catalogue;
+  mutable Once<bool> m_preloaded;  // every band and name block made
 };
 
 }  // namespace kavrel

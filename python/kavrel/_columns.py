@@ -28,14 +28,38 @@ def _answer_dtype():
                         "itemsize": ctypes.sizeof(_library.CAnswer)})
 
 
-def _name_column(answers, found, text, key):
-    """The names of one level, None for rows without an answer. The names
-    are read once per distinct key (a key has one name in a package) from
-    the texts the library gave out, which the caller's hold keeps valid."""
-    keys = answers[key][found]
-    _, first, inverse = numpy.unique(keys, return_index=True, return_inverse=True)
-    addresses = answers[text][found][first]
+# Keys below these bounds are mapped through a table with a slot per key,
+# which needs no sort; the wider area keys are sorted.
+_DENSE_KEYS = {"prefecture_key": 1 << 8, "city_key": 1 << 16}
+
+
+def _distinct(keys, size):
+    """The distinct keys, and for each row the place of its key among them."""
+    if size is None:
+        return numpy.unique(keys, return_inverse=True)
+    place = numpy.zeros(size, dtype=numpy.intp)
+    place[keys] = 1
+    distinct = numpy.flatnonzero(place)
+    place[distinct] = numpy.arange(len(distinct))
+    return distinct, place[keys]
+
+
+def _name_column(keys, texts, found, size):
+    """The names of one level from its key column and the texts the library
+    gave out (addresses), None for rows without an answer. The names are
+    read once per distinct key (a key has one name in a package); the
+    caller's hold keeps the texts valid. size: a bound on the keys for a
+    table with a slot per key, or None."""
+    every = bool(found.all())
+    if not every:
+        keys, texts = keys[found], texts[found]
+    distinct, inverse = _distinct(keys, size)
+    # Any row of a key gives its text: all of them point to the same one.
+    addresses = numpy.empty(len(distinct), dtype=numpy.uintp)
+    addresses[inverse] = texts
     names = numpy.array([ctypes.string_at(int(address)).decode("utf-8") for address in addresses], dtype=object)
+    if every:
+        return names[inverse]
     column = numpy.full(len(found), None, dtype=object)
     column[found] = names[inverse]
     return column
@@ -85,10 +109,10 @@ def lookup_columns(handle, lats, lons, query, threads):
     _check(code, results)
     found = results == _library.SUCCESS
     columns = {}
-    for text, key in zip(_TEXTS, _KEYS):
-        columns[text] = _name_column(answers, found, text, key)
     for key in _KEYS:
         columns[key] = answers[key].copy()
+    for text, key in zip(_TEXTS, _KEYS):
+        columns[text] = _name_column(columns[key], answers[text], found, _DENSE_KEYS.get(key))
     for number in _NUMBERS:
         columns[number] = answers[number].copy()
     columns["found"] = found
