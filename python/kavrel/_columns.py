@@ -108,11 +108,11 @@ def lookup_columns(handle, lats, lons, query, threads):
                                               results.ctypes.data)
     _check(code, results)
     found = results == _library.SUCCESS
+    keys = {key: answers[key].copy() for key in _KEYS}
     columns = {}
-    for key in _KEYS:
-        columns[key] = answers[key].copy()
     for text, key in zip(_TEXTS, _KEYS):
-        columns[text] = _name_column(columns[key], answers[text], found, _DENSE_KEYS.get(key))
+        columns[text] = _name_column(keys[key], answers[text], found, _DENSE_KEYS.get(key))
+    columns.update(keys)
     for number in _NUMBERS:
         columns[number] = answers[number].copy()
     columns["found"] = found
