@@ -175,12 +175,15 @@ TEST_F(KavrelConversionOptions, ACutOrDamagedGzipInputFailsTheRun) {
   } cases[] = {{gzip.substr(0, gzip.size() - 6), "the gzip data ends inside a member"},
                {damaged, "the gzip data is damaged"},
                {gzip + "trailing", "the gzip data is damaged"}};
-  for (const auto& c : cases) {
-    WriteBytes(WorkPath("log.csv"), c.bytes);
-    const ProcessResult result = Run({"/in", "log.csv", "/out", "log.out"});
-    EXPECT_EQ(result.exitStatus, 1) << c.told;
-    EXPECT_TRUE(Contains(result.output, "入力ファイルから読み取れません")) << result.output;
-    EXPECT_TRUE(Contains(result.error, "cannot read the input file \"log.csv\": " + c.told)) << result.error;
+  // On one thread and on several: the failure is read by one of them.
+  for (const char* threads : {"1", "2"}) {
+    for (const auto& c : cases) {
+      WriteBytes(WorkPath("log.csv"), c.bytes);
+      const ProcessResult result = Run({"/in", "log.csv", "/out", "log.out", "/threads", threads});
+      EXPECT_EQ(result.exitStatus, 1) << c.told << ", /threads " << threads;
+      EXPECT_TRUE(Contains(result.output, "入力ファイルから読み取れません")) << result.output;
+      EXPECT_TRUE(Contains(result.error, "cannot read the input file \"log.csv\": " + c.told)) << result.error;
+    }
   }
 }
 

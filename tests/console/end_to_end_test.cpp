@@ -151,6 +151,14 @@ TEST_F(KavrelProgram, BatchToAnUnwritableOutput) {
     ExpectRun(Run({"/in", WorkPath("in.csv"), "/out", "/dev/full"}), 1,
               kStarted + "0%完了しました(1/0)\r\n10%完了しました(1/0)\r\n" +
                   "出力ファイルに書き込めません");
+    // Blocks on two threads: a write fails while others are being converted.
+    std::string lines;
+    for (int i = 0; i < 40000; ++i) lines += "35.681236,139.767125\r\n";
+    WriteBytes(WorkPath("in.csv"), lines);
+    const ProcessResult threads = Run({"/in", WorkPath("in.csv"), "/out", "/dev/full", "/threads", "2"});
+    EXPECT_EQ(threads.exitStatus, 1);
+    EXPECT_NE(threads.output.find("出力ファイルに書き込めません"), std::string::npos) << threads.output;
+    EXPECT_EQ(threads.output.find(kFinished), std::string::npos) << threads.output;
   }
 }
 
