@@ -255,7 +255,7 @@ std::string MixedInput(std::size_t lines, std::size_t& answered) {
     } else if (pick < 78) {
       input += "no pair here " + std::to_string(i) + end;
     } else if (pick < 84) {
-      input += std::string("35.5,\0139.5 nul\0", 17) + end;
+      input += std::string("35.5,\0" "139.5 nul\0", 16) + end;  // "35.5," NUL "139.5 nul" NUL
     } else if (pick < 88) {
       input += end;
     } else if (pick < 92) {
