@@ -47,20 +47,26 @@ bool OrderedPipeline::CanRead() const {
   return !m_reading && !m_inputEnded && m_nextRead - m_nextWrite < m_done.size();
 }
 
+template <typename Call>
+bool OrderedPipeline::CallUnlocked(std::unique_lock<std::mutex>& lock, Call&& call) {
+  lock.unlock();
+  try {
+    call();
+  } catch (...) {
+    lock.lock();
+    Stop(std::current_exception());
+    return false;
+  }
+  lock.lock();
+  return true;
+}
+
 void OrderedPipeline::WriteReady(std::unique_lock<std::mutex>& lock, const PipelineStages& stages) {
   m_writing = true;
   while (!m_stopped && m_nextWrite < m_nextRead && m_done[m_nextWrite % m_done.size()] != 0) {
     const std::size_t slot = m_nextWrite % m_done.size();
-    lock.unlock();
     bool written = false;
-    try {
-      written = stages.write(slot);
-    } catch (...) {
-      lock.lock();
-      Stop(std::current_exception());
-      break;
-    }
-    lock.lock();
+    if (!CallUnlocked(lock, [&] { written = stages.write(slot); })) break;
     m_done[slot] = 0;
     ++m_nextWrite;
     if (!written) Stop(nullptr);
@@ -73,31 +79,15 @@ void OrderedPipeline::WriteReady(std::unique_lock<std::mutex>& lock, const Pipel
 void OrderedPipeline::ReadAndWork(std::unique_lock<std::mutex>& lock, const PipelineStages& stages) {
   m_reading = true;
   const std::size_t slot = m_nextRead % m_done.size();
-  lock.unlock();
   ReadOutcome outcome = ReadOutcome::kNothing;
-  try {
-    outcome = stages.read(slot);
-  } catch (...) {
-    lock.lock();
-    m_reading = false;
-    Stop(std::current_exception());
-    return;
-  }
-  lock.lock();
+  const bool read = CallUnlocked(lock, [&] { outcome = stages.read(slot); });
   m_reading = false;
+  if (!read) return;
   if (outcome != ReadOutcome::kItem) m_inputEnded = true;
   m_changed.notify_all();
   if (outcome == ReadOutcome::kNothing) return;
   ++m_nextRead;
-  lock.unlock();
-  try {
-    stages.work(slot);
-  } catch (...) {
-    lock.lock();
-    Stop(std::current_exception());
-    return;
-  }
-  lock.lock();
+  if (!CallUnlocked(lock, [&] { stages.work(slot); })) return;
   m_done[slot] = 1;
   m_changed.notify_all();
 }

@@ -63,6 +63,11 @@ private:
   // Reads the next item into its slot and works on it; called and returns
   // with the lock held.
   void ReadAndWork(std::unique_lock<std::mutex>& lock, const PipelineStages& stages);
+  // Runs a stage's `call` with the lock released; false, and the pipeline
+  // stopped with the exception, when it threw. Called and returns with the
+  // lock held.
+  template <typename Call>
+  bool CallUnlocked(std::unique_lock<std::mutex>& lock, Call&& call);
   void Stop(std::exception_ptr error);
   bool CanWrite() const;
   bool CanRead() const;
