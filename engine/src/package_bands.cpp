@@ -28,6 +28,7 @@ PackageBands::PackageBands(const CDataPackage& package) : m_package(package) {
     m_keys.push_back(band);
     m_entries.push_back(entry);
   }
+  m_directory = BandDirectory(m_keys);
   m_slots = std::make_unique<Once<BandIndex>[]>(bands.size());
 }
 

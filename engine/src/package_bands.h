@@ -30,10 +30,12 @@ public:
   // could not load. Throws std::bad_alloc (nothing is kept; a later call
   // tries again).
   const BandIndex& Band(std::size_t t) const override;
+  const BandDirectory* Directory() const override { return &m_directory; }
 
 private:
   const CDataPackage& m_package;
   std::vector<std::uint32_t> m_keys;
+  BandDirectory m_directory;  // of m_keys
   std::vector<std::int32_t> m_entries;  // the entry of each band
   std::unique_ptr<Once<BandIndex>[]> m_slots;
 };

@@ -53,14 +53,21 @@ struct BandRange {
   bool ownPresent;
 };
 
-BandRange BandsInRange(const std::vector<std::uint32_t>& bands, const SearchQuery& query) {
+BandRange BandsInRange(const BandSource& source, const SearchQuery& query) {
+  const std::vector<std::uint32_t>& bands = source.BandKeys();
+  const BandDirectory* directory = source.Directory();
+  const auto atOrAbove = [&](std::uint32_t key) {
+    return directory != nullptr
+               ? directory->FirstAtOrAbove(bands, key)
+               : static_cast<std::size_t>(std::lower_bound(bands.begin(), bands.end(), key) - bands.begin());
+  };
   const std::uint32_t own = BandOf(query.latKey);
-  const std::int64_t span = std::int64_t{query.parameters.bandRange} * kBandHeight;
-  const auto t0 = std::lower_bound(bands.begin(), bands.end(), static_cast<std::uint32_t>(own - span));
-  const auto t1 = std::upper_bound(t0, bands.end(), static_cast<std::uint32_t>(own + span));
-  const auto tOwn = std::lower_bound(t0, t1, own);
-  const auto number = [&](auto t) { return static_cast<std::size_t>(t - bands.begin()); };
-  return {number(t0), number(t1), number(tOwn), tOwn != t1 && *tOwn == own};
+  const auto span = static_cast<std::uint32_t>(std::int64_t{query.parameters.bandRange} * kBandHeight);
+  const std::size_t first = atOrAbove(own - span);
+  std::size_t end = atOrAbove(own + span);
+  if (end < bands.size() && bands[end] == own + span) ++end;
+  const std::size_t ownAt = std::max(first, atOrAbove(own));
+  return {first, end, ownAt, ownAt < end && bands[ownAt] == own};
 }
 
 // The bands of a query's point list as one list: point i of the slice is
@@ -261,7 +268,7 @@ SearchResult FindWinner(const BandSource& source, const SearchQuery& query) {
   SearchResult undecided;
   undecided.outcome = SearchResult::kUndecided;
   if (!Searchable(query)) return undecided;
-  const BandRange range = BandsInRange(source.BandKeys(), query);
+  const BandRange range = BandsInRange(source, query);
   Slice slice;
   if (!slice.Take(source, range)) return undecided;
   if (slice.Size() == 0) return {};
@@ -283,6 +290,7 @@ SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
     m_bandKeys.push_back(band);
     m_bands.emplace_back(band, entry.Data(), entry.Size(), inMemory, &m_names);
   }
+  m_directory = BandDirectory(m_bandKeys);
   m_points = RegularPoints(*this);
 }
 

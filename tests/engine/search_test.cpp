@@ -1,10 +1,15 @@
 #include "search.h"
 
+#include "band_directory.h"
+
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <random>
+#include <vector>
 
 namespace kavrel {
 namespace {
@@ -68,6 +73,42 @@ TEST(EffectiveParameters, ABandRangeBelowOneGivesTheDefaults) {
     EXPECT_EQ(effective.step, c.wantStep) << c.step << "x" << c.width;
     EXPECT_EQ(effective.width, c.wantWidth) << c.step << "x" << c.width;
     EXPECT_EQ(effective.bandRange, c.wantRange) << c.step << "x" << c.width;
+  }
+}
+
+// The directory must place every key exactly where a binary search would,
+// also among keys that are no multiple of the band height, at the ends of
+// the key range, and for keys outside the bands it covers.
+TEST(BandDirectory, PlacesKeysAsALowerBound) {
+  std::mt19937 random(7);
+  const std::uint32_t top = std::numeric_limits<std::uint32_t>::max();
+  std::vector<std::vector<std::uint32_t>> keySets = {
+      {},
+      {350000},
+      {0, 10000, 20000},
+      {0, 5, 10000, 10001, 19999, 40000},
+      {top - top % kBandHeight},
+      {0, top - top % kBandHeight},
+  };
+  for (int set = 0; set < 20; ++set) {
+    std::vector<std::uint32_t> keys;
+    const std::uint32_t base = random() % 1000 * kBandHeight;
+    for (int i = 0; i < 200; ++i) keys.push_back(base + random() % 600 * (set % 2 == 0 ? kBandHeight : 1000));
+    std::sort(keys.begin(), keys.end());
+    keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    keySets.push_back(keys);
+  }
+  for (const std::vector<std::uint32_t>& keys : keySets) {
+    const BandDirectory directory(keys);
+    std::vector<std::uint32_t> probes = {0, 1, top, top - 1};
+    for (const std::uint32_t key : keys) {
+      for (const std::uint32_t near : {key - kBandHeight, key - 1, key, key + 1, key + kBandHeight}) probes.push_back(near);
+    }
+    for (int i = 0; i < 200; ++i) probes.push_back(static_cast<std::uint32_t>(random()));
+    for (const std::uint32_t probe : probes) {
+      const auto expected = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), probe) - keys.begin());
+      ASSERT_EQ(directory.FirstAtOrAbove(keys, probe), expected) << keys.size() << " keys, probe " << probe;
+    }
   }
 }
 
