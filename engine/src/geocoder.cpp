@@ -98,14 +98,18 @@ void Geocoder::Preload(std::int32_t mode) const {
 const Geocoder::Nearest& Geocoder::NearestPoints() const {
   return m_nearest.Get([this] {
     Nearest nearest;
-    nearest.points = RegularPoints(*m_bands);
+    const std::size_t count = RegularPoints(*m_bands).Count();
     std::vector<std::uint32_t> latitudes;
     std::vector<std::uint32_t> longitudes;
-    latitudes.reserve(nearest.points.Count());
-    longitudes.reserve(nearest.points.Count());
+    nearest.matches.reserve(count);
+    latitudes.reserve(count);
+    longitudes.reserve(count);
     for (std::size_t t = 0; t < m_bands->BandKeys().size(); ++t) {
       const BandIndex& band = m_bands->Band(t);
       if (!band.Regular()) continue;
+      for (std::uint32_t i = 0; i < band.Count(); ++i) {
+        nearest.matches.push_back(PointOf({static_cast<std::uint32_t>(t), i}));
+      }
       latitudes.insert(latitudes.end(), band.Latitudes().begin(), band.Latitudes().end());
       longitudes.insert(longitudes.end(), band.Longitudes().begin(), band.Longitudes().end());
     }
@@ -183,7 +187,7 @@ std::int32_t Geocoder::LookupNearest(double latitude, double longitude, const Lo
   const Nearest& nearest = NearestPoints();
   const NearestGrid::Nearest found = nearest.grid.Find(latitude, longitude, query.maxDistance);
   if (found.index < 0) return KAVREL_NO_ANSWER;
-  FillAnswer(PointOf(nearest.points.Locate(static_cast<std::size_t>(found.index))), found.distance, answer);
+  FillAnswer(nearest.matches[static_cast<std::size_t>(found.index)], found.distance, answer);
   return KAVREL_SUCCESS;
 }
 

@@ -86,9 +86,10 @@ private:
     std::uint32_t longitude;
     AddressKey keys;
   };
-  // The nearest-point grid over the regular bands' points, by their numbers.
+  // The nearest-point grid over the regular bands' points, by their numbers,
+  // and each point as a match by its number: one memory line per answer.
   struct Nearest {
-    RegularPoints points;
+    std::vector<Match> matches;
     NearestGrid grid;
   };
   // The keys of each level that the points of the regular bands carry.
