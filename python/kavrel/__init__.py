@@ -23,7 +23,7 @@ from typing import NamedTuple, Optional, Tuple
 
 from . import _library
 from ._arguments import INT32_MAX, MAX_THREADS, package_path, real_number, thread_count, whole_number
-from ._columns import lookup_columns
+from ._columns import NameColumns, lookup_columns
 from ._handle import Handle
 
 __all__ = ["Geocoder", "Answer", "Facts", "KavrelError", "MAX_THREADS", "search", "version"]
@@ -153,6 +153,7 @@ class Geocoder:
             raise KavrelError(code, path if path is not None else chosen, reason)
         self._handle = Handle(pointer)
         self._names = None
+        self._name_columns = [NameColumns() for _ in range(3)]
 
     def close(self) -> None:
         """Refuses further calls (they raise ValueError) and frees the
@@ -261,7 +262,7 @@ class Geocoder:
         threads = thread_count(threads)
         query = _query(mode, step, width, max_distance)
         with self._held() as handle:
-            columns = lookup_columns(handle, lats, lons, query, threads)
+            columns = lookup_columns(handle, lats, lons, query, threads, self._name_columns)
         if not as_frame:
             return columns
         index = lats.index if isinstance(lats, pandas.Series) else None

@@ -2,6 +2,7 @@
 installed, else lists."""
 
 import ctypes
+import threading
 
 from . import _library
 from ._arguments import real_number
@@ -28,41 +29,66 @@ def _answer_dtype():
                         "itemsize": ctypes.sizeof(_library.CAnswer)})
 
 
-# Keys below these bounds are mapped through a table with a slot per key,
-# which needs no sort; the wider area keys are sorted.
-_DENSE_KEYS = {"prefecture_key": 1 << 8, "city_key": 1 << 16}
+# Rows a thread looks up per call: its 512 KiB of answers stay in its cache.
+_BLOCK_ROWS = 8192
 
 
-def _distinct(keys, size):
-    """The distinct keys, and for each row the place of its key among them."""
-    if size is None:
-        return numpy.unique(keys, return_inverse=True)
-    place = numpy.zeros(size, dtype=numpy.intp)
-    place[keys] = 1
-    distinct = numpy.flatnonzero(place)
-    place[distinct] = numpy.arange(len(distinct))
-    return distinct, place[keys]
+def _decode(addresses):
+    return [ctypes.string_at(int(address)).decode("utf-8") for address in addresses]
 
 
-def _name_column(keys, texts, found, size):
-    """The names of one level from its key column and the texts the library
-    gave out (addresses), None for rows without an answer. The names are
-    read once per distinct key (a key has one name in a package); the
-    caller's hold keeps the texts valid. size: a bound on the keys for a
-    table with a slot per key, or None."""
-    every = bool(found.all())
-    if not every:
-        keys, texts = keys[found], texts[found]
-    distinct, inverse = _distinct(keys, size)
-    # Any row of a key gives its text: all of them point to the same one.
-    addresses = numpy.empty(len(distinct), dtype=numpy.uintp)
-    addresses[inverse] = texts
-    names = numpy.array([ctypes.string_at(int(address)).decode("utf-8") for address in addresses], dtype=object)
-    if every:
-        return names[inverse]
-    column = numpy.full(len(found), None, dtype=object)
-    column[found] = names[inverse]
-    return column
+class NameColumns:
+    """The names of one level by key, decoded once for a Geocoder and kept,
+    so that the rows can go through in blocks without each block decoding
+    its names again: a column of names is one table lookup per row. Keys
+    below _TABLE_KEYS are kept in a table with a slot per key (8 bytes
+    each, grown to the largest key seen); a block with a larger key is
+    served by sorting its keys and decoding its names. Safe from any number
+    of threads."""
+
+    _TABLE_KEYS = 1 << 22
+
+    def __init__(self):
+        self._lock = threading.Lock()
+        self._names = ()  # by key, valid where _known; arrays from the first call on
+        self._known = ()
+
+    def fill(self, out, keys, texts, found):
+        """Writes into the object array `out` the names of a level from its
+        key column and the texts the library gave out (addresses), leaving
+        rows without an answer as they are (None in a new array). The
+        caller's hold keeps the texts valid."""
+        if not found.all():
+            keys, texts = keys[found], texts[found]
+            if len(keys):
+                names = numpy.empty(len(keys), dtype=object)
+                self._names_of(keys, texts, names)
+                out[found] = names
+            return
+        if len(keys):
+            self._names_of(keys, texts, out)
+
+    def _names_of(self, keys, texts, out):
+        top = int(keys.max())
+        if top >= self._TABLE_KEYS:
+            # A key has one name in a package: any row of it gives the text.
+            distinct, first, inverse = numpy.unique(keys, return_index=True, return_inverse=True)
+            out[:] = numpy.array(_decode(texts[first]), dtype=object)[inverse]
+            return
+        with self._lock:
+            if top >= len(self._names):
+                size = min(max(top + 1, 2 * len(self._names)), self._TABLE_KEYS)
+                names = numpy.empty(size, dtype=object)
+                names[:len(self._names)] = self._names
+                known = numpy.zeros(size, dtype=bool)
+                known[:len(self._known)] = self._known
+                self._names, self._known = names, known
+            missing = ~self._known[keys]
+            if missing.any():
+                distinct, first = numpy.unique(keys[missing], return_index=True)
+                self._names[distinct] = _decode(texts[missing][first])
+                self._known[distinct] = True
+            numpy.take(self._names, keys, out=out)
 
 
 def _check(code, results):
@@ -91,9 +117,10 @@ def _coordinates(name, values):
     return numpy.ascontiguousarray(array, dtype=numpy.float64)
 
 
-def lookup_columns(handle, lats, lons, query, threads):
+def lookup_columns(handle, lats, lons, query, threads, names):
     """Runs kavrel_lookup_many over the rows and returns the columns; handle
-    is held by the caller throughout."""
+    is held by the caller throughout. names: a NameColumns for each level
+    (unused without numpy)."""
     if numpy is None:
         return _list_columns(handle, lats, lons, query, threads)
     latitudes = _coordinates("lats", lats)
@@ -101,21 +128,30 @@ def lookup_columns(handle, lats, lons, query, threads):
     if latitudes.shape != longitudes.shape:
         raise ValueError(f"lats and lons must be of equal length, not {len(latitudes)} and {len(longitudes)}")
     count = latitudes.shape[0]
-    answers = numpy.empty(count, dtype=_answer_dtype())
     results = numpy.empty(count, dtype=numpy.int32)
-    code = _library.native.kavrel_lookup_many(handle, count, latitudes.ctypes.data, longitudes.ctypes.data,
-                                              ctypes.byref(query), threads, answers.ctypes.data,
-                                              results.ctypes.data)
-    _check(code, results)
-    found = results == _library.SUCCESS
-    keys = {key: answers[key].copy() for key in _KEYS}
-    columns = {}
-    for text, key in zip(_TEXTS, _KEYS):
-        columns[text] = _name_column(keys[key], answers[text], found, _DENSE_KEYS.get(key))
-    columns.update(keys)
-    for number in _NUMBERS:
-        columns[number] = answers[number].copy()
-    columns["found"] = found
+    columns = {text: numpy.empty(count, dtype=object) for text in _TEXTS}
+    columns.update((key, numpy.empty(count, dtype=numpy.uint32)) for key in _KEYS)
+    columns.update((number, numpy.empty(count, dtype=numpy.float64)) for number in _NUMBERS)
+    # The rows go through the library a block at a time, into one block of
+    # answers that the columns are read from while it is still in the
+    # cache: answers for all rows at once would be 64 bytes a row of fresh
+    # memory, read back six times over.
+    block = _BLOCK_ROWS * threads
+    answers = numpy.empty(min(block, count), dtype=_answer_dtype())
+    for start in range(0, count, block):
+        end = min(start + block, count)
+        part = answers[:end - start]
+        code = _library.native.kavrel_lookup_many(handle, end - start, latitudes.ctypes.data + 8 * start,
+                                                  longitudes.ctypes.data + 8 * start, ctypes.byref(query),
+                                                  threads, part.ctypes.data, results.ctypes.data + 4 * start)
+        _check(code, results[start:end])
+        found = results[start:end] == _library.SUCCESS
+        for level, (text, key) in enumerate(zip(_TEXTS, _KEYS)):
+            columns[key][start:end] = part[key]
+            names[level].fill(columns[text][start:end], part[key], part[text], found)
+        for number in _NUMBERS:
+            columns[number][start:end] = part[number]
+    columns["found"] = results == _library.SUCCESS
     return columns
 
 

@@ -150,10 +150,23 @@ def test_facts_and_version(geocoder):
 
 
 @pytest.mark.parametrize("mode", ["designed", "nearest"])
-def test_lookup_many_columns_equal_single_lookups(geocoder, mode):
+@pytest.mark.parametrize("blocks", ["one block", "many blocks", "many blocks, names beyond the table"])
+def test_lookup_many_columns_equal_single_lookups(geocoder, mode, blocks, monkeypatch):
     lats, lons = sample(2000, seed=11)
     lats[7] = math.nan
+    lats[1500:1510] = 45.0  # at sea: no answer in either mode
+    lons[1500:1510] = 150.0
+    if blocks != "one block":
+        # A fresh geocoder learns its names block by block, keys growing.
+        monkeypatch.setattr(_columns, "_BLOCK_ROWS", 97)
+        geocoder = kavrel.Geocoder(geocoder.path)
+    if blocks.endswith("beyond the table"):
+        monkeypatch.setattr(_columns.NameColumns, "_TABLE_KEYS", 1000)
+    # Twice, the second time from the names the first one kept.
     columns = geocoder.lookup_many(lats, lons, mode=mode, threads=2)
+    again = geocoder.lookup_many(lats[::-1], lons[::-1], mode=mode, threads=2)
+    for name in columns:
+        assert [str(value) for value in columns[name]] == [str(value) for value in again[name][::-1]], name
     assert isinstance(columns["area"], numpy.ndarray) and columns["distance"].dtype == numpy.float64
     for i, (lat, lon) in enumerate(zip(lats, lons)):
         try:
