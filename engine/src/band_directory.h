@@ -38,10 +38,11 @@ public:
     if (m_first.empty() || key <= m_base) return 0;
     const std::size_t j = (key - m_base) / kBandHeight;
     if (j >= m_first.size()) return keys.size();
-    // Keys that are no multiple of kBandHeight may lie between.
-    std::size_t t = m_first[j];
-    while (t < keys.size() && keys[t] < key) ++t;
-    return t;
+    // Keys that are no multiple of kBandHeight may lie between this step
+    // and the next.
+    const auto from = keys.begin() + m_first[j];
+    const auto to = j + 1 < m_first.size() ? keys.begin() + m_first[j + 1] : keys.end();
+    return static_cast<std::size_t>(std::lower_bound(from, to, key) - keys.begin());
   }
 
 private:
