@@ -65,6 +65,13 @@ public:
   std::int32_t Lookup(double latitude, double longitude, const LookupQuery& query,
                       kavrel_answer& answer) const;
 
+  // Asks ahead for the memory a nearest lookup of (latitude, longitude)
+  // reads first (NearestGrid::Prefetch's `stage`), once the grid is made;
+  // nothing before. Never throws.
+  void PrefetchNearest(double latitude, double longitude, int stage) const {
+    if (const Nearest* nearest = m_nearest.IfMade()) nearest->grid.Prefetch(latitude, longitude, stage);
+  }
+
   // The counts, and the i-th key of a level (KAVREL_LEVEL_*, 0 to 2) that
   // the points carry, ascending, with its name. Both read every band first.
   // Throw std::bad_alloc.

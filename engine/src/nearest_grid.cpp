@@ -234,6 +234,23 @@ bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, st
   return false;
 }
 
+void NearestGrid::Prefetch(double latitude, double longitude, int stage) const {
+  if (m_fine.points.empty() || !(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return;
+  const double row = std::floor((latitude / kMicrodegree - m_fine.latOrigin) / m_fine.cellHeight);
+  const double column = std::floor((longitude / kMicrodegree - m_fine.lonOrigin) / m_fine.cellWidth);
+  if (!(row >= 0 && row < static_cast<double>(m_fine.rows) && column >= 0 &&
+        column < static_cast<double>(m_fine.columns))) {
+    return;
+  }
+  const std::uint32_t* start =
+      m_fine.cellStart.data() + static_cast<std::int64_t>(row) * m_fine.columns + static_cast<std::int64_t>(column);
+  if (stage == 0) {
+    __builtin_prefetch(start);
+  } else {
+    __builtin_prefetch(m_fine.points.data() + *start);
+  }
+}
+
 NearestGrid::Nearest NearestGrid::Find(double latitude, double longitude, double limit) const {
   if (m_fine.points.empty()) return {};
   Best best{limit > 0 ? limit : kInfinity};

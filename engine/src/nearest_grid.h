@@ -32,6 +32,14 @@ public:
   // allocation; safe from any number of threads.
   Nearest Find(double latitude, double longitude, double limit) const;
 
+  // Asks ahead for the memory that Find(latitude, longitude, ...) reads
+  // first, for a caller that knows its next queries: with `stage` 0 the home
+  // cell's entry in the cell table, with stage 1 (once that has arrived) the
+  // first points of the home cell. Any coordinate is accepted; reads nothing
+  // for one outside the grid. No allocation; safe from any number of
+  // threads.
+  void Prefetch(double latitude, double longitude, int stage) const;
+
   // The points a search may visit: one for each distinct coordinate.
   std::size_t DistinctPoints() const { return m_fine.points.size(); }
 

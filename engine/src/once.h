@@ -30,6 +30,11 @@ public:
     return m_value;
   }
 
+  // The value when a call has made it, else null; never makes it.
+  const T* IfMade() const {
+    return m_ready.load(std::memory_order_acquire) ? &m_value : nullptr;
+  }
+
 private:
   std::atomic<bool> m_ready{false};
   std::mutex m_making;

@@ -7,6 +7,7 @@
 #include <random>
 #include <set>
 #include <utility>
+#include <limits>
 #include <vector>
 
 #include "geodesy.h"
@@ -75,6 +76,24 @@ TEST(NearestGrid, PointsAtOnePlaceAreHeldOnceAndAnswerAsTheFirstOfThem) {
       }
     }
   }
+}
+
+// Asking ahead reads the cell table only inside the grid: coordinates at
+// and beyond its edges, at the poles and the date line, and not numbers at
+// all read nothing out of bounds (AddressSanitizer watches the tables).
+TEST(NearestGrid, AskingAheadAnywhereReadsOnlyInsideTheGrid) {
+  const std::vector<std::uint32_t> latitudes = {CoordinateKey(35.0), CoordinateKey(35.5), CoordinateKey(36.0)};
+  const std::vector<std::uint32_t> longitudes = {CoordinateKey(139.0), CoordinateKey(139.5), CoordinateKey(140.0)};
+  const NearestGrid grid(latitudes.data(), longitudes.data(), latitudes.size());
+  const double inf = std::numeric_limits<double>::infinity();
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double places[][2] = {{35.0, 139.0}, {36.0, 140.0},   {36.03, 140.03}, {34.99, 138.99}, {90.0, 180.0},
+                              {-90.0, -180.0}, {0.0, 0.0},    {nan, 139.0},    {35.0, inf},     {1e300, -1e300}};
+  for (const auto& place : places) {
+    for (int stage = 0; stage < 2; ++stage) grid.Prefetch(place[0], place[1], stage);
+  }
+  // Asking ahead changes no answer.
+  EXPECT_EQ(grid.Find(35.5, 139.5, 0).index, 1);
 }
 
 }  // namespace
