@@ -78,8 +78,8 @@ void HandleBackend::Lookup(const double* latitudes, const double* longitudes, st
   std::array<std::int32_t, kPiece> results;
   for (std::size_t start = 0; start < count; start += kPiece) {
     const std::size_t n = std::min(kPiece, count - start);
-    found.fill(kavrel_answer{});
-    results.fill(KAVREL_NO_ANSWER);
+    // A call that succeeds writes every answer and result; one refused as a
+    // whole writes none, and none is read.
     const std::int32_t result = m_entries->lookupMany(m_handle, n, latitudes + start, longitudes + start,
                                                       &m_query, 1, found.data(), results.data());
     for (std::size_t i = 0; i < n; ++i) {

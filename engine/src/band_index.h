@@ -95,8 +95,8 @@ public:
   // The index of band t in [0, BandKeys().size()). Throws std::bad_alloc
   // when it has to be built and cannot be.
   virtual const BandIndex& Band(std::size_t t) const = 0;
-  // A directory of BandKeys(), or null when the source keeps none.
-  virtual const BandDirectory* Directory() const { return nullptr; }
+  // The directory of BandKeys().
+  virtual const BandDirectory& Directory() const = 0;
 };
 
 }  // namespace kavrel

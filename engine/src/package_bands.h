@@ -30,7 +30,7 @@ public:
   // could not load. Throws std::bad_alloc (nothing is kept; a later call
   // tries again).
   const BandIndex& Band(std::size_t t) const override;
-  const BandDirectory* Directory() const override { return &m_directory; }
+  const BandDirectory& Directory() const override { return m_directory; }
 
 private:
   const CDataPackage& m_package;

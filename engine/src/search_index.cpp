@@ -55,12 +55,7 @@ struct BandRange {
 
 BandRange BandsInRange(const BandSource& source, const SearchQuery& query) {
   const std::vector<std::uint32_t>& bands = source.BandKeys();
-  const BandDirectory* directory = source.Directory();
-  const auto atOrAbove = [&](std::uint32_t key) {
-    return directory != nullptr
-               ? directory->FirstAtOrAbove(bands, key)
-               : static_cast<std::size_t>(std::lower_bound(bands.begin(), bands.end(), key) - bands.begin());
-  };
+  const auto atOrAbove = [&](std::uint32_t key) { return source.Directory().FirstAtOrAbove(bands, key); };
   const std::uint32_t own = BandOf(query.latKey);
   const auto span = static_cast<std::uint32_t>(std::int64_t{query.parameters.bandRange} * kBandHeight);
   const std::size_t first = atOrAbove(own - span);

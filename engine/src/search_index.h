@@ -62,7 +62,7 @@ public:
 
   const std::vector<std::uint32_t>& BandKeys() const override { return m_bandKeys; }
   const BandIndex& Band(std::size_t t) const override { return m_bands[t]; }
-  const BandDirectory* Directory() const override { return &m_directory; }
+  const BandDirectory& Directory() const override { return m_directory; }
 
   // The points of the regular bands, numbered in band order.
   std::size_t PointCount() const { return m_points.Count(); }
