@@ -15,7 +15,7 @@
 #include "kavrel/platform/text.h"
 #include "input_bytes.h"
 #include "line_blocks.h"
-#include "ordered_pipeline.h"
+#include "kavrel/output/ordered_pipeline.h"
 #include "output_bytes.h"
 #include "pair_reader.h"
 #include "progress_report.h"
@@ -23,6 +23,10 @@
 namespace kavrel::console {
 
 namespace {
+
+using output::OrderedPipeline;
+using output::PipelineStages;
+using output::ReadOutcome;
 
 // Closes the output and tells whether everything written reached the file;
 // when not, `error` receives the error number.

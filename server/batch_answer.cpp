@@ -1,9 +1,10 @@
 #include "batch_answer.h"
 
 #include <algorithm>
-#include <system_error>
-#include <thread>
 #include <utility>
+#include <vector>
+
+#include "kavrel/output/ordered_pipeline.h"
 
 namespace kavrel::serve {
 
@@ -12,12 +13,15 @@ BatchAnswer::BatchAnswer(const kavrel_geocoder* handle, const AnswerContext& con
     : m_handle(handle), m_context(context), m_request(std::move(request)), m_points(std::move(points)),
       m_lanes(std::clamp<std::size_t>(lanes, 1, KAVREL_MAX_THREADS)) {}
 
-std::int32_t BatchAnswer::MakeRun(std::size_t begin, std::size_t end, std::string& text) const {
-  const std::size_t count = end - begin;
+std::size_t BatchAnswer::Runs() const { return std::max<std::size_t>(1, (Rows() + kRowsPerLane - 1) / kRowsPerLane); }
+
+std::int32_t BatchAnswer::MakeRun(std::size_t run, std::string& text) const {
+  const std::size_t begin = std::min(Rows(), run * kRowsPerLane);
+  const std::size_t count = std::min(Rows(), begin + kRowsPerLane) - begin;
   std::vector<kavrel_answer> answers(count);
   std::vector<std::int32_t> results(count);
   if (count > 0) {
-    // One thread per run: the wave already spreads the runs over the cores.
+    // One thread per run: the pipeline already spreads the runs over the cores.
     const std::int32_t status =
         kavrel_lookup_many(m_handle, count, &m_points.latitudes[begin], &m_points.longitudes[begin],
                            &m_request.query, 1, answers.data(), results.data());
@@ -25,8 +29,8 @@ std::int32_t BatchAnswer::MakeRun(std::size_t begin, std::size_t end, std::strin
   }
   const AnswerFormat format = m_request.format;
   // The CSV header and the array's '[' come before row 0, its ']' after the last.
-  if (begin == 0 && format == AnswerFormat::kCsv) text += kCsvHeader;
-  if (begin == 0 && format == AnswerFormat::kJson) text.push_back('[');
+  if (run == 0 && format == AnswerFormat::kCsv) text += kCsvHeader;
+  if (run == 0 && format == AnswerFormat::kJson) text.push_back('[');
   for (std::size_t i = 0; i < count; ++i) {
     const bool found = results[i] == KAVREL_SUCCESS;
     if (format == AnswerFormat::kCsv) {
@@ -42,52 +46,45 @@ std::int32_t BatchAnswer::MakeRun(std::size_t begin, std::size_t end, std::strin
     }
     if (format == AnswerFormat::kJsonLines) text.push_back('\n');
   }
-  if (end == Rows() && format == AnswerFormat::kJson) text.push_back(']');
+  if (run + 1 == Runs() && format == AnswerFormat::kJson) text.push_back(']');
   return KAVREL_SUCCESS;
 }
 
-std::int32_t BatchAnswer::MakeWave() {
-  if (m_failure != KAVREL_SUCCESS) return m_failure;
-  const std::size_t rows = Rows();
-  const std::size_t runs = std::clamp<std::size_t>((rows - m_next + kRowsPerLane - 1) / kRowsPerLane, 1, m_lanes);
-  m_texts.resize(runs);
-  std::vector<std::int32_t> statuses(runs, KAVREL_SUCCESS);
-  std::vector<std::thread> threads;
-  for (std::size_t run = 0; run < runs; ++run) {
-    m_texts[run].clear();
-    if (run == 0) continue;  // the calling thread's, below
-    const std::size_t begin = std::min(rows, m_next + run * kRowsPerLane);
-    const std::size_t end = std::min(rows, begin + kRowsPerLane);
-    try {
-      threads.emplace_back([this, begin, end, run, &statuses] { statuses[run] = MakeRun(begin, end, m_texts[run]); });
-    } catch (const std::system_error&) {
-      statuses[run] = KAVREL_OUT_OF_MEMORY;
-    }
-  }
-  statuses[0] = MakeRun(m_next, std::min(rows, m_next + kRowsPerLane), m_texts[0]);
-  for (std::thread& thread : threads) thread.join();
-  m_next = std::min(rows, m_next + runs * kRowsPerLane);
-  m_made = true;
-  m_given = 0;
-  for (const std::int32_t status : statuses) {
-    if (status != KAVREL_SUCCESS) return m_failure = status;
-  }
-  return KAVREL_SUCCESS;
+std::int32_t BatchAnswer::Start() {
+  m_first.clear();
+  return m_failure = MakeRun(0, m_first);
 }
 
-std::int32_t BatchAnswer::Next(std::string_view& text) {
-  if (m_failure != KAVREL_SUCCESS) return m_failure;
-  if (Finished()) {
-    text = {};
-    return KAVREL_SUCCESS;
-  }
-  if (!m_made || m_given == m_texts.size()) {
-    if (const std::int32_t status = MakeWave(); status != KAVREL_SUCCESS) return status;
-  }
-  text = m_texts[m_given++];
-  return KAVREL_SUCCESS;
+bool BatchAnswer::Send(const Writer& write) {
+  if (m_failure != KAVREL_SUCCESS) return false;
+  if (!m_first.empty() && !write(m_first)) return false;
+  const std::size_t runs = Runs();
+  if (runs == 1) return true;
+  // Runs 1.. through the pipeline: a slot holds a run's number and text, two
+  // more slots than lanes let lookups go on while a run is being sent.
+  const std::size_t slots = m_lanes + 2;
+  std::vector<std::size_t> slotRun(slots);
+  std::vector<std::string> texts(slots);
+  std::vector<std::int32_t> statuses(slots, KAVREL_SUCCESS);
+  std::size_t next = 1;
+  const output::PipelineStages stages{
+      [&](std::size_t slot) {
+        slotRun[slot] = next++;
+        return next == runs ? output::ReadOutcome::kLastItem : output::ReadOutcome::kItem;
+      },
+      [&](std::size_t slot) {
+        texts[slot].clear();
+        statuses[slot] = MakeRun(slotRun[slot], texts[slot]);
+      },
+      [&](std::size_t slot) {
+        if (statuses[slot] != KAVREL_SUCCESS) {
+          m_failure = statuses[slot];
+          return false;
+        }
+        return texts[slot].empty() || write(texts[slot]);
+      }};
+  output::OrderedPipeline pipeline(slots);
+  return pipeline.Run(static_cast<int>(m_lanes), stages);
 }
-
-bool BatchAnswer::Finished() const { return m_made && m_next == Rows() && m_given == m_texts.size(); }
 
 }  // namespace kavrel::serve

@@ -208,23 +208,20 @@ void ReverseService::Batch(const httplib::Request& q, const std::string& body, h
   }
   const auto batch = std::make_shared<BatchAnswer>(m_handle, m_context, request, std::move(points),
                                                    static_cast<std::size_t>(m_options.threads));
-  // The first wave is made before the answer starts, so that a failing
+  // The first run is made before the answer starts, so that a failing
   // lookup is still answered with its status.
-  if (const std::int32_t status = batch->MakeWave(); status != KAVREL_SUCCESS) {
+  if (const std::int32_t status = batch->Start(); status != KAVREL_SUCCESS) {
     Refuse(r, status == KAVREL_INVALID_ARGUMENT ? 400 : 503, kavrel_result_text(status));
     return;
   }
   m_metrics.CountLookups(batch->Rows());
-  // Sent a run at a time (chunked) as the waves are made. A later failure
-  // cuts the answer off, so that the client sees it incomplete.
+  // Sent chunked, a run at a time as the runs are made, all in the provider's
+  // first call. A later failure cuts the answer off, so that the client sees
+  // it incomplete.
   r.set_chunked_content_provider(BatchType(request.format), [batch](std::size_t, httplib::DataSink& sink) {
-    if (batch->Finished()) {
-      sink.done();
-      return true;
-    }
-    std::string_view text;
-    if (batch->Next(text) != KAVREL_SUCCESS) return false;
-    return text.empty() || sink.write(text.data(), text.size());
+    if (!batch->Send([&sink](std::string_view text) { return sink.write(text.data(), text.size()); })) return false;
+    sink.done();
+    return true;
   });
   m_metrics.ObserveLatency(SecondsSince(start));
 }

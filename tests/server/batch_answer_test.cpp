@@ -58,19 +58,19 @@ std::string OneByOne(const kavrel_geocoder* handle, const AnswerContext& context
 
 std::string AllOf(BatchAnswer& batch) {
   std::string text;
-  while (!batch.Finished()) {
-    std::string_view run;
-    EXPECT_EQ(batch.Next(run), KAVREL_SUCCESS);
+  EXPECT_EQ(batch.Start(), KAVREL_SUCCESS);
+  EXPECT_TRUE(batch.Send([&text](std::string_view run) {
     text += run;
-  }
+    return true;
+  }));
   return text;
 }
 
-TEST(BatchAnswer, WavesOverLanesGiveTheRowsInOrderInEveryFormat) {
+TEST(BatchAnswer, RunsOverLanesGiveTheRowsInOrderInEveryFormat) {
   KAVREL_REQUIRE_NATIONAL_PACKAGE();
   const Handle handle = OpenNational();
   const AnswerContext context{"L"};
-  // Past two full waves of three lanes, ending inside a run.
+  // More runs than the slots of three lanes, ending inside a run.
   const BatchPoints points = RandomPoints(kRowsPerLane * 7 + 17);
   for (const AnswerFormat format : {AnswerFormat::kJsonLines, AnswerFormat::kJson, AnswerFormat::kCsv}) {
     for (const std::int32_t mode : {KAVREL_MODE_NEAREST, KAVREL_MODE_DESIGNED}) {
@@ -82,15 +82,12 @@ TEST(BatchAnswer, WavesOverLanesGiveTheRowsInOrderInEveryFormat) {
         BatchAnswer batch(handle.get(), context, request, points, lanes);
         EXPECT_EQ(AllOf(batch), expected) << "format " << static_cast<int>(format) << ", mode " << mode
                                           << ", lanes " << lanes;
-        std::string_view after;
-        EXPECT_EQ(batch.Next(after), KAVREL_SUCCESS);
-        EXPECT_TRUE(after.empty()) << "nothing comes after the last row";
       }
     }
   }
 }
 
-TEST(BatchAnswer, ABatchOfNoRowsIsStillWholeAndAFailureIsKept) {
+TEST(BatchAnswer, ABatchOfNoRowsIsStillWholeAndAFailureStopsIt) {
   KAVREL_REQUIRE_NATIONAL_PACKAGE();
   const Handle handle = OpenNational();
   const AnswerContext context{"L"};
@@ -107,9 +104,21 @@ TEST(BatchAnswer, ABatchOfNoRowsIsStillWholeAndAFailureIsKept) {
   ReverseRequest unusable;
   unusable.query.mode = 7;
   BatchAnswer failing(handle.get(), context, unusable, RandomPoints(10), 2);
-  EXPECT_EQ(failing.MakeWave(), KAVREL_INVALID_ARGUMENT);
-  std::string_view text;
-  EXPECT_EQ(failing.Next(text), KAVREL_INVALID_ARGUMENT);
+  EXPECT_EQ(failing.Start(), KAVREL_INVALID_ARGUMENT);
+  EXPECT_FALSE(failing.Send([](std::string_view) { return true; }));
+  EXPECT_EQ(failing.Failure(), KAVREL_INVALID_ARGUMENT);
+
+  // A write that fails (the client has gone) is the last: no run after it
+  // is written.
+  ReverseRequest request;
+  for (const std::size_t lanes : {1u, 2u}) {
+    BatchAnswer cut(handle.get(), context, request, RandomPoints(kRowsPerLane * 6), lanes);
+    ASSERT_EQ(cut.Start(), KAVREL_SUCCESS);
+    int writes = 0;
+    EXPECT_FALSE(cut.Send([&writes](std::string_view) { return ++writes < 3; }));
+    EXPECT_EQ(writes, 3) << "lanes " << lanes;
+    EXPECT_EQ(cut.Failure(), KAVREL_SUCCESS);
+  }
 }
 
 }  // namespace

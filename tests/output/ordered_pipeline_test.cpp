@@ -1,4 +1,4 @@
-#include "ordered_pipeline.h"
+#include "kavrel/output/ordered_pipeline.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace kavrel::console {
+namespace kavrel::output {
 namespace {
 
 // Items 0..count-1 through a pipeline whose stages check what the pipeline
@@ -142,4 +142,4 @@ TEST(OrderedPipeline, AnExceptionOfAStageIsThrownByRunAfterTheThreadsStop) {
 }
 
 }  // namespace
-}  // namespace kavrel::console
+}  // namespace kavrel::output

@@ -11,7 +11,7 @@
 #include <mutex>
 #include <vector>
 
-namespace kavrel::console {
+namespace kavrel::output {
 
 // What one call of the read stage gave.
 enum class ReadOutcome {
@@ -84,4 +84,4 @@ private:
   std::exception_ptr m_error;
 };
 
-}  // namespace kavrel::console
+}  // namespace kavrel::output

@@ -1,9 +1,9 @@
-#include "ordered_pipeline.h"
+#include "kavrel/output/ordered_pipeline.h"
 
 #include <system_error>
 #include <thread>
 
-namespace kavrel::console {
+namespace kavrel::output {
 
 OrderedPipeline::OrderedPipeline(std::size_t slots) : m_done(slots == 0 ? 1 : slots, 0) {}
 
@@ -98,4 +98,4 @@ void OrderedPipeline::Stop(std::exception_ptr error) {
   m_changed.notify_all();
 }
 
-}  // namespace kavrel::console
+}  // namespace kavrel::output
