@@ -59,14 +59,46 @@ void AppendUnsigned(std::string& out, std::uint64_t value) {
   out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
 }
 
-void AppendDisplayName(std::string& out, const Place& place) {
-  std::string text;
-  for (const std::string_view part : {place.area, place.city, place.prefecture}) {
+// Where a text escaped once sits in the output, so that where it repeats it
+// is copied rather than escaped again.
+struct Written {
+  std::size_t at = 0;
+  std::size_t size = 0;  // 0 for an empty text
+};
+
+Written AppendEscaped(std::string& out, std::string_view text) {
+  const std::size_t at = out.size();
+  output::AppendJsonEscaped(out, text);
+  return {at, out.size() - at};
+}
+
+// The escaped names of a place as the display name wrote them.
+struct WrittenNames {
+  Written area, city, prefecture;
+};
+
+// The display name as a JSON string: the given parts smallest first, then
+// 日本, comma-separated.
+WrittenNames AppendDisplayName(std::string& out, const Place& place) {
+  WrittenNames names;
+  out.push_back('"');
+  for (const auto& [part, written] : {std::pair{place.area, &names.area}, std::pair{place.city, &names.city},
+                                      std::pair{place.prefecture, &names.prefecture}}) {
     if (part.empty()) continue;
-    text.append(part).append(", ");
+    *written = AppendEscaped(out, part);
+    out += ", ";
   }
-  text.append(kCountry);
-  AppendJsonString(out, text);
+  out += kCountry;
+  out.push_back('"');
+  return names;
+}
+
+// ,"KEY":"TEXT" for a non-empty text. `member` is ,"KEY":" (quotes and all).
+void AppendCopiedMember(std::string& out, std::string_view member, Written text) {
+  if (text.size == 0) return;
+  out += member;
+  out.append(out, text.at, text.size);
+  out.push_back('"');
 }
 
 // ,"KEY":"TEXT" for a non-empty text.
@@ -78,14 +110,31 @@ void AppendMember(std::string& out, std::string_view key, std::string_view text)
   AppendJsonString(out, text);
 }
 
-void AppendAddress(std::string& out, const Place& place) {
+// The ISO 3166-2 number of a prefecture (1 to 47), or 0. Packages built from
+// the national data key each prefecture by its number, so the key is tried
+// first.
+std::size_t PrefectureNumber(std::string_view prefecture, std::uint32_t key) {
+  if (key >= 1 && key <= kPrefectures.size() && kPrefectures[key - 1] == prefecture) return key;
+  for (std::size_t i = 0; i < kPrefectures.size(); ++i) {
+    if (kPrefectures[i] == prefecture) return i + 1;  // JP-01 to JP-47, in the table's order
+  }
+  return 0;
+}
+
+void AppendAddress(std::string& out, const Place& place, const WrittenNames& names, std::uint32_t prefectureKey) {
   out += "{\"country_code\":\"jp\"";
-  AppendMember(out, "neighbourhood", place.area);
-  AppendMember(out, "city", place.city);
-  AppendMember(out, "province", place.prefecture);
-  AppendMember(out, "ISO3166-2-lvl4", PrefectureCode(place.prefecture));
-  AppendMember(out, "country", kCountry);
-  out.push_back('}');
+  AppendCopiedMember(out, ",\"neighbourhood\":\"", names.area);
+  AppendCopiedMember(out, ",\"city\":\"", names.city);
+  AppendCopiedMember(out, ",\"province\":\"", names.prefecture);
+  if (const std::size_t number = PrefectureNumber(place.prefecture, prefectureKey); number != 0) {
+    out += ",\"ISO3166-2-lvl4\":\"JP-";
+    out.push_back(static_cast<char>('0' + number / 10));
+    out.push_back(static_cast<char>('0' + number % 10));
+    out.push_back('"');
+  }
+  out += ",\"country\":\"";
+  out += kCountry;
+  out += "\"}";
 }
 
 void AppendQuotedDegrees(std::string& out, double degrees) {
@@ -109,17 +158,18 @@ void AppendPlaceMembers(std::string& out, const AnswerContext& context, AnswerFo
     AppendQuotedDegrees(out, found.longitude);
   }
   if (format == AnswerFormat::kJsonV2 || format == AnswerFormat::kGeoJson) {
-    out += ",\"category\":\"place\",\"type\":";
-    AppendJsonString(out, place.type);
-    out += ",\"addresstype\":";
-    AppendJsonString(out, place.type);
+    out += ",\"category\":\"place\",\"type\":\"";
+    out += place.type;
+    out += "\",\"addresstype\":\"";
+    out += place.type;
+    out.push_back('"');
   }
   out += ",\"name\":";
   AppendJsonString(out, place.name);
   out += ",\"display_name\":";
-  AppendDisplayName(out, place);
+  const WrittenNames names = AppendDisplayName(out, place);
   out += ",\"address\":";
-  AppendAddress(out, place);
+  AppendAddress(out, place, names, found.prefecture_key);
   out += ",\"distance\":";
   output::AppendMetres(out, found.distance);
 }
@@ -181,12 +231,9 @@ std::string LicenceLine(std::string_view attribution) {
 }
 
 std::string PrefectureCode(std::string_view prefecture) {
-  for (std::size_t i = 0; i < kPrefectures.size(); ++i) {
-    if (kPrefectures[i] != prefecture) continue;
-    const std::size_t code = i + 1;  // JP-01 to JP-47, in the table's order
-    return {'J', 'P', '-', static_cast<char>('0' + code / 10), static_cast<char>('0' + code % 10)};
-  }
-  return {};
+  const std::size_t number = PrefectureNumber(prefecture, 0);
+  if (number == 0) return {};
+  return {'J', 'P', '-', static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
 }
 
 void AppendAnswer(std::string& out, const AnswerContext& context, AnswerFormat format, AddressDetail detail,

@@ -8,9 +8,8 @@ bool NeedsEscape(char c) { return c == '"' || c == '\\' || static_cast<unsigned 
 
 }  // namespace
 
-void AppendJsonString(std::string& out, std::string_view text) {
+void AppendJsonEscaped(std::string& out, std::string_view text) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out.push_back('"');
   // Runs without a byte to escape are copied whole: names and licences
   // seldom hold one.
   std::size_t start = 0;
@@ -30,6 +29,11 @@ void AppendJsonString(std::string& out, std::string_view text) {
     }
   }
   out.append(text.data() + start, text.size() - start);
+}
+
+void AppendJsonString(std::string& out, std::string_view text) {
+  out.push_back('"');
+  AppendJsonEscaped(out, text);
   out.push_back('"');
 }
 

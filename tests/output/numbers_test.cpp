@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <string>
@@ -33,10 +35,29 @@ TEST(AppendFixed6, GivesTheDigitsOfPrintf) {
   for (int i = 0; i < 20000; ++i) values.push_back(any(random));
   // Every multiple of 1/128 near Tokyo: all of them hit a tie or are exact.
   for (int i = 0; i < 128 * 4; ++i) values.push_back(35.0 + i / 128.0);
+  // Coordinates read from six decimals (the common case, written from their
+  // millionths), their neighbouring doubles and values just off them, of
+  // both signs, up to the largest below 1,000 and just past it.
+  std::uniform_int_distribution<std::int64_t> millionths(-1'000'000'000, 1'000'000'000);
+  for (int i = 0; i < 100000; ++i) {
+    const double read = std::strtod(std::to_string(millionths(random) / 1e6).c_str(), nullptr);
+    for (const double near : {read, std::nextafter(read, 0.0), std::nextafter(read, 2e3), read + 4e-10,
+                              read - 2e-9, -read}) {
+      values.push_back(near);
+    }
+  }
+  for (const double edge : {999.999999, 999.9999995, 1000.0, 1000.000001, -999.999999, -1e-12, 1e-12, 4.9e-7}) {
+    values.push_back(edge);
+  }
   for (const double value : values) {
     std::string text;
     AppendFixed6(text, value);
     ASSERT_EQ(text, PrintfFixed6(value)) << value;
+  }
+  for (const double special : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+    std::string text;
+    AppendFixed6(text, special);
+    EXPECT_EQ(text, PrintfFixed6(special));
   }
 }
 

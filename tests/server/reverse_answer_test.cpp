@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 
 namespace kavrel::serve {
@@ -28,6 +29,31 @@ TEST(AppendAnswer, JsonAndJsonV2) {
             "\"category\":\"place\",\"type\":\"province\",\"addresstype\":\"province\",\"name\":\"東京都\","
             "\"display_name\":\"東京都, 日本\",\"address\":{\"country_code\":\"jp\",\"province\":\"東京都\","
             "\"ISO3166-2-lvl4\":\"JP-13\",\"country\":\"日本\"},\"distance\":36.6}");
+}
+
+TEST(AppendAnswer, TheIsoCodeFollowsThePrefecturesNameNotItsKey) {
+  // Packages built from the national data key prefectures by their number,
+  // others need not.
+  struct Case {
+    const char* prefecture;
+    std::uint32_t key;
+    const char* code;  // null: no ISO member
+  };
+  const Case cases[] = {{"東京都", 13, "JP-13"}, {"東京都", 1, "JP-13"}, {"東京都", 0, "JP-13"},
+                        {"沖縄県", 255, "JP-47"}, {"東京", 13, nullptr}, {"", 1, nullptr}};
+  for (const Case& c : cases) {
+    kavrel_answer found = Tokyo();
+    found.prefecture = c.prefecture;
+    found.prefecture_key = c.key;
+    std::string json;
+    AppendAnswer(json, {"L"}, AnswerFormat::kJson, AddressDetail::kArea, found);
+    const std::size_t at = json.find("\"ISO3166-2-lvl4\":");
+    if (c.code == nullptr) {
+      EXPECT_EQ(at, std::string::npos) << c.prefecture << " " << c.key;
+    } else {
+      EXPECT_EQ(json.substr(at, 24), std::string("\"ISO3166-2-lvl4\":\"") + c.code + "\"") << c.key;
+    }
+  }
 }
 
 TEST(AppendAnswer, GeoJsonPutsThePointInTheGeometry) {

@@ -13,4 +13,8 @@ namespace kavrel::output {
 // UTF-8).
 void AppendJsonString(std::string& out, std::string_view text);
 
+// Appends `text` escaped as AppendJsonString escapes it, without the quotes:
+// for a string written in parts.
+void AppendJsonEscaped(std::string& out, std::string_view text);
+
 }  // namespace kavrel::output
