@@ -45,6 +45,15 @@ const char* BlockNames::Text(int level, std::uint32_t key) const {
   return decoded.offsets.empty() ? "" : decoded.texts.data() + decoded.offsets[key % names.keysPerBlock];
 }
 
+void BlockNames::Prefetch(int level, std::uint32_t key) const {
+  const Level& names = m_levels[level];
+  const std::uint32_t block = key / names.keysPerBlock;
+  const std::int32_t slot = block < names.slotOfBlock.size() ? names.slotOfBlock[block] : -1;
+  if (slot < 0) return;
+  const Block* decoded = m_slots[static_cast<std::size_t>(slot)].IfMade();
+  if (decoded != nullptr && !decoded->offsets.empty()) __builtin_prefetch(&decoded->offsets[key % names.keysPerBlock]);
+}
+
 BlockNames::Block BlockNames::Decode(std::uint32_t keysPerBlock, std::uint32_t firstKey, std::int32_t entry) const {
   Block block;
   std::unique_ptr<std::uint8_t[]> data;

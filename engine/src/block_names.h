@@ -27,6 +27,10 @@ public:
   // converted.
   const char* Text(int level, std::uint32_t key) const;
 
+  // Asks ahead for the memory Text(level, key) reads last, its entry in its
+  // decoded block; nothing when the block is not decoded yet. Never throws.
+  void Prefetch(int level, std::uint32_t key) const;
+
 private:
   // One decoded block: the text of key k of the block at offsets[k] in
   // texts, every text followed by a null; offset 0 is the empty text.

@@ -159,36 +159,64 @@ bool Geocoder::FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const Lo
   return winner.source != DesignedWinner::kNone;
 }
 
-std::int32_t Geocoder::Lookup(double latitude, double longitude, const LookupQuery& query,
-                              kavrel_answer& answer) const {
-  SetEmptyAnswer(answer);
+Geocoder::Found Geocoder::Search(double latitude, double longitude, const LookupQuery& query) const {
+  Found found;
   try {
-    if (query.mode == KAVREL_MODE_NEAREST) return LookupNearest(latitude, longitude, query, answer);
-    if (!KeyHolds(latitude, 90.0) || !KeyHolds(longitude, 180.0)) return KAVREL_NO_ANSWER;
-    Match match;
-    if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, match)) return KAVREL_NO_ANSWER;
-    const double distance =
-        HubenyDistance(latitude, longitude, KeyDegrees(match.latitude), KeyDegrees(match.longitude));
-    if (query.maxDistance < kInfinity && !(distance <= query.maxDistance)) return KAVREL_NO_ANSWER;
-    FillAnswer(match, distance, answer);
+    if (query.mode == KAVREL_MODE_NEAREST) return SearchNearest(latitude, longitude, query);
+    if (!KeyHolds(latitude, 90.0) || !KeyHolds(longitude, 180.0)) return found;
+    if (!FindDesigned(CoordinateKey(latitude), CoordinateKey(longitude), query, found.match)) return found;
+    found.distance =
+        HubenyDistance(latitude, longitude, KeyDegrees(found.match.latitude), KeyDegrees(found.match.longitude));
+    if (query.maxDistance < kInfinity && !(found.distance <= query.maxDistance)) return found;
+    found.result = KAVREL_SUCCESS;
+  } catch (const std::exception&) {
+    // A band, the grid or a ring search's point list could not be had;
+    // nothing may leave a C call or a lookup thread.
+    found.result = KAVREL_OUT_OF_MEMORY;
+  }
+  return found;
+}
+
+Geocoder::Found Geocoder::SearchNearest(double latitude, double longitude, const LookupQuery& query) const {
+  Found found;
+  if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) {
+    found.result = KAVREL_INVALID_ARGUMENT;
+    return found;
+  }
+  const NearestGrid::Nearest nearest = NearestPoints().grid.Find(latitude, longitude, query.maxDistance);
+  if (nearest.index < 0) return found;
+  found.result = KAVREL_SUCCESS;
+  found.nearest = nearest.index;
+  found.distance = nearest.distance;
+  return found;
+}
+
+const Geocoder::Match& Geocoder::MatchOf(const Found& found) const {
+  // A nearest search made the grid, so it is there.
+  return found.nearest >= 0 ? m_nearest.IfMade()->matches[static_cast<std::size_t>(found.nearest)] : found.match;
+}
+
+std::int32_t Geocoder::Answer(const Found& found, kavrel_answer& answer) const {
+  SetEmptyAnswer(answer);
+  if (found.result != KAVREL_SUCCESS) return found.result;
+  try {
+    FillAnswer(MatchOf(found), found.distance, answer);
     return KAVREL_SUCCESS;
   } catch (const std::exception&) {
-    // A band, a name block, the grid or a ring search's point list could
-    // not be had (memory, or a text converter the system lacks); nothing
-    // may leave a C call or a lookup thread.
+    // A name block could not be decoded (memory, or a text converter the
+    // system lacks).
     SetEmptyAnswer(answer);
     return KAVREL_OUT_OF_MEMORY;
   }
 }
 
-std::int32_t Geocoder::LookupNearest(double latitude, double longitude, const LookupQuery& query,
-                                     kavrel_answer& answer) const {
-  if (!(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return KAVREL_INVALID_ARGUMENT;
-  const Nearest& nearest = NearestPoints();
-  const NearestGrid::Nearest found = nearest.grid.Find(latitude, longitude, query.maxDistance);
-  if (found.index < 0) return KAVREL_NO_ANSWER;
-  FillAnswer(nearest.matches[static_cast<std::size_t>(found.index)], found.distance, answer);
-  return KAVREL_SUCCESS;
+void Geocoder::PrefetchAnswer(const Found& found, int stage) const {
+  if (found.result != KAVREL_SUCCESS) return;
+  if (stage == 0) {
+    if (found.nearest >= 0) __builtin_prefetch(&m_nearest.IfMade()->matches[static_cast<std::size_t>(found.nearest)]);
+    return;
+  }
+  m_names->Prefetch(kLevelArea, MatchOf(found).keys.nArea);
 }
 
 Geocoder::Match Geocoder::PointOf(BandPoint point) const {

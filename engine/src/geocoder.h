@@ -63,7 +63,37 @@ public:
   // converter the system lacks). `answer` is
   // always written (the empty answer unless KAVREL_SUCCESS).
   std::int32_t Lookup(double latitude, double longitude, const LookupQuery& query,
-                      kavrel_answer& answer) const;
+                      kavrel_answer& answer) const {
+    return Answer(Search(latitude, longitude, query), answer);
+  }
+
+  // A matched point: its keys and coordinate keys.
+  struct Match {
+    std::uint32_t latitude;
+    std::uint32_t longitude;
+    AddressKey keys;
+  };
+
+  // What a lookup found, before its answer is written.
+  struct Found {
+    std::int32_t result = KAVREL_NO_ANSWER;  // Lookup's result
+    std::int64_t nearest = -1;  // nearest mode: the point's number in the grid's matches
+    Match match{};              // designed mode: the point
+    double distance = 0;        // metres, for KAVREL_SUCCESS
+  };
+
+  // Lookup in two halves, for a caller with many queries: Search finds the
+  // point and Answer writes it, so that what Answer reads can be asked for
+  // ahead (PrefetchAnswer) while other queries are looked up. Lookup(...)
+  // gives what Answer(Search(...), answer) gives. Neither throws: a failure
+  // is their result.
+  Found Search(double latitude, double longitude, const LookupQuery& query) const;
+  std::int32_t Answer(const Found& found, kavrel_answer& answer) const;
+
+  // Asks ahead for what Answer(found) reads first: with `stage` 0 the
+  // nearest mode's match, with stage 1 (once that has arrived) the entry of
+  // the area's name. Never throws; reads nothing not yet made.
+  void PrefetchAnswer(const Found& found, int stage) const;
 
   // Asks ahead for the memory a nearest lookup of (latitude, longitude)
   // reads first (NearestGrid::Prefetch's `stage`), once the grid is made;
@@ -87,12 +117,6 @@ private:
   // Decodes the package's attribution entry, when it holds a sound one.
   void ReadAttribution();
 
-  // A matched point: its keys and coordinate keys.
-  struct Match {
-    std::uint32_t latitude;
-    std::uint32_t longitude;
-    AddressKey keys;
-  };
   // The nearest-point grid over the regular bands' points, by their numbers,
   // and each point as a match by its number: one memory line per answer.
   struct Nearest {
@@ -106,8 +130,9 @@ private:
   };
 
   bool FindDesigned(std::uint32_t latKey, std::uint32_t lonKey, const LookupQuery& query, Match& match) const;
-  std::int32_t LookupNearest(double latitude, double longitude, const LookupQuery& query,
-                             kavrel_answer& answer) const;
+  Found SearchNearest(double latitude, double longitude, const LookupQuery& query) const;
+  // The match that `found` (a KAVREL_SUCCESS) names.
+  const Match& MatchOf(const Found& found) const;
   Match PointOf(BandPoint point) const;
   void FillAnswer(const Match& match, double distance, kavrel_answer& answer) const;
   const Nearest& NearestPoints() const;

@@ -37,20 +37,36 @@ int32_t Guarded(Work&& work) {
   }
 }
 
-// Rows [begin, end) of a lookup_many call.
+// Rows [begin, end) of a lookup_many call, in chunks: the chunk's searches
+// first, then its answers.
 void LookupRows(const kavrel::Geocoder& geocoder, const kavrel::LookupQuery& query, std::size_t begin,
                 std::size_t end, const double* latitudes, const double* longitudes, kavrel_answer* answers,
                 int32_t* results) {
-  // A nearest search mostly waits for two reads from memory, the home
-  // cell's entry and then its points: they are asked for some rows ahead,
-  // so that they arrive while the rows between are looked up.
+  // Lookups mostly wait for memory: a nearest search for the home cell's
+  // entry and then its points, an answer for its point's match (nearest
+  // mode) and then the entry of its area's name. Each is asked for ahead,
+  // so that it arrives while other rows are looked up: the cells some rows
+  // before their search, the matches as the chunk is searched, the names'
+  // entries some rows before their answer.
   constexpr std::size_t kAhead = 8;
+  constexpr std::size_t kChunk = 64;
   const bool nearest = query.mode == KAVREL_MODE_NEAREST;
-  for (std::size_t i = begin; i < end; ++i) {
-    if (nearest && i + 2 * kAhead < end) geocoder.PrefetchNearest(latitudes[i + 2 * kAhead], longitudes[i + 2 * kAhead], 0);
-    if (nearest && i + kAhead < end) geocoder.PrefetchNearest(latitudes[i + kAhead], longitudes[i + kAhead], 1);
-    const int32_t result = geocoder.Lookup(latitudes[i], longitudes[i], query, answers[i]);
-    if (results != nullptr) results[i] = result;
+  kavrel::Geocoder::Found found[kChunk];
+  for (std::size_t first = begin; first < end; first += kChunk) {
+    const std::size_t rows = std::min(kChunk, end - first);
+    for (std::size_t j = 0; j < rows; ++j) {
+      const std::size_t i = first + j;
+      if (nearest && i + 2 * kAhead < end) geocoder.PrefetchNearest(latitudes[i + 2 * kAhead], longitudes[i + 2 * kAhead], 0);
+      if (nearest && i + kAhead < end) geocoder.PrefetchNearest(latitudes[i + kAhead], longitudes[i + kAhead], 1);
+      found[j] = geocoder.Search(latitudes[i], longitudes[i], query);
+      geocoder.PrefetchAnswer(found[j], 0);
+    }
+    for (std::size_t j = 0; j < std::min(kAhead, rows); ++j) geocoder.PrefetchAnswer(found[j], 1);
+    for (std::size_t j = 0; j < rows; ++j) {
+      if (j + kAhead < rows) geocoder.PrefetchAnswer(found[j + kAhead], 1);
+      const int32_t result = geocoder.Answer(found[j], answers[first + j]);
+      if (results != nullptr) results[first + j] = result;
+    }
   }
 }
 
