@@ -242,9 +242,12 @@ private:
     if (!(rank < m_best)) return;
     m_best = rank;
     m_reach = std::min(ring * m_step, kNoDistance - 1);
-    // The keys of the best so far are asked for at once: the last best is
-    // the winner, whose keys and names the lookup reads next.
+    // The keys and coordinates of the best so far are asked for at once:
+    // the last best is the winner, whose keys, names and distance the
+    // lookup reads next.
     __builtin_prefetch(&band.Point(point.point));
+    __builtin_prefetch(&band.Latitudes()[point.point]);
+    __builtin_prefetch(&band.Longitudes()[point.point]);
   }
 
   const Slice& m_slice;
