@@ -56,6 +56,38 @@ BandIndex::BandIndex(std::uint32_t band, const std::uint8_t* data, std::int32_t 
     m_sorted.push_back({m_longitudes[point], point, point > 0 ? m_latitudes[point - 1] : 0u,
                         point + 1 < Count() ? m_latitudes[point + 1] : 0u});
   }
+  m_samples.reserve(m_sorted.size() / kSampleStride + 1);
+  for (std::size_t i = 0; i < m_sorted.size(); i += kSampleStride) m_samples.push_back(m_sorted[i].longitude);
+}
+
+const SortedPoint* BandIndex::RowLowerBound(std::size_t r, std::uint32_t longitude) const {
+  // The answer lies in [low, high]. The row's samples are those strictly
+  // inside it, at positions j * kSampleStride in (begin, end): the first
+  // one at or above `longitude` bounds the answer from above, the one
+  // before it (below `longitude`) from below.
+  std::uint32_t low = m_rowBegin[r];
+  std::uint32_t high = m_rowBegin[r + 1];
+  const std::uint32_t firstSample = low / kSampleStride + 1;
+  const std::uint32_t endSample = (high + kSampleStride - 1) / kSampleStride;
+  if (firstSample < endSample) {
+    const std::uint32_t* samples = m_samples.data();
+    const std::uint32_t* above = std::lower_bound(samples + firstSample, samples + endSample, longitude);
+    const auto j = static_cast<std::uint32_t>(above - samples);
+    if (j < endSample) high = j * kSampleStride;
+    if (j > firstSample) low = (j - 1) * kSampleStride + 1;
+  }
+  const SortedPoint* sorted = m_sorted.data();
+  for (std::uint32_t i = low; i < high; i += 64 / sizeof(SortedPoint)) __builtin_prefetch(sorted + i);
+  return std::lower_bound(sorted + low, sorted + high, longitude,
+                          [](const SortedPoint& p, std::uint32_t key) { return p.longitude < key; });
+}
+
+void BandIndex::PrefetchRow(std::size_t r) const {
+  const std::uint32_t firstSample = m_rowBegin[r] / kSampleStride + 1;
+  const std::uint32_t endSample = (m_rowBegin[r + 1] + kSampleStride - 1) / kSampleStride;
+  for (std::uint32_t j = firstSample; j < endSample; j += 64 / sizeof(std::uint32_t)) {
+    __builtin_prefetch(m_samples.data() + j);
+  }
 }
 
 std::size_t BandIndex::RowOf(std::uint32_t i) const {

@@ -4,7 +4,8 @@
 //
 // The points lie in block order (ascending latitude in a regular band) in
 // flat arrays. The band is cut into rows of 5000 microdegrees, and the
-// points of each row are also kept sorted by longitude: a search ranks the
+// points of each row are also kept sorted by longitude, every 32nd longitude
+// sampled beside them for the search's first steps: a search ranks the
 // points as the one-pass ranking of ring_search.h does, but visits only the
 // rows and longitudes that can still beat the best point found so far.
 #pragma once
@@ -68,6 +69,13 @@ public:
   std::size_t RowOf(std::uint32_t i) const;
   // The points of the rows in longitude order, row after row.
   const std::vector<SortedPoint>& Sorted() const { return m_sorted; }
+  // The first point of Sorted() in row r whose longitude is at least
+  // `longitude`, or the row's end: std::lower_bound over the row, found
+  // through every kSampleStride-th longitude first, so that a long row
+  // costs a few memory lines rather than one per step of the search.
+  const SortedPoint* RowLowerBound(std::size_t r, std::uint32_t longitude) const;
+  // Asks for the memory RowLowerBound(r, ...) reads first.
+  void PrefetchRow(std::size_t r) const;
 
 private:
   bool m_regular = true;
@@ -76,6 +84,9 @@ private:
   std::vector<std::uint32_t> m_longitudes;
   std::vector<PointEntry> m_points;
   std::vector<SortedPoint> m_sorted;
+  // m_sorted[j * kSampleStride].longitude for every j.
+  static constexpr std::uint32_t kSampleStride = 32;
+  std::vector<std::uint32_t> m_samples;
 };
 
 // A point of a BandSource: band number t (an index into BandKeys()) and its

@@ -145,7 +145,7 @@ public:
       const BandIndex& band = m_slice.Band(part);
       const std::uint32_t local = lessEnd - m_slice.Offset(part);
       Prefetch(band.Latitudes().data() + local, band.Latitudes().data() + (greaterBegin - m_slice.Offset(part)));
-      Prefetch(band.Sorted().data() + local, band.Sorted().data() + (greaterBegin - m_slice.Offset(part)));
+      band.PrefetchRow(band.RowOf(local));
     }
     m_start = FindStartIndexBy(static_cast<std::int32_t>(m_slice.Size()), [&](std::int32_t probe) {
       const auto point = static_cast<std::uint32_t>(probe);
@@ -210,8 +210,7 @@ private:
     const BandIndex& band = m_slice.Band(part);
     const SortedPoint* begin = band.Sorted().data() + band.RowBegin(g % kRowsPerBand);
     const SortedPoint* end = band.Sorted().data() + band.RowBegin(g % kRowsPerBand + 1);
-    const SortedPoint* middle = std::lower_bound(
-        begin, end, m_lonKey, [](const SortedPoint& p, std::uint32_t key) { return p.longitude < key; });
+    const SortedPoint* middle = band.RowLowerBound(g % kRowsPerBand, m_lonKey);
     for (const SortedPoint* p = middle; p < end && std::int64_t{p->longitude - m_lonKey} <= m_reach; ++p) {
       Consider(part, *p, p->longitude - m_lonKey);
     }
