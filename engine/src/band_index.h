@@ -84,7 +84,9 @@ private:
   std::vector<std::uint32_t> m_longitudes;
   std::vector<PointEntry> m_points;
   std::vector<SortedPoint> m_sorted;
-  // m_sorted[j * kSampleStride].longitude for every j.
+  // m_sorted[j * kSampleStride].longitude for every j. Measured over
+  // distinct queries near towns, strides of 32 and 64 were alike, 8 and 16
+  // a few percent slower.
   static constexpr std::uint32_t kSampleStride = 32;
   std::vector<std::uint32_t> m_samples;
 };
