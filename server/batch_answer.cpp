@@ -1,6 +1,7 @@
 #include "batch_answer.h"
 
 #include <algorithm>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -55,7 +56,12 @@ std::int32_t BatchAnswer::MakeRun(std::size_t run, std::string& text) const {
 
 std::int32_t BatchAnswer::Start() {
   m_first.clear();
-  return m_failure = MakeRun(0, m_first);
+  try {
+    m_failure = MakeRun(0, m_first);
+  } catch (const std::bad_alloc&) {
+    m_failure = KAVREL_OUT_OF_MEMORY;
+  }
+  return m_failure;
 }
 
 bool BatchAnswer::Send(const Writer& write) {
@@ -87,7 +93,14 @@ bool BatchAnswer::Send(const Writer& write) {
         return texts[slot].empty() || write(texts[slot]);
       }};
   output::OrderedPipeline pipeline(slots);
-  return pipeline.Run(static_cast<int>(m_lanes), stages);
+  try {
+    return pipeline.Run(static_cast<int>(m_lanes), stages);
+  } catch (const std::bad_alloc&) {
+    // A run's answers or text could not be had: the answer is cut off here,
+    // and the server goes on.
+    m_failure = KAVREL_OUT_OF_MEMORY;
+    return false;
+  }
 }
 
 }  // namespace kavrel::serve

@@ -41,14 +41,15 @@ public:
 
   // Looks up and formats the first run, so that a failing lookup can still be
   // answered with its status before the answer starts. KAVREL_SUCCESS, or
-  // kavrel_lookup_many's failure.
+  // kavrel_lookup_many's failure (KAVREL_OUT_OF_MEMORY too when the run's
+  // memory cannot be had).
   std::int32_t Start();
 
   // Writes the whole answer through `write`, the first run (Start's) first:
   // the CSV header or the array's brackets included, even for a batch of no
   // rows. Start must have succeeded. False when a write returned false or a
-  // later run's lookups failed (Failure() then tells how), after which
-  // nothing more is written: the answer is cut off.
+  // later run's lookups failed or ran out of memory (Failure() then tells
+  // how), after which nothing more is written: the answer is cut off.
   bool Send(const Writer& write);
 
   // The failure of the lookups, or KAVREL_SUCCESS.

@@ -1,5 +1,5 @@
-// A batch answer made in waves over several lanes reads as the rows looked up
-// one by one, in order, whatever the lanes and the wave boundaries.
+// A batch answer made in runs over several lanes reads as the rows looked up
+// one by one, in order, whatever the lanes and the run boundaries.
 #include "batch_answer.h"
 
 #include <gtest/gtest.h>
