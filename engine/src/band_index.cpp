@@ -61,14 +61,12 @@ BandIndex::BandIndex(std::uint32_t band, const std::uint8_t* data, std::int32_t 
 }
 
 const SortedPoint* BandIndex::RowLowerBound(std::size_t r, std::uint32_t longitude) const {
-  // The answer lies in [low, high]. The row's samples are those strictly
-  // inside it, at positions j * kSampleStride in (begin, end): the first
-  // one at or above `longitude` bounds the answer from above, the one
+  // The answer lies in [low, high]. Of the samples inside the row, the
+  // first at or above `longitude` bounds the answer from above, the one
   // before it (below `longitude`) from below.
   std::uint32_t low = m_rowBegin[r];
   std::uint32_t high = m_rowBegin[r + 1];
-  const std::uint32_t firstSample = low / kSampleStride + 1;
-  const std::uint32_t endSample = (high + kSampleStride - 1) / kSampleStride;
+  const auto [firstSample, endSample] = RowSamples(r);
   if (firstSample < endSample) {
     const std::uint32_t* samples = m_samples.data();
     const std::uint32_t* above = std::lower_bound(samples + firstSample, samples + endSample, longitude);
@@ -82,9 +80,12 @@ const SortedPoint* BandIndex::RowLowerBound(std::size_t r, std::uint32_t longitu
                           [](const SortedPoint& p, std::uint32_t key) { return p.longitude < key; });
 }
 
+std::pair<std::uint32_t, std::uint32_t> BandIndex::RowSamples(std::size_t r) const {
+  return {m_rowBegin[r] / kSampleStride + 1, (m_rowBegin[r + 1] + kSampleStride - 1) / kSampleStride};
+}
+
 void BandIndex::PrefetchRow(std::size_t r) const {
-  const std::uint32_t firstSample = m_rowBegin[r] / kSampleStride + 1;
-  const std::uint32_t endSample = (m_rowBegin[r + 1] + kSampleStride - 1) / kSampleStride;
+  const auto [firstSample, endSample] = RowSamples(r);
   for (std::uint32_t j = firstSample; j < endSample; j += 64 / sizeof(std::uint32_t)) {
     __builtin_prefetch(m_samples.data() + j);
   }

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "address_key.h"
@@ -78,6 +79,10 @@ public:
   void PrefetchRow(std::size_t r) const;
 
 private:
+  // The samples strictly inside row r, [first, end): those at positions
+  // j * kSampleStride in (RowBegin(r), RowBegin(r + 1)).
+  std::pair<std::uint32_t, std::uint32_t> RowSamples(std::size_t r) const;
+
   bool m_regular = true;
   std::array<std::uint32_t, kRowsPerBand + 1> m_rowBegin{};
   std::vector<std::uint32_t> m_latitudes;

@@ -35,10 +35,14 @@ BlockNames::BlockNames(const CDataPackage& package) : m_package(package) {
   m_slots = std::make_unique<Once<Block>[]>(m_entries.size());
 }
 
+std::int32_t BlockNames::SlotOf(const Level& names, std::uint32_t key) {
+  const std::uint32_t block = key / names.keysPerBlock;
+  return block < names.slotOfBlock.size() ? names.slotOfBlock[block] : -1;
+}
+
 const char* BlockNames::Text(int level, std::uint32_t key) const {
   const Level& names = m_levels[level];
-  const std::uint32_t block = key / names.keysPerBlock;
-  const std::int32_t slot = block < names.slotOfBlock.size() ? names.slotOfBlock[block] : -1;
+  const std::int32_t slot = SlotOf(names, key);
   if (slot < 0) return "";
   const auto s = static_cast<std::size_t>(slot);
   const Block& decoded = m_slots[s].Get([&] { return Decode(names.keysPerBlock, m_firstKeys[s], m_entries[s]); });
@@ -47,8 +51,7 @@ const char* BlockNames::Text(int level, std::uint32_t key) const {
 
 void BlockNames::Prefetch(int level, std::uint32_t key) const {
   const Level& names = m_levels[level];
-  const std::uint32_t block = key / names.keysPerBlock;
-  const std::int32_t slot = block < names.slotOfBlock.size() ? names.slotOfBlock[block] : -1;
+  const std::int32_t slot = SlotOf(names, key);
   if (slot < 0) return;
   const Block* decoded = m_slots[static_cast<std::size_t>(slot)].IfMade();
   if (decoded != nullptr && !decoded->offsets.empty()) __builtin_prefetch(&decoded->offsets[key % names.keysPerBlock]);

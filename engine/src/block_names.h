@@ -43,6 +43,8 @@ private:
     std::vector<std::int32_t> slotOfBlock;  // -1: no such block
   };
 
+  // The slot of the block that holds `key`, or -1 when there is none.
+  static std::int32_t SlotOf(const Level& names, std::uint32_t key);
   Block Decode(std::uint32_t keysPerBlock, std::uint32_t firstKey, std::int32_t entry) const;
 
   const CDataPackage& m_package;

@@ -213,7 +213,7 @@ std::int32_t Geocoder::Answer(const Found& found, kavrel_answer& answer) const {
 void Geocoder::PrefetchAnswer(const Found& found, int stage) const {
   if (found.result != KAVREL_SUCCESS) return;
   if (stage == 0) {
-    if (found.nearest >= 0) __builtin_prefetch(&m_nearest.IfMade()->matches[static_cast<std::size_t>(found.nearest)]);
+    __builtin_prefetch(&MatchOf(found));  // a designed match is already in hand
     return;
   }
   m_names->Prefetch(kLevelArea, MatchOf(found).keys.nArea);

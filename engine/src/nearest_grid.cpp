@@ -192,10 +192,7 @@ void NearestGrid::VisitRun(const Grid& grid, const Query& query, double parallel
 bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, std::int64_t rings,
                          Best& best) const {
   const Query query{latitude, longitude, latitude / kMicrodegree, longitude / kMicrodegree};
-  const std::int64_t homeRow =
-      static_cast<std::int64_t>(std::floor((query.latitudeKey - grid.latOrigin) / grid.cellHeight));
-  const std::int64_t homeColumn =
-      static_cast<std::int64_t>(std::floor((query.longitudeKey - grid.lonOrigin) / grid.cellWidth));
+  const auto [homeRow, homeColumn] = HomeCell(grid, latitude, longitude);
   const double wholeParallelRadius = MinParallelRadius(latitude, m_minLatitude, m_maxLatitude);
   // The first ring that reaches the grid, for a query outside it.
   const auto outside = [](std::int64_t value, std::int64_t size) {
@@ -234,16 +231,16 @@ bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, st
   return false;
 }
 
+std::pair<std::int64_t, std::int64_t> NearestGrid::HomeCell(const Grid& grid, double latitude, double longitude) {
+  return {static_cast<std::int64_t>(std::floor((latitude / kMicrodegree - grid.latOrigin) / grid.cellHeight)),
+          static_cast<std::int64_t>(std::floor((longitude / kMicrodegree - grid.lonOrigin) / grid.cellWidth))};
+}
+
 void NearestGrid::Prefetch(double latitude, double longitude, int stage) const {
   if (m_fine.points.empty() || !(std::fabs(latitude) <= 90.0 && std::fabs(longitude) <= 180.0)) return;
-  const double row = std::floor((latitude / kMicrodegree - m_fine.latOrigin) / m_fine.cellHeight);
-  const double column = std::floor((longitude / kMicrodegree - m_fine.lonOrigin) / m_fine.cellWidth);
-  if (!(row >= 0 && row < static_cast<double>(m_fine.rows) && column >= 0 &&
-        column < static_cast<double>(m_fine.columns))) {
-    return;
-  }
-  const std::uint32_t* start =
-      m_fine.cellStart.data() + static_cast<std::int64_t>(row) * m_fine.columns + static_cast<std::int64_t>(column);
+  const auto [row, column] = HomeCell(m_fine, latitude, longitude);
+  if (row < 0 || row >= m_fine.rows || column < 0 || column >= m_fine.columns) return;
+  const std::uint32_t* start = m_fine.cellStart.data() + row * m_fine.columns + column;
   if (stage == 0) {
     __builtin_prefetch(start);
   } else {

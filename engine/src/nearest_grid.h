@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 namespace kavrel {
@@ -78,6 +79,9 @@ private:
   // of points at one place.
   static void KeepFirstAtEachCoordinate(Grid& grid);
   // Degrees of the southern edge of `row`, the western edge of `column`.
+  // The (row, column) of the cell of `grid` that holds a finite query;
+  // either may lie outside the grid.
+  static std::pair<std::int64_t, std::int64_t> HomeCell(const Grid& grid, double latitude, double longitude);
   static double LatitudeEdge(const Grid& grid, std::int64_t row);
   static double LongitudeEdge(const Grid& grid, std::int64_t column);
   // Visits the points of cells [from, to] of `row`, unless the whole run
