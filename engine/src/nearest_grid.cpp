@@ -29,6 +29,8 @@ constexpr std::uint32_t kCellWidth = 25000;
 // Coarse cells of 16 by 16 fine ones, taken over after this many fine rings.
 constexpr std::uint32_t kCoarseFactor = 16;
 constexpr std::int64_t kFineRings = 8;
+// How much of the home cell Prefetch asks for: 20 lines, 106 points.
+constexpr std::ptrdiff_t kPrefetchedCellBytes = 1280;
 
 // The smallest N cos(mu) for a mean latitude mu between the query's latitude
 // and any latitude in [south, north] (degrees): cos falls away from the
@@ -142,25 +144,42 @@ void NearestGrid::VisitRun(const Grid& grid, const Query& query, double parallel
                            std::int64_t from, std::int64_t to, Best& best) const {
   const double rowGap =
       std::max({LatitudeEdge(grid, row) - query.latitude, query.latitude - LatitudeEdge(grid, row + 1), 0.0});
-  const double columnGap = std::max(
-      {LongitudeEdge(grid, from) - query.longitude, query.longitude - LongitudeEdge(grid, to + 1), 0.0});
-  const double runY = kMinMeridianRadius * rowGap * kRadiansPerDegree;
-  const double runX = parallelRadius * columnGap * kRadiansPerDegree;
-  const double runReach = best.distance + kSlackMetres;
-  if ((runY * runY + runX * runX) * (kBoundSafety * kBoundSafety) > runReach * runReach) return;
+  const double cellY = kMinMeridianRadius * rowGap * kRadiansPerDegree;
   const std::uint32_t* start = grid.cellStart.data() + row * grid.columns;
-  const Point* first = grid.points.data() + start[from];
-  const Point* last = grid.points.data() + start[to + 1];
-  // A lower bound for each point, from the smallest radii: most points are
-  // dismissed without the trigonometry of the exact distance.
+  // Cell by cell, each dismissed whole when no point in it can beat the best.
+  for (std::int64_t column = from; column <= to; ++column) {
+    if (start[column] == start[column + 1]) continue;
+    const double columnGap = std::max({LongitudeEdge(grid, column) - query.longitude,
+                                       query.longitude - LongitudeEdge(grid, column + 1), 0.0});
+    const double cellX = parallelRadius * columnGap * kRadiansPerDegree;
+    const double reach = best.distance + kSlackMetres;
+    if ((cellY * cellY + cellX * cellX) * (kBoundSafety * kBoundSafety) > reach * reach) continue;
+    VisitPoints(grid.points.data() + start[column], grid.points.data() + start[column + 1], query, parallelRadius,
+                best);
+  }
+}
+
+void NearestGrid::VisitPoints(const Point* first, const Point* last, const Query& query, double parallelRadius,
+                              Best& best) {
+  // Lower bounds from the smallest radii, the whole one and its north-south
+  // part: most points are dismissed without the trigonometry of the exact
+  // distance, and the points of a cell ascend by latitude, so that the
+  // north-south part ends a walk away from the query's latitude.
+  const auto northSouthBound = [&](const Point& point) {
+    const double dy = kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
+    return dy * dy * (kBoundSafety * kBoundSafety);
+  };
   const auto squaredBound = [&](const Point& point) {
     const double dy = kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
     const double dx = parallelRadius * (query.longitudeKey - point.longitude) * kRadiansPerMicrodegree;
     return (dy * dy + dx * dx) * (kBoundSafety * kBoundSafety);
   };
-  const auto visit = [&](const Point& point, double bound) {
+  const auto squaredReach = [&] {
     const double reach = best.distance + kSlackMetres;
-    if (bound > reach * reach) return;
+    return reach * reach;
+  };
+  const auto visit = [&](const Point& point) {
+    if (squaredBound(point) > squaredReach()) return;
     const double distance = HubenyDistance(query.latitude, query.longitude, KeyDegrees(point.latitude),
                                            KeyDegrees(point.longitude));
     if (distance < best.distance || (distance == best.distance && point.index < best.index)) {
@@ -168,24 +187,37 @@ void NearestGrid::VisitRun(const Grid& grid, const Query& query, double parallel
       best.index = point.index;
     }
   };
+  const Point* middle = std::lower_bound(first, last, query.latitudeKey, [](const Point& point, double key) {
+    return point.latitude < key;
+  });
   // The point of the lowest bound first: the bound lies within a fraction
   // of a percent of the exact distance, so that after it the bounds alone
-  // dismiss nearly every other point, in whatever order they come. The
-  // order changes nothing else: the winner is the least (distance, index)
-  // of the points no bound dismisses.
+  // dismiss nearly every other point. Found walking both ways from the
+  // query's latitude until the north-south part alone exceeds the lowest
+  // bound seen.
   const Point* lowest = nullptr;
-  double lowestBound = kInfinity;
-  for (const Point* point = first; point < last; ++point) {
+  double lowestBound = squaredReach();
+  const auto consider = [&](const Point* point) {
     const double bound = squaredBound(*point);
     if (bound < lowestBound) {
       lowestBound = bound;
       lowest = point;
     }
+  };
+  for (const Point* point = middle; point < last && northSouthBound(*point) < lowestBound; ++point) consider(point);
+  for (const Point* point = middle; point > first && northSouthBound(point[-1]) < lowestBound; --point) {
+    consider(point - 1);
   }
-  if (lowest == nullptr) return;
-  visit(*lowest, lowestBound);
-  for (const Point* point = first; point < last; ++point) {
-    if (point != lowest) visit(*point, squaredBound(*point));
+  if (lowest != nullptr) visit(*lowest);
+  // Then every point whose north-south part is within reach. The order
+  // changes nothing but the work: the winner is the least (distance, index)
+  // of the points no bound dismisses, and a point beyond the walks has a
+  // bound beyond the reach at their end, which only shrinks.
+  for (const Point* point = middle; point < last && northSouthBound(*point) <= squaredReach(); ++point) {
+    visit(*point);
+  }
+  for (const Point* point = middle; point > first && northSouthBound(point[-1]) <= squaredReach(); --point) {
+    visit(point[-1]);
   }
 }
 
@@ -244,7 +276,12 @@ void NearestGrid::Prefetch(double latitude, double longitude, int stage) const {
   if (stage == 0) {
     __builtin_prefetch(start);
   } else {
-    __builtin_prefetch(m_fine.points.data() + *start);
+    // The home cell's points, up to a bound: a search reads most of their
+    // lines when it looks for the query's latitude among them.
+    const char* first = reinterpret_cast<const char*>(m_fine.points.data() + start[0]);
+    const char* last = reinterpret_cast<const char*>(m_fine.points.data() + start[1]);
+    last = std::min(last, first + kPrefetchedCellBytes);
+    for (const char* line = first; line < last; line += 64) __builtin_prefetch(line);
   }
 }
 

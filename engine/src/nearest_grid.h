@@ -36,7 +36,7 @@ public:
   // Asks ahead for the memory that Find(latitude, longitude, ...) reads
   // first, for a caller that knows its next queries: with `stage` 0 the home
   // cell's entry in the cell table, with stage 1 (once that has arrived) the
-  // first points of the home cell. Any coordinate is accepted; reads nothing
+  // home cell's points (up to 1,280 bytes of them). Any coordinate is accepted; reads nothing
   // for one outside the grid. No allocation; safe from any number of
   // threads.
   void Prefetch(double latitude, double longitude, int stage) const;
@@ -84,11 +84,14 @@ private:
   static std::pair<std::int64_t, std::int64_t> HomeCell(const Grid& grid, double latitude, double longitude);
   static double LatitudeEdge(const Grid& grid, std::int64_t row);
   static double LongitudeEdge(const Grid& grid, std::int64_t column);
-  // Visits the points of cells [from, to] of `row`, unless the whole run
-  // lies too far away to beat `best`; `parallelRadius` bounds the run's
-  // east-west distances from below.
+  // Visits the points of cells [from, to] of `row`, but for cells too far
+  // away to beat `best`; `parallelRadius` bounds the run's east-west
+  // distances from below.
   void VisitRun(const Grid& grid, const Query& query, double parallelRadius, std::int64_t row, std::int64_t from,
                 std::int64_t to, Best& best) const;
+  // Visits the points [first, last) of one cell, which ascend by latitude.
+  static void VisitPoints(const Point* first, const Point* last, const Query& query, double parallelRadius,
+                          Best& best);
   // Searches `grid` ring by ring, at most `rings` rings; true when the rings
   // searched prove that no point elsewhere can beat `best`.
   bool Search(const Grid& grid, double latitude, double longitude, std::int64_t rings, Best& best) const;

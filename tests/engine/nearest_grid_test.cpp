@@ -43,6 +43,7 @@ TEST(NearestGrid, PointsAtOnePlaceAreHeldOnceAndAnswerAsTheFirstOfThem) {
       {"a few places in a town", 7, 5000, 0.01},
       {"places in several cells", 40, 4000, 0.2},
       {"every point its own place", 3000, 3000, 0.5},
+      {"a crowded town, hundreds of places in a cell", 2000, 2000, 0.015},
   };
   std::mt19937 random(21);
   for (const Case& c : cases) {
@@ -75,6 +76,37 @@ TEST(NearestGrid, PointsAtOnePlaceAreHeldOnceAndAnswerAsTheFirstOfThem) {
         EXPECT_EQ(found.distance, expected.distance) << c.what;
       }
     }
+  }
+}
+
+// Points on a lattice share their latitudes and longitudes in rows and
+// columns, and a query halfway between lattice points lies at one distance
+// from two or four of them: the search within a cell, which walks its points
+// outward from the query's latitude, must still find the scan's point.
+TEST(NearestGrid, QueriesOnALatticeFindTheScansPoint) {
+  constexpr int kSide = 40;
+  constexpr std::uint32_t kSpacing = 700;  // microdegrees: a few lattice rows per cell
+  std::vector<std::uint32_t> latitudes, longitudes;
+  for (int row = 0; row < kSide; ++row) {
+    for (int column = 0; column < kSide; ++column) {
+      latitudes.push_back(CoordinateKey(35.6) + static_cast<std::uint32_t>(row) * kSpacing);
+      longitudes.push_back(CoordinateKey(139.7) + static_cast<std::uint32_t>(column) * kSpacing);
+    }
+  }
+  const NearestGrid grid(latitudes.data(), longitudes.data(), latitudes.size());
+  std::mt19937 random(5);
+  std::uniform_int_distribution<int> cell(-2, 2 * kSide + 1);
+  for (int q = 0; q < 3000; ++q) {
+    // Whole and half lattice steps, some a microdegree off.
+    const auto key = [&](double origin, int jiggle) {
+      return static_cast<std::uint32_t>(CoordinateKey(origin) + std::int64_t{cell(random)} * kSpacing / 2 + jiggle);
+    };
+    const double latitude = KeyDegrees(key(35.6, q % 3 - 1));
+    const double longitude = KeyDegrees(key(139.7, 0));
+    const NearestGrid::Nearest found = grid.Find(latitude, longitude, 0);
+    const NearestGrid::Nearest expected = Scan(latitudes, longitudes, latitude, longitude, 1e18);
+    ASSERT_EQ(found.index, expected.index) << latitude << "," << longitude;
+    EXPECT_EQ(found.distance, expected.distance);
   }
 }
 
