@@ -115,6 +115,10 @@ public:
   virtual const BandIndex& Band(std::size_t t) const = 0;
   // The directory of BandKeys().
   virtual const BandDirectory& Directory() const = 0;
+  // Asks ahead for the text of the area name of point `p`, where the source
+  // keeps the names' slots beside its points; nothing by default. Never
+  // throws.
+  virtual void PrefetchAreaName(BandPoint /*p*/) const {}
 };
 
 }  // namespace kavrel

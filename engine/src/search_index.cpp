@@ -120,8 +120,10 @@ private:
 // and longitudes that can still beat the best point found so far.
 class SliceSearch {
 public:
-  SliceSearch(const Slice& slice, const SearchQuery& query)
-      : m_slice(slice),
+  SliceSearch(const BandSource& source, std::size_t firstBand, const Slice& slice, const SearchQuery& query)
+      : m_source(source),
+        m_firstBand(firstBand),
+        m_slice(slice),
         m_latKey(query.latKey),
         m_lonKey(query.lonKey),
         m_step(query.parameters.step),
@@ -180,6 +182,10 @@ public:
               ? RingReaching(KeyDifference(m_slice.LatitudeAt(m_slice.RowBegin(up) - 1), m_latKey), m_step)
               : kNever;
       if (std::min(downRing, upRing) > RingLimit()) break;
+      // A best point that has stood through a row's scan has had the time
+      // for its entry to arrive: its area name is asked for now.
+      if (m_best.index == m_standing) PrefetchBestName();
+      m_standing = m_best.index;
       if (downRing <= upRing) {
         ScanRow(--down);
       } else {
@@ -188,19 +194,34 @@ public:
     }
   }
 
-  // The winner as a point of the source, whose band numbers start at
-  // `firstBand` for the slice's first part.
-  SearchResult Result(std::size_t firstBand) const {
+  // The winner as a point of the source.
+  SearchResult Result() {
     SearchResult result;
     if (m_best.index < 0) return result;
-    const auto i = static_cast<std::uint32_t>(m_best.index);
-    const std::size_t part = m_slice.PartOf(i);
+    PrefetchBestName();
     result.outcome = SearchResult::kFound;
-    result.point = {static_cast<std::uint32_t>(firstBand + part), i - m_slice.Offset(part)};
+    result.point = SourcePoint(m_best.index);
     return result;
   }
 
 private:
+  // Slice point i as a point of the source, whose band numbers start at
+  // m_firstBand for the slice's first part.
+  BandPoint SourcePoint(std::int64_t i) const {
+    const auto point = static_cast<std::uint32_t>(i);
+    const std::size_t part = m_slice.PartOf(point);
+    return {static_cast<std::uint32_t>(m_firstBand + part), point - m_slice.Offset(part)};
+  }
+
+  // The area name's text is the answer's most scattered read. It is asked
+  // for through the best point's entry, which Consider asked for: once that
+  // has had time to arrive (ScanRows), and for the winner at the end.
+  void PrefetchBestName() {
+    if (m_best.index < 0 || m_best.index == m_named) return;
+    m_named = m_best.index;
+    m_source.PrefetchAreaName(SourcePoint(m_best.index));
+  }
+
   std::int64_t RingLimit() const { return m_best.index < 0 ? m_width : m_best.ring; }
 
   // Every point of slice row g, nearest longitudes first on each side, until
@@ -249,6 +270,8 @@ private:
     __builtin_prefetch(&band.Longitudes()[point.point]);
   }
 
+  const BandSource& m_source;
+  std::size_t m_firstBand;
   const Slice& m_slice;
   std::uint32_t m_latKey;
   std::uint32_t m_lonKey;
@@ -257,6 +280,8 @@ private:
   std::int32_t m_start = 0;  // FindStartIndex's answer, within the slice
   Rank m_best;
   std::int64_t m_reach;  // the largest distance that can still win
+  std::int64_t m_named = -1;     // the best point whose name was asked for
+  std::int64_t m_standing = -1;  // the best point when the last row began
 };
 
 }  // namespace
@@ -270,11 +295,11 @@ SearchResult FindWinner(const BandSource& source, const SearchQuery& query) {
   if (!slice.Take(source, range)) return undecided;
   if (slice.Size() == 0) return {};
 
-  SliceSearch search(slice, query);
+  SliceSearch search(source, range.first, slice, query);
   search.FindStart(range);
   if (search.DistancesMayWrap()) return undecided;
   search.ScanRows();
-  return search.Result(range.first);
+  return search.Result();
 }
 
 SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {
