@@ -128,7 +128,6 @@ def lookup_columns(handle, lats, lons, query, threads, names):
     if latitudes.shape != longitudes.shape:
         raise ValueError(f"lats and lons must be of equal length, not {len(latitudes)} and {len(longitudes)}")
     count = latitudes.shape[0]
-    results = numpy.empty(count, dtype=numpy.int32)
     columns = {text: numpy.empty(count, dtype=object) for text in _TEXTS}
     columns.update((key, numpy.empty(count, dtype=numpy.uint32)) for key in _KEYS)
     columns.update((number, numpy.empty(count, dtype=numpy.float64)) for number in _NUMBERS)
@@ -136,22 +135,26 @@ def lookup_columns(handle, lats, lons, query, threads, names):
     # answers that the columns are read from while it is still in the
     # cache: answers for all rows at once would be 64 bytes a row of fresh
     # memory, read back six times over.
+    columns["found"] = numpy.empty(count, dtype=bool)
     block = _BLOCK_ROWS * threads
     answers = numpy.empty(min(block, count), dtype=_answer_dtype())
+    # Results only for a block: fresh memory costs a page fault per page.
+    block_results = numpy.empty(min(block, count), dtype=numpy.int32)
     for start in range(0, count, block):
         end = min(start + block, count)
         part = answers[:end - start]
+        results = block_results[:end - start]
         code = _library.native.kavrel_lookup_many(handle, end - start, latitudes.ctypes.data + 8 * start,
                                                   longitudes.ctypes.data + 8 * start, ctypes.byref(query),
-                                                  threads, part.ctypes.data, results.ctypes.data + 4 * start)
-        _check(code, results[start:end])
-        found = results[start:end] == _library.SUCCESS
+                                                  threads, part.ctypes.data, results.ctypes.data)
+        _check(code, results)
+        found = columns["found"][start:end]
+        numpy.equal(results, _library.SUCCESS, out=found)
         for level, (text, key) in enumerate(zip(_TEXTS, _KEYS)):
             columns[key][start:end] = part[key]
             names[level].fill(columns[text][start:end], part[key], part[text], found)
         for number in _NUMBERS:
             columns[number][start:end] = part[number]
-    columns["found"] = results == _library.SUCCESS
     return columns
 
 
