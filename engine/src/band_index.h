@@ -115,10 +115,9 @@ public:
   virtual const BandIndex& Band(std::size_t t) const = 0;
   // The directory of BandKeys().
   virtual const BandDirectory& Directory() const = 0;
-  // Asks ahead for the text of the area name of point `p`, where the source
-  // keeps the names' slots beside its points; nothing by default. Never
-  // throws.
-  virtual void PrefetchAreaName(BandPoint /*p*/) const {}
+  // The names whose slots the bands' points carry (PointEntry::areaName),
+  // or null when they carry none.
+  virtual const NameTable* AreaNames() const { return nullptr; }
 };
 
 }  // namespace kavrel

@@ -120,10 +120,9 @@ private:
 // and longitudes that can still beat the best point found so far.
 class SliceSearch {
 public:
-  SliceSearch(const BandSource& source, std::size_t firstBand, const Slice& slice, const SearchQuery& query)
-      : m_source(source),
-        m_firstBand(firstBand),
-        m_slice(slice),
+  SliceSearch(const Slice& slice, const SearchQuery& query, const NameTable* areaNames)
+      : m_slice(slice),
+        m_areaNames(areaNames),
         m_latKey(query.latKey),
         m_lonKey(query.lonKey),
         m_step(query.parameters.step),
@@ -194,32 +193,31 @@ public:
     }
   }
 
-  // The winner as a point of the source.
-  SearchResult Result() {
+  // The winner as a point of the source, whose band numbers start at
+  // `firstBand` for the slice's first part.
+  SearchResult Result(std::size_t firstBand) {
     SearchResult result;
     if (m_best.index < 0) return result;
     PrefetchBestName();
+    const auto i = static_cast<std::uint32_t>(m_best.index);
+    const std::size_t part = m_slice.PartOf(i);
     result.outcome = SearchResult::kFound;
-    result.point = SourcePoint(m_best.index);
+    result.point = {static_cast<std::uint32_t>(firstBand + part), i - m_slice.Offset(part)};
     return result;
   }
 
 private:
-  // Slice point i as a point of the source, whose band numbers start at
-  // m_firstBand for the slice's first part.
-  BandPoint SourcePoint(std::int64_t i) const {
-    const auto point = static_cast<std::uint32_t>(i);
-    const std::size_t part = m_slice.PartOf(point);
-    return {static_cast<std::uint32_t>(m_firstBand + part), point - m_slice.Offset(part)};
-  }
-
-  // The area name's text is the answer's most scattered read. It is asked
-  // for through the best point's entry, which Consider asked for: once that
-  // has had time to arrive (ScanRows), and for the winner at the end.
+  // The area name's text is the answer's most scattered read. Where the
+  // points carry their names' slots, it is asked for through the best
+  // point's entry, which Consider asked for: once that has had time to
+  // arrive (ScanRows), and for the winner at the end.
   void PrefetchBestName() {
-    if (m_best.index < 0 || m_best.index == m_named) return;
+    if (m_areaNames == nullptr || m_best.index < 0 || m_best.index == m_named) return;
     m_named = m_best.index;
-    m_source.PrefetchAreaName(SourcePoint(m_best.index));
+    const auto i = static_cast<std::uint32_t>(m_best.index);
+    const std::size_t part = m_slice.PartOf(i);
+    const std::uint32_t slot = m_slice.Band(part).Point(i - m_slice.Offset(part)).areaName;
+    if (slot != NameTable::kUnknown) __builtin_prefetch(m_areaNames->Text(slot).data());
   }
 
   std::int64_t RingLimit() const { return m_best.index < 0 ? m_width : m_best.ring; }
@@ -270,9 +268,8 @@ private:
     __builtin_prefetch(&band.Longitudes()[point.point]);
   }
 
-  const BandSource& m_source;
-  std::size_t m_firstBand;
   const Slice& m_slice;
+  const NameTable* m_areaNames;  // null when the points carry no name slots
   std::uint32_t m_latKey;
   std::uint32_t m_lonKey;
   std::int32_t m_step;
@@ -295,11 +292,11 @@ SearchResult FindWinner(const BandSource& source, const SearchQuery& query) {
   if (!slice.Take(source, range)) return undecided;
   if (slice.Size() == 0) return {};
 
-  SliceSearch search(source, range.first, slice, query);
+  SliceSearch search(slice, query, source.AreaNames());
   search.FindStart(range);
   if (search.DistancesMayWrap()) return undecided;
   search.ScanRows();
-  return search.Result();
+  return search.Result(range.first);
 }
 
 SearchIndex::SearchIndex(const CDataPackage& package) : m_names(package) {

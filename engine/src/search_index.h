@@ -63,10 +63,7 @@ public:
   const std::vector<std::uint32_t>& BandKeys() const override { return m_bandKeys; }
   const BandIndex& Band(std::size_t t) const override { return m_bands[t]; }
   const BandDirectory& Directory() const override { return m_directory; }
-  void PrefetchAreaName(BandPoint p) const override {
-    const std::uint32_t slot = m_bands[p.band].Point(p.point).areaName;
-    if (slot != NameTable::kUnknown) __builtin_prefetch(m_names.Text(slot).data());
-  }
+  const NameTable* AreaNames() const override { return &m_names; }
 
   // The points of the regular bands, numbered in band order.
   std::size_t PointCount() const { return m_points.Count(); }
