@@ -69,9 +69,8 @@ bool BatchAnswer::Send(const Writer& write) {
   if (!m_first.empty() && !write(m_first)) return false;
   const std::size_t runs = Runs();
   if (runs == 1) return true;
-  // Runs 1.. through the pipeline: a slot holds a run's number and text, two
-  // more slots than lanes let lookups go on while a run is being sent.
-  const std::size_t slots = m_lanes + 2;
+  // Runs 1.. through the pipeline: a slot holds a run's number and text.
+  const std::size_t slots = m_lanes + kRunsAhead;
   std::vector<std::size_t> slotRun(slots);
   std::vector<std::string> texts(slots);
   std::vector<std::int32_t> statuses(slots, KAVREL_SUCCESS);
