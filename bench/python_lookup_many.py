@@ -41,16 +41,17 @@ def coordinates(geocoder):
             seeds["longitude"][picks] + random.uniform(-JITTER, JITTER, COUNT))
 
 
-def fault_microseconds():
-    """What the kernel takes to map a fresh page of memory, written once."""
-    size = 16_384 * mmap.PAGESIZE
+def fault_microseconds(pages=16_384):
+    """What the kernel takes to map a fresh page of memory, written once:
+    the mean over `pages` pages."""
+    size = pages * mmap.PAGESIZE
     memory = mmap.mmap(-1, size)
     started = time.perf_counter()
     for offset in range(0, size, mmap.PAGESIZE):
         memory[offset] = 1
     elapsed = time.perf_counter() - started
     memory.close()
-    return elapsed / 16_384 * 1e6
+    return elapsed / pages * 1e6
 
 
 def c_call(geocoder, lats, lons, mode, threads):

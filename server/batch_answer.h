@@ -29,8 +29,8 @@ inline constexpr std::size_t kRunsAhead = 16;
 // CSV with its header), made in runs of kRowsPerLane rows. Runs are looked up
 // and formatted on `lanes` threads at once (the sending thread one of them)
 // while those before them are sent, and sent in row order. Memory stays at
-// lanes + kRunsAhead runs' texts whatever the batch size. Not safe to use from two threads
-// at once.
+// lanes + kRunsAhead runs' texts whatever the batch size. Not safe to use
+// from two threads at once.
 class BatchAnswer {
 public:
   // Writes one run's text; false stops the answer.

@@ -32,6 +32,16 @@ constexpr std::int64_t kFineRings = 8;
 // How much of the home cell Prefetch asks for: 20 lines, 106 points.
 constexpr std::ptrdiff_t kPrefetchedCellBytes = 1280;
 
+// The square of a lower bound for a distance of at least `y` metres north or
+// south and `x` east or west, and the square of the reach of a best
+// distance: a point or cell whose bound exceeds the reach cannot win.
+double SquaredBound(double y, double x) { return (y * y + x * x) * (kBoundSafety * kBoundSafety); }
+double SquaredBound(double y) { return y * y * (kBoundSafety * kBoundSafety); }
+double SquaredReach(double bestDistance) {
+  const double reach = bestDistance + kSlackMetres;
+  return reach * reach;
+}
+
 // The smallest N cos(mu) for a mean latitude mu between the query's latitude
 // and any latitude in [south, north] (degrees): cos falls away from the
 // equator, so the extreme mean latitude gives it.
@@ -152,8 +162,7 @@ void NearestGrid::VisitRun(const Grid& grid, const Query& query, double parallel
     const double columnGap = std::max({LongitudeEdge(grid, column) - query.longitude,
                                        query.longitude - LongitudeEdge(grid, column + 1), 0.0});
     const double cellX = parallelRadius * columnGap * kRadiansPerDegree;
-    const double reach = best.distance + kSlackMetres;
-    if ((cellY * cellY + cellX * cellX) * (kBoundSafety * kBoundSafety) > reach * reach) continue;
+    if (SquaredBound(cellY, cellX) > SquaredReach(best.distance)) continue;
     VisitPoints(grid.points.data() + start[column], grid.points.data() + start[column + 1], query, parallelRadius,
                 best);
   }
@@ -165,19 +174,15 @@ void NearestGrid::VisitPoints(const Point* first, const Point* last, const Query
   // part: most points are dismissed without the trigonometry of the exact
   // distance, and the points of a cell ascend by latitude, so that the
   // north-south part ends a walk away from the query's latitude.
-  const auto northSouthBound = [&](const Point& point) {
-    const double dy = kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
-    return dy * dy * (kBoundSafety * kBoundSafety);
+  const auto northSouth = [&](const Point& point) {
+    return kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
   };
+  const auto northSouthBound = [&](const Point& point) { return SquaredBound(northSouth(point)); };
   const auto squaredBound = [&](const Point& point) {
-    const double dy = kMinMeridianRadius * (query.latitudeKey - point.latitude) * kRadiansPerMicrodegree;
-    const double dx = parallelRadius * (query.longitudeKey - point.longitude) * kRadiansPerMicrodegree;
-    return (dy * dy + dx * dx) * (kBoundSafety * kBoundSafety);
+    return SquaredBound(northSouth(point),
+                        parallelRadius * (query.longitudeKey - point.longitude) * kRadiansPerMicrodegree);
   };
-  const auto squaredReach = [&] {
-    const double reach = best.distance + kSlackMetres;
-    return reach * reach;
-  };
+  const auto squaredReach = [&] { return SquaredReach(best.distance); };
   const auto visit = [&](const Point& point) {
     if (squaredBound(point) > squaredReach()) return;
     const double distance = HubenyDistance(query.latitude, query.longitude, KeyDegrees(point.latitude),

@@ -36,9 +36,9 @@ public:
   // Asks ahead for the memory that Find(latitude, longitude, ...) reads
   // first, for a caller that knows its next queries: with `stage` 0 the home
   // cell's entry in the cell table, with stage 1 (once that has arrived) the
-  // home cell's points (up to 1,280 bytes of them). Any coordinate is accepted; reads nothing
-  // for one outside the grid. No allocation; safe from any number of
-  // threads.
+  // home cell's points (up to 1,280 bytes of them). Any coordinate is
+  // accepted; reads nothing for one outside the grid. No allocation; safe
+  // from any number of threads.
   void Prefetch(double latitude, double longitude, int stage) const;
 
   // The points a search may visit: one for each distinct coordinate.
@@ -78,10 +78,10 @@ private:
   // wins the tie, so the answers stay and a search no longer walks millions
   // of points at one place.
   static void KeepFirstAtEachCoordinate(Grid& grid);
-  // Degrees of the southern edge of `row`, the western edge of `column`.
   // The (row, column) of the cell of `grid` that holds a finite query;
   // either may lie outside the grid.
   static std::pair<std::int64_t, std::int64_t> HomeCell(const Grid& grid, double latitude, double longitude);
+  // Degrees of the southern edge of `row`, the western edge of `column`.
   static double LatitudeEdge(const Grid& grid, std::int64_t row);
   static double LongitudeEdge(const Grid& grid, std::int64_t column);
   // Visits the points of cells [from, to] of `row`, but for cells too far

@@ -131,11 +131,11 @@ def lookup_columns(handle, lats, lons, query, threads, names):
     columns = {text: numpy.empty(count, dtype=object) for text in _TEXTS}
     columns.update((key, numpy.empty(count, dtype=numpy.uint32)) for key in _KEYS)
     columns.update((number, numpy.empty(count, dtype=numpy.float64)) for number in _NUMBERS)
+    columns["found"] = numpy.empty(count, dtype=bool)
     # The rows go through the library a block at a time, into one block of
     # answers that the columns are read from while it is still in the
     # cache: answers for all rows at once would be 64 bytes a row of fresh
     # memory, read back six times over.
-    columns["found"] = numpy.empty(count, dtype=bool)
     block = _BLOCK_ROWS * threads
     answers = numpy.empty(min(block, count), dtype=_answer_dtype())
     # Results only for a block: fresh memory costs a page fault per page.
