@@ -1,5 +1,6 @@
 #include "name_table.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -47,9 +48,21 @@ NameTable::NameTable(const CDataPackage& package) {
     return index < 0 ? std::vector<std::pair<std::uint32_t, std::int32_t>>{}
                      : std::vector<std::pair<std::uint32_t, std::int32_t>>{{0, index}};
   };
-  ReadLevel(package, kLevelPref, kPrefKeys, 1, single(kLevelPref));
-  ReadLevel(package, kLevelCity, kCityKeys, 1, single(kLevelCity));
-  ReadLevel(package, kLevelArea, kAreaKeysPerBlock, kAreaBlocks, AreaBlocks(package));
+  const auto prefs = single(kLevelPref);
+  const auto cities = single(kLevelCity);
+  const auto areas = AreaBlocks(package);
+  // Room for every name at once: a byte of code page 932 never gives more
+  // than one UTF-16 unit, so the blocks' sizes bound the texts. Growing the
+  // text name by name would copy it over and over, into fresh memory each
+  // time.
+  std::size_t bytes = 0;
+  for (const auto* entries : {&prefs, &cities, &areas}) {
+    for (const auto& entry : *entries) bytes += package.File(entry.second).Bytes().size();
+  }
+  m_text.reserve(std::min(bytes, kTextLimit + kLengthLimit));
+  ReadLevel(package, kLevelPref, kPrefKeys, 1, prefs);
+  ReadLevel(package, kLevelCity, kCityKeys, 1, cities);
+  ReadLevel(package, kLevelArea, kAreaKeysPerBlock, kAreaBlocks, areas);
 }
 
 void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t keysPerBlock,
@@ -58,6 +71,7 @@ void NameTable::ReadLevel(const CDataPackage& package, int level, std::uint32_t 
   Level& names = m_levels[level];
   names.keysPerBlock = keysPerBlock;
   names.firstSlot.assign(blocks, kAbsent);
+  names.slots.reserve(entries.size() * keysPerBlock);
   for (const auto& [block, index] : entries) {
     const CDataPackageFile& entry = package.File(index);
     // A listed entry with bytes to read would be read from the file at the
