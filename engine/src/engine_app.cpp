@@ -7,7 +7,6 @@
 #include <string_view>
 
 #include "kavrel/format/blocks.h"
-#include "kavrel/platform/clock.h"
 #include "kavrel/platform/files.h"
 #include "kavrel/platform/library.h"
 #include "kavrel/platform/text.h"
@@ -20,10 +19,6 @@ namespace kavrel {
 namespace {
 
 bool Exists(const std::u16string& path) { return platform::FileExists(platform::Utf16ToUtf8(path)); }
-
-void StoreElapsed(std::int32_t* elapsedMs, const std::optional<platform::Stopwatch>& stopwatch) {
-  if (elapsedMs != nullptr && stopwatch) *elapsedMs = static_cast<std::int32_t>(stopwatch->ElapsedMilliseconds());
-}
 
 // `relative` (a path whose parts are separated by '/', leading ".." parts
 // included) from `folder`: each leading ".." takes away the last part of
@@ -189,15 +184,15 @@ std::int32_t CkavrelcoreApp::FindAddress(double latitude, double longitude, std:
   const std::uint32_t latKey = CoordinateKey(latitude);
   const std::uint32_t lonKey = CoordinateKey(longitude);
   if (elapsedMs != nullptr) *elapsedMs = 0;
-  std::optional<platform::Stopwatch> stopwatch;
-  if (elapsedMs != nullptr) stopwatch.emplace();
+  std::optional<platform::IntervalTimer::Mark> start;
+  if (elapsedMs != nullptr) start = m_timer.Start();
 
   AddressKey keys;
   std::optional<BandPoint> point;
   const std::int32_t result = FindNearestPoint(latKey, lonKey, keys, &point);
   // The index has the winner's names ready beside it.
   if (result == KAVREL_OK && (!point || !Index()->NamesOf(*point, names))) names = LookupNames(keys);
-  StoreElapsed(elapsedMs, stopwatch);
+  if (start) *elapsedMs = static_cast<std::int32_t>(m_timer.ElapsedMilliseconds(*start));
   return result;
 }
 

@@ -13,6 +13,7 @@
 #include "address_text.h"
 #include "kavrel.h"
 #include "kavrel/format/data_package.h"
+#include "kavrel/platform/clock.h"
 #include "names.h"
 #include "point_list.h"
 #include "search.h"
@@ -135,6 +136,7 @@ private:
   NameReader m_names;
   std::u16string m_strNames[3];  // names read from the blocks, reused
   std::u16string m_strAddress;   // the text of the last lookup
+  platform::IntervalTimer m_timer;  // times the lookups that are asked to
 };
 
 }  // namespace kavrel
