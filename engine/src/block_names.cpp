@@ -80,7 +80,7 @@ BlockNames::Block BlockNames::Decode(std::uint32_t keysPerBlock, std::uint32_t f
     const std::u16string name = NameText(toUtf16, record->text);
     if (name.empty()) continue;
     block.offsets[k] = static_cast<std::uint32_t>(block.texts.size());
-    block.texts += toUtf8.Convert(platform::Utf16Bytes(name));
+    if (!platform::AppendUtf8(block.texts, name)) block.texts += toUtf8.Convert(platform::Utf16Bytes(name));
     block.texts.push_back('\0');
   }
   return block;

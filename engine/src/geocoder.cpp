@@ -1,6 +1,5 @@
 #include "geocoder.h"
 
-#include <algorithm>
 #include <cmath>
 #include <exception>
 #include <limits>
@@ -121,19 +120,30 @@ const Geocoder::Nearest& Geocoder::NearestPoints() const {
 const Geocoder::KeyLists& Geocoder::Catalogue() const {
   return m_catalogue.Get([this] {
     KeyLists lists;
+    // A bit for every key a point record can carry (P one byte, C two, S
+    // three; 2 MiB in all), read back in order: sorting a key of each level
+    // for every point took several times as long.
+    std::vector<std::uint64_t> seen[3] = {std::vector<std::uint64_t>(std::size_t{1} << 2),
+                                          std::vector<std::uint64_t>(std::size_t{1} << 10),
+                                          std::vector<std::uint64_t>(std::size_t{1} << 18)};
     for (std::size_t t = 0; t < m_bands->BandKeys().size(); ++t) {
       const BandIndex& band = m_bands->Band(t);
       if (!band.Regular()) continue;
       lists.points += band.Count();
       for (std::uint32_t i = 0; i < band.Count(); ++i) {
         for (int level = kLevelPref; level <= kLevelArea; ++level) {
-          lists.keys[level].push_back(LevelKey(band.Point(i).keys, level));
+          const std::uint32_t key = LevelKey(band.Point(i).keys, level);
+          if (key >> 6 >= seen[level].size()) seen[level].resize((key >> 6) + 1);
+          seen[level][key >> 6] |= std::uint64_t{1} << (key & 63);
         }
       }
     }
-    for (std::vector<std::uint32_t>& keys : lists.keys) {
-      std::sort(keys.begin(), keys.end());
-      keys.erase(std::unique(keys.begin(), keys.end()), keys.end());
+    for (int level = kLevelPref; level <= kLevelArea; ++level) {
+      for (std::size_t word = 0; word < seen[level].size(); ++word) {
+        for (std::uint64_t bits = seen[level][word]; bits != 0; bits &= bits - 1) {
+          lists.keys[level].push_back(static_cast<std::uint32_t>(word * 64 + __builtin_ctzll(bits)));
+        }
+      }
     }
     return lists;
   });

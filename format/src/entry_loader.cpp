@@ -1,6 +1,7 @@
 // Bringing entries into memory (stored or raw-inflated) and dropping them.
 #include <zlib.h>
 
+#include <array>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -79,7 +80,9 @@ InflateResult InflatePass(const std::uint8_t* stored, std::uint32_t storedSize, 
 // buffer. Throws std::bad_alloc.
 InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, std::uint64_t limit, Bytes& out,
                          std::size_t& outSize) {
-  std::vector<std::uint8_t> window(kInflateWindow);
+  // On the stack and never cleared: a package has thousands of entries, most
+  // of which fill a few KiB of it.
+  std::array<std::uint8_t, kInflateWindow> window;
   std::uint64_t length = 0;
   const InflateResult measured = InflatePass(stored, storedSize, limit, window.data(), nullptr, length);
   if (measured != InflateResult::kDone) return measured;
@@ -89,7 +92,6 @@ InflateResult InflateRaw(const std::uint8_t* stored, std::uint32_t storedSize, s
     if (outSize != 0) std::memcpy(out.get(), window.data(), outSize);
     return InflateResult::kDone;
   }
-  window = {};
   return InflatePass(stored, storedSize, limit, nullptr, out.get(), length);
 }
 

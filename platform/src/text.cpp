@@ -17,6 +17,8 @@ bool IsKeptByte(std::u16string_view text, std::size_t i) {
          (i == 0 || !detail::IsHighSurrogate(text[i - 1]));
 }
 
+bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
+
 }  // namespace
 
 std::string Utf16Bytes(std::u16string_view text) {
@@ -46,6 +48,30 @@ std::string Utf16ToCp932(std::u16string_view text) {
 
 std::u16string Utf8ToUtf16(std::string_view bytes) {
   return Utf16FromBytes(TextCodec(Encoding::kUtf8, Encoding::kUtf16).Convert(bytes));
+}
+
+bool AppendUtf8(std::string& bytes, std::u16string_view text) {
+  const std::size_t start = bytes.size();
+  bytes.resize(start + text.size() * 3);  // at most three bytes per unit
+  char* out = bytes.data() + start;
+  for (const char16_t c : text) {
+    if (IsSurrogate(c)) {
+      bytes.resize(start);
+      return false;
+    }
+    if (c < 0x80) {
+      *out++ = static_cast<char>(c);
+    } else if (c < 0x800) {
+      *out++ = static_cast<char>(0xC0 | (c >> 6));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      *out++ = static_cast<char>(0xE0 | (c >> 12));
+      *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  bytes.resize(static_cast<std::size_t>(out - bytes.data()));
+  return true;
 }
 
 std::string Utf16ToUtf8(std::u16string_view text) {

@@ -53,6 +53,10 @@ std::string Utf16ToCp932(std::u16string_view text);
 std::u16string Utf8ToUtf16(std::string_view bytes);
 // UTF-16 to UTF-8; unpaired surrogates become '?'.
 std::string Utf16ToUtf8(std::u16string_view text);
+// Appends the UTF-8 form of `text` to `bytes` and returns true, without a
+// converter; false, with `bytes` as it was, when `text` holds a surrogate,
+// paired or not (then Utf16ToUtf8 must convert it).
+bool AppendUtf8(std::string& bytes, std::u16string_view text);
 
 // The iconv name of the console's codeset: the codeset of the LC_CTYPE locale
 // set by the program (setlocale(LC_CTYPE, "")), or "UTF-8" where that is plain
