@@ -91,7 +91,6 @@ std::int32_t CEngineBinding::BindLibrary() {
   m_threadSafe.close = m_module.Bind<kavrel_close_fn>("kavrel_close");
   m_threadSafe.factsOf = m_module.Bind<kavrel_facts_of_fn>("kavrel_facts_of");
   m_threadSafe.lookupMany = m_module.Bind<kavrel_lookup_many_fn>("kavrel_lookup_many");
-  m_threadSafe.preload = m_module.Bind<kavrel_preload_fn>("kavrel_preload");
   m_threadSafe.attribution = m_module.Bind<kavrel_attribution_fn>("kavrel_attribution");
   m_threadSafe.packageFolder = m_module.Bind<kavrel_package_folder_fn>("kavrel_package_folder");
   return 0;

@@ -59,12 +59,13 @@ bool HandleBackend::Start(const std::u16string& dataFile, std::string& why) {
   return true;
 }
 
-std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool wholePackage, std::string&) {
+std::int32_t HandleBackend::Prepare(const SearchSettings& settings, bool, std::string&) {
   m_query = QueryOf(settings);
-  // A conversion looks up all over the package: make it all now, as the
-  // designed run preloads, rather than as blocks of lines first touch it.
-  // Should that fail, the lookups report their own lack of memory.
-  if (wholePackage && m_entries->preload != nullptr) m_entries->preload(m_handle, m_query.mode);
+  // Nothing is made up front: each band and name block is made by the
+  // conversion thread whose lookup first touches it, so that the threads
+  // share the making (a preload would be one thread's work before any
+  // lookup), and a short input makes only what it touches. The answers are
+  // the same either way; should memory run out, the lookups report it.
   return kBatchCompleted;
 }
 
