@@ -230,12 +230,6 @@ std::string LicenceLine(std::string_view attribution) {
   return line;
 }
 
-std::string PrefectureCode(std::string_view prefecture) {
-  const std::size_t number = PrefectureNumber(prefecture, 0);
-  if (number == 0) return {};
-  return {'J', 'P', '-', static_cast<char>('0' + number / 10), static_cast<char>('0' + number % 10)};
-}
-
 void AppendAnswer(std::string& out, const AnswerContext& context, AnswerFormat format, AddressDetail detail,
                   const kavrel_answer& found) {
   const Place place = PlaceOf(found, detail);

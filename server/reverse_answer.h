@@ -24,10 +24,6 @@ struct AnswerContext {
 // included) become one space, ends trimmed.
 std::string LicenceLine(std::string_view attribution);
 
-// The ISO 3166-2 code of a prefecture by its name ("東京都" gives "JP-13"),
-// or empty for a name that is not one of the 47.
-std::string PrefectureCode(std::string_view prefecture);
-
 // Appends the answer object of `found` (a successful lookup) in `format`
 // (json, jsonv2, geojson or geocodejson; jsonl and csv take json's object),
 // at `detail`, without a line end:
