@@ -44,7 +44,7 @@ struct ThreadSafeEntries {
   kavrel_close_fn close = nullptr;
   kavrel_facts_of_fn factsOf = nullptr;
   kavrel_lookup_many_fn lookupMany = nullptr;
-  // Optional:
+  // Optional: the console does without them where a library lacks them.
   kavrel_attribution_fn attribution = nullptr;
   kavrel_package_folder_fn packageFolder = nullptr;
   // True when every entry but the optional ones is bound.

@@ -45,8 +45,9 @@ public:
 
   // Gets the search of `settings` ready; `wholePackage` says that the whole
   // package is about to be looked up (a conversion), so that a backend that
-  // loads it up front (the designed run's) does so now. Returns 0, or a BatchResult (kBatchStepRefused,
-  // kBatchSeparatorRefused, kBatchPreloadRefused) with `why` set.
+  // loads it up front (the designed run's) does so now. Returns 0, or a
+  // BatchResult (kBatchStepRefused, kBatchSeparatorRefused,
+  // kBatchPreloadRefused) with `why` set.
   virtual std::int32_t Prepare(const SearchSettings& settings, bool wholePackage, std::string& why) = 0;
 
   // How many points are best looked up together (1 or more): a conversion
