@@ -183,6 +183,29 @@ void NearestGrid::VisitPoints(const Point* first, const Point* last, const Query
                         parallelRadius * (query.longitudeKey - point.longitude) * kRadiansPerMicrodegree);
   };
   const auto squaredReach = [&] { return SquaredReach(best.distance); };
+  const Point* middle = std::lower_bound(first, last, query.latitudeKey, [](const Point& point, double key) {
+    return point.latitude < key;
+  });
+  // Calls act(point) walking both ways from the query's latitude, each way
+  // while within(point) holds.
+  const auto walk = [&](auto within, auto act) {
+    for (const Point* point = middle; point < last && within(*point); ++point) act(*point);
+    for (const Point* point = middle; point > first && within(point[-1]); --point) act(point[-1]);
+  };
+  // The point of the lowest bound first: the bound lies within a fraction
+  // of a percent of the exact distance, so that after it the bounds alone
+  // dismiss nearly every other point. Found walking until the north-south
+  // part alone exceeds the lowest bound seen.
+  const Point* lowest = nullptr;
+  double lowestBound = squaredReach();
+  walk([&](const Point& point) { return northSouthBound(point) < lowestBound; },
+       [&](const Point& point) {
+         const double bound = squaredBound(point);
+         if (bound < lowestBound) {
+           lowestBound = bound;
+           lowest = &point;
+         }
+       });
   const auto visit = [&](const Point& point) {
     if (squaredBound(point) > squaredReach()) return;
     const double distance = HubenyDistance(query.latitude, query.longitude, KeyDegrees(point.latitude),
@@ -192,38 +215,15 @@ void NearestGrid::VisitPoints(const Point* first, const Point* last, const Query
       best.index = point.index;
     }
   };
-  const Point* middle = std::lower_bound(first, last, query.latitudeKey, [](const Point& point, double key) {
-    return point.latitude < key;
-  });
-  // The point of the lowest bound first: the bound lies within a fraction
-  // of a percent of the exact distance, so that after it the bounds alone
-  // dismiss nearly every other point. Found walking both ways from the
-  // query's latitude until the north-south part alone exceeds the lowest
-  // bound seen.
-  const Point* lowest = nullptr;
-  double lowestBound = squaredReach();
-  const auto consider = [&](const Point* point) {
-    const double bound = squaredBound(*point);
-    if (bound < lowestBound) {
-      lowestBound = bound;
-      lowest = point;
-    }
-  };
-  for (const Point* point = middle; point < last && northSouthBound(*point) < lowestBound; ++point) consider(point);
-  for (const Point* point = middle; point > first && northSouthBound(point[-1]) < lowestBound; --point) {
-    consider(point - 1);
-  }
   if (lowest != nullptr) visit(*lowest);
-  // Then every point whose north-south part is within reach. The order
-  // changes nothing but the work: the winner is the least (distance, index)
-  // of the points no bound dismisses, and a point beyond the walks has a
-  // bound beyond the reach at their end, which only shrinks.
-  for (const Point* point = middle; point < last && northSouthBound(*point) <= squaredReach(); ++point) {
-    visit(*point);
-  }
-  for (const Point* point = middle; point > first && northSouthBound(point[-1]) <= squaredReach(); --point) {
-    visit(point[-1]);
-  }
+  // Then every other point whose north-south part is within reach. The
+  // order changes nothing but the work: the winner is the least (distance,
+  // index) of the points no bound dismisses, and a point beyond the walks
+  // has a bound beyond the reach at their end, which only shrinks.
+  walk([&](const Point& point) { return northSouthBound(point) <= squaredReach(); },
+       [&](const Point& point) {
+         if (&point != lowest) visit(point);
+       });
 }
 
 bool NearestGrid::Search(const Grid& grid, double latitude, double longitude, std::int64_t rings,

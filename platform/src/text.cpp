@@ -17,8 +17,6 @@ bool IsKeptByte(std::u16string_view text, std::size_t i) {
          (i == 0 || !detail::IsHighSurrogate(text[i - 1]));
 }
 
-bool IsSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDFFF; }
-
 }  // namespace
 
 std::string Utf16Bytes(std::u16string_view text) {
@@ -55,7 +53,7 @@ bool AppendUtf8(std::string& bytes, std::u16string_view text) {
   bytes.resize(start + text.size() * 3);  // at most three bytes per unit
   char* out = bytes.data() + start;
   for (const char16_t c : text) {
-    if (IsSurrogate(c)) {
+    if (detail::IsHighSurrogate(c) || detail::IsLowSurrogate(c)) {
       bytes.resize(start);
       return false;
     }
